@@ -1,0 +1,9 @@
+#include "javaruntime/java_home_path.h"
+
+#include <string>
+
+namespace tolvarin::javaruntime {
+
+std::string JavaHomePath;
+
+}  // namespace tolvarin::javaruntime

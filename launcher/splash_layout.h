@@ -1,0 +1,18 @@
+#ifndef TOLVARIN_LAUNCHER_SPLASH_LAYOUT_H_
+#define TOLVARIN_LAUNCHER_SPLASH_LAYOUT_H_
+
+#include <chrono>
+
+#include "platform/form_layout.h"
+
+namespace tolvarin::launcher {
+
+// Timer1: the splash stays this long, then its first tick starts the launch.
+inline constexpr std::chrono::milliseconds kTimer1Interval{2000};
+
+// frmSplash, the start-up form, as data.
+const platform::FormLayout& SplashLayout();
+
+}  // namespace tolvarin::launcher
+
+#endif  // TOLVARIN_LAUNCHER_SPLASH_LAYOUT_H_

@@ -1,0 +1,33 @@
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/message_box.h"
+#include "platform/win32_util.h"
+
+namespace tolvarin::platform {
+namespace {
+
+class Win32MessageBoxes final : public MessageBoxes {
+ public:
+  void Show(const std::string& prompt) override {
+    std::wstring text;
+    try {
+      text = win32::Utf8ToWide(prompt);
+    } catch (const Error&) {
+      text = L"?";  // unreachable for text the launcher builds; never lose the box itself
+    }
+    const std::wstring title = win32::Utf8ToWide(kApplicationTitle);
+    // MB_OK alone: the prompt, an OK button, no icon. No owner: the splash is gone by now.
+    ::MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<MessageBoxes> MakeNativeMessageBoxes() {
+  return std::make_unique<Win32MessageBoxes>();
+}
+
+}  // namespace tolvarin::platform

@@ -1,0 +1,48 @@
+#ifndef TOLVARIN_PLATFORM_PROCESS_H_
+#define TOLVARIN_PLATFORM_PROCESS_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tolvarin::platform {
+
+// A command ready to start. Windows hands `command_line` to CreateProcessW as one string
+// (the program is its first token, searched on PATH when it has no directory); POSIX hands
+// `argv` to posix_spawnp, argv[0] being the program. Each platform reads only its own field.
+struct NativeCommand {
+  std::string command_line;
+  std::vector<std::string> argv;
+};
+
+// What the launch sequence needs of its own process. All text is UTF-8.
+class ProcessServices {
+ public:
+  virtual ~ProcessServices() = default;
+
+  // The directory of the running executable: no trailing separator, except at a root
+  // ("C:\", "/"). Never fails once the process runs.
+  virtual std::string ExecutableDirectory() const = 0;
+
+  // The current directory. Throws Error with the system's number and description.
+  virtual std::string CurrentDirectory() const = 0;
+
+  // Makes `path` the current directory. Throws Error (naming the path) and changes nothing
+  // on failure.
+  virtual void ChangeDirectory(const std::string& path) = 0;
+
+  // Starts `command` as a new process with its window hidden and returns at once, without
+  // waiting for it or keeping any handle to it. The child inherits the current directory.
+  // Never goes through a shell. Throws Error (naming the command) when it cannot start.
+  virtual void StartHidden(const NativeCommand& command) = 0;
+
+  // Ends the whole process at once with `status`; nothing after the call runs.
+  [[noreturn]] virtual void EndProcess(int status) = 0;
+};
+
+// The services of the process that runs this code.
+std::unique_ptr<ProcessServices> MakeNativeProcessServices();
+
+}  // namespace tolvarin::platform
+
+#endif  // TOLVARIN_PLATFORM_PROCESS_H_

@@ -1,0 +1,105 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/process.h"
+
+extern char** environ;
+
+namespace tolvarin::platform {
+namespace {
+
+Error SystemError(int code, const std::string& context) {
+  return Error(code, context + ": " + std::strerror(code));
+}
+
+// Owns posix_spawn's attribute and file-action objects.
+class SpawnSetup {
+ public:
+  SpawnSetup() {
+    posix_spawnattr_init(&attributes_);
+    posix_spawn_file_actions_init(&actions_);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+  ~SpawnSetup() {
+    posix_spawn_file_actions_destroy(&actions_);
+    posix_spawnattr_destroy(&attributes_);
+  }
+  posix_spawnattr_t* attributes() { return &attributes_; }
+  posix_spawn_file_actions_t* actions() { return &actions_; }
+
+ private:
+  posix_spawnattr_t attributes_;
+  posix_spawn_file_actions_t actions_;
+};
+
+class PosixProcessServices final : public ProcessServices {
+ public:
+  std::string ExecutableDirectory() const override {
+    std::vector<char> buffer(4096);
+    for (;;) {
+      const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+      if (length < 0) throw SystemError(errno, "Cannot read /proc/self/exe");
+      if (static_cast<size_t>(length) < buffer.size()) {
+        std::string path(buffer.data(), static_cast<size_t>(length));
+        const size_t slash = path.rfind('/');
+        return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+      }
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+
+  std::string CurrentDirectory() const override {
+    std::unique_ptr<char, decltype(&std::free)> path(::getcwd(nullptr, 0), &std::free);
+    if (!path) throw SystemError(errno, "Cannot read the current directory");
+    return path.get();
+  }
+
+  void ChangeDirectory(const std::string& path) override {
+    if (::chdir(path.c_str()) != 0) {
+      throw SystemError(errno, "Cannot change to the directory " + path);
+    }
+  }
+
+  void StartHidden(const NativeCommand& command) override {
+    if (command.argv.empty()) throw Error(EINVAL, "Cannot start an empty command");
+    // A session of its own and no terminal input: the server outlives the launcher and
+    // never competes for the launcher's terminal.
+    SpawnSetup setup;
+    posix_spawnattr_setflags(setup.attributes(), POSIX_SPAWN_SETSID);
+    posix_spawn_file_actions_addopen(setup.actions(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv;
+    argv.reserve(command.argv.size() + 1);
+    for (const std::string& argument : command.argv) {
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int result = ::posix_spawnp(&child, argv[0], setup.actions(), setup.attributes(),
+                                      argv.data(), environ);
+    if (result != 0) {
+      std::string shown;
+      for (const std::string& argument : command.argv) shown += (shown.empty() ? "" : " ") + argument;
+      throw SystemError(result, "Cannot start " + shown);
+    }
+  }
+
+  [[noreturn]] void EndProcess(int status) override { std::exit(status); }
+};
+
+}  // namespace
+
+std::unique_ptr<ProcessServices> MakeNativeProcessServices() {
+  return std::make_unique<PosixProcessServices>();
+}
+
+}  // namespace tolvarin::platform

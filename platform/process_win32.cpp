@@ -1,0 +1,84 @@
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/win32_util.h"
+
+namespace tolvarin::platform {
+namespace {
+
+using win32::SystemError;
+using win32::UniqueHandle;
+using win32::Utf8ToWide;
+using win32::WideToUtf8;
+
+std::wstring ModuleFileName() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) throw SystemError(::GetLastError(), "Cannot read the program's path");
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);  // truncated: long-path installs exceed MAX_PATH
+  }
+}
+
+class Win32ProcessServices final : public ProcessServices {
+ public:
+  std::string ExecutableDirectory() const override {
+    std::wstring path = ModuleFileName();
+    const size_t slash = path.find_last_of(L"\\/");
+    path.erase(slash == std::wstring::npos ? 0 : slash);
+    if (path.size() == 2 && path[1] == L':') path += L'\\';  // a drive root keeps its separator
+    return WideToUtf8(path);
+  }
+
+  std::string CurrentDirectory() const override {
+    const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0) throw SystemError(::GetLastError(), "Cannot read the current directory");
+    std::wstring path(needed, L'\0');
+    const DWORD length = ::GetCurrentDirectoryW(needed, path.data());
+    if (length == 0 || length >= needed) {
+      throw SystemError(::GetLastError(), "Cannot read the current directory");
+    }
+    path.resize(length);
+    return WideToUtf8(path);
+  }
+
+  void ChangeDirectory(const std::string& path) override {
+    if (!::SetCurrentDirectoryW(Utf8ToWide(path).c_str())) {
+      throw SystemError(::GetLastError(), "Cannot change to the directory " + path);
+    }
+  }
+
+  void StartHidden(const NativeCommand& command) override {
+    // CreateProcessW may write into the command line, so it gets a private copy.
+    std::wstring line = Utf8ToWide(command.command_line);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info)) {
+      throw SystemError(::GetLastError(), "Cannot start " + command.command_line);
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+  }
+
+  [[noreturn]] void EndProcess(int status) override {
+    ::ExitProcess(static_cast<UINT>(status));
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ProcessServices> MakeNativeProcessServices() {
+  return std::make_unique<Win32ProcessServices>();
+}
+
+}  // namespace tolvarin::platform
