@@ -1,0 +1,84 @@
+#ifndef TOLVARIN_REGISTRY_REGISTRY_H_
+#define TOLVARIN_REGISTRY_REGISTRY_H_
+
+// MRegistry: read-only access to registry keys, their subkeys and typed values.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "registry/registry_api.h"
+
+namespace tolvarin::registry {
+
+// Raised by ReadRegistryValue for a value of no readable type (also a missing value).
+inline constexpr long kUnsupportedValueTypeError = 1001;
+inline constexpr char kUnsupportedValueTypeText[] = "Unsupported value type";
+
+// A registry value: empty, text (UTF-8), a signed 32-bit integer or bytes.
+class Variant {
+ public:
+  using Bytes = std::vector<std::uint8_t>;
+
+  Variant() = default;
+  explicit Variant(std::string text) : value_(std::move(text)) {}
+  explicit Variant(std::int32_t number) : value_(number) {}
+  explicit Variant(Bytes bytes) : value_(std::move(bytes)) {}
+
+  bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }
+  const std::string* text() const { return std::get_if<std::string>(&value_); }
+  const std::int32_t* number() const { return std::get_if<std::int32_t>(&value_); }
+  const Bytes* bytes() const { return std::get_if<Bytes>(&value_); }
+
+  // The value taken as text: empty gives "", an integer its decimal digits. Throws
+  // platform::Error 13 "Type mismatch" for bytes.
+  std::string AsText() const;
+
+  friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
+  friend bool operator!=(const Variant& a, const Variant& b) { return !(a == b); }
+
+ private:
+  std::variant<std::monostate, std::string, std::int32_t, Bytes> value_;
+};
+
+// Subkey names in enumeration order, each also found by name without regard to case.
+class SubkeyList {
+ public:
+  // Appends `name`. Throws platform::Error 457 when a name equal to it without regard
+  // to case is already in the list; the list is then unchanged.
+  void Add(const std::string& name);
+
+  bool Contains(const std::string& name) const;
+  size_t size() const { return names_.size(); }
+  bool empty() const { return names_.empty(); }
+  const std::string& operator[](size_t index) const { return names_[index]; }
+  std::vector<std::string>::const_iterator begin() const { return names_.begin(); }
+  std::vector<std::string>::const_iterator end() const { return names_.end(); }
+
+ private:
+  std::vector<std::string> names_;
+};
+
+// True when `path` under `root` can be opened for reading. Never throws; closes what it
+// opened.
+bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const std::string& path);
+
+// The direct subkeys of `path` under `root` (of `root` itself when `path` is empty), in
+// the registry's enumeration order; empty when the key cannot be opened. Never closes
+// `root`. Throws only the duplicate-name error of SubkeyList::Add.
+SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::string& path);
+
+// The value `value_name` of `path` under `root`: the default (or empty when none is
+// given) when the key cannot be opened, otherwise the value by its type. Throws
+// platform::Error kUnsupportedValueTypeError, after closing the key, for a value that
+// is missing, unreadable or of a type other than REG_SZ, REG_EXPAND_SZ, REG_BINARY,
+// REG_DWORD and REG_MULTI_SZ.
+Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const std::string& path,
+                          const std::string& value_name,
+                          const std::optional<Variant>& default_value = std::nullopt);
+
+}  // namespace tolvarin::registry
+
+#endif  // TOLVARIN_REGISTRY_REGISTRY_H_
