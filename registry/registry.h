@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -43,13 +44,15 @@ class Variant {
   std::variant<std::monostate, std::string, std::int32_t, Bytes> value_;
 };
 
-// Subkey names in enumeration order, each also found by name without regard to case.
+// Subkey names in enumeration order, each also found by name without regard to case
+// (compared as the registry compares names).
 class SubkeyList {
  public:
   // Appends `name`. Throws platform::Error 457 when a name equal to it without regard
   // to case is already in the list; the list is then unchanged.
   void Add(const std::string& name);
 
+  // True when a name equal to `name` without regard to case is in the list.
   bool Contains(const std::string& name) const;
   size_t size() const { return names_.size(); }
   bool empty() const { return names_.empty(); }
@@ -59,6 +62,7 @@ class SubkeyList {
 
  private:
   std::vector<std::string> names_;
+  std::unordered_set<std::string> keys_;  // the names case-folded
 };
 
 // True when `path` under `root` can be opened for reading. Never throws; closes what it
