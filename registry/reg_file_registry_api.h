@@ -20,6 +20,7 @@ namespace tolvarin::registry {
 // its own table of open handles; not for use from several threads at once.
 //   OpenKey:    0; 2 for a missing key; 6 for an unknown handle; 87 without an out
 //               handle or for a path holding NUL; 161 for a path starting with '\'.
+//               A predefined root with an empty path yields the root's own handle.
 //   EnumKey:    0; 259 past the last subkey; 234, buffer untouched, when the name and
 //               its NUL do not fit.
 //   QueryValue: 0; 2 for a missing value (type set to 0); 234 with the type and the
@@ -43,16 +44,12 @@ class RegFileRegistryApi final : public RegistryApi {
   std::string Utf8ToAnsi(const std::string& utf8) const override;
   std::string AnsiToUtf8(const std::string& ansi) const override;
 
-  // Handles opened and not yet closed.
-  std::size_t OpenHandleCount() const { return open_count_; }
-
  private:
   std::optional<RegFileStore::KeyId> Resolve(KeyHandle key) const;
 
   std::shared_ptr<const RegFileStore> store_;
   std::vector<std::optional<RegFileStore::KeyId>> handles_;  // slot per handle value
   std::vector<std::size_t> free_slots_;
-  std::size_t open_count_ = 0;
 };
 
 }  // namespace tolvarin::registry

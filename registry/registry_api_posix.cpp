@@ -42,6 +42,11 @@ long RegFileRegistryApi::OpenKey(KeyHandle parent, const std::string& ansi_path,
   }
   std::optional<RegFileStore::KeyId> key = Resolve(parent);
   if (!key) return kErrorInvalidHandle;
+  // A predefined root opened with no path is the root itself, which needs no closing.
+  if (ansi_path.empty() && store_->Root(parent)) {
+    *opened = parent;
+    return kErrorSuccess;
+  }
   const std::u16string path = FoldCase(Windows1252ToUtf16(ansi_path));
   if (!path.empty() && path.front() == u'\\') return kErrorBadPathname;
   // Repeated and trailing backslashes separate nothing, as in the registry itself.
@@ -62,7 +67,6 @@ long RegFileRegistryApi::OpenKey(KeyHandle parent, const std::string& ansi_path,
   } else {
     handles_.push_back(key);
   }
-  ++open_count_;
   *opened = kFirstHandle + slot * kHandleStep;
   return kErrorSuccess;
 }
@@ -129,7 +133,6 @@ void RegFileRegistryApi::CloseKey(KeyHandle key) {
   if (slot >= handles_.size() || !handles_[slot]) return;
   handles_[slot].reset();
   free_slots_.push_back(slot);
-  --open_count_;
 }
 
 std::string RegFileRegistryApi::Utf8ToAnsi(const std::string& utf8) const {

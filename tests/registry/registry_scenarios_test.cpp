@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -20,7 +21,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::MakeScenarioRegistry;
-using testing::OpenKeyCount;
 
 const std::string kTestKey = "SOFTWARE\\TolvarinTest";
 const std::string kRuntimes = kTestKey + "\\JavaSoft\\Java Runtime Environment";
@@ -42,18 +42,55 @@ std::string PatternText(size_t length) {
   return text;
 }
 
-class RegistryScenarios : public ::testing::Test {
- protected:
-  void SetUp() override {
-    api_ = MakeScenarioRegistry();
-    keys_open_before_ = OpenKeyCount(*api_);
+constexpr long kErrorInvalidHandle = 6;
+
+// Passes the calls on to the backend, counting the keys opened and not yet closed, and
+// checks that the backend no longer knows a handle once it is closed.
+class KeyCountingApi final : public RegistryApi {
+ public:
+  explicit KeyCountingApi(std::unique_ptr<RegistryApi> backend) : backend_(std::move(backend)) {}
+
+  long OpenKey(KeyHandle parent, const std::string& path, std::uint32_t access,
+               KeyHandle* opened) override {
+    const long status = backend_->OpenKey(parent, path, access, opened);
+    if (status == kErrorSuccess) ++open_keys_;
+    return status;
   }
-  void TearDown() override {
-    EXPECT_EQ(OpenKeyCount(*api_), keys_open_before_) << "a registry key was left open";
+  long EnumKey(KeyHandle key, std::uint32_t index, char* name, std::uint32_t size) override {
+    return backend_->EnumKey(key, index, name, size);
+  }
+  long QueryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
+                  std::uint8_t* data, std::uint32_t* size) override {
+    return backend_->QueryValue(key, name, type, data, size);
+  }
+  void CloseKey(KeyHandle key) override {
+    backend_->CloseKey(key);
+    --open_keys_;
+    const auto low_word = static_cast<std::uint32_t>(key);
+    if (low_word >= 0x80000000u && low_word <= 0x8000000Fu) return;  // roots stay valid
+    char name[kEnumBufferSize];
+    EXPECT_EQ(backend_->EnumKey(key, 0, name, kEnumBufferSize), kErrorInvalidHandle)
+        << "handle still usable after CloseKey";
+  }
+  std::string Utf8ToAnsi(const std::string& utf8) const override {
+    return backend_->Utf8ToAnsi(utf8);
+  }
+  std::string AnsiToUtf8(const std::string& ansi) const override {
+    return backend_->AnsiToUtf8(ansi);
   }
 
-  std::unique_ptr<RegistryApi> api_;
-  size_t keys_open_before_ = 0;
+  int open_keys() const { return open_keys_; }
+
+ private:
+  std::unique_ptr<RegistryApi> backend_;
+  int open_keys_ = 0;
+};
+
+class RegistryScenarios : public ::testing::Test {
+ protected:
+  void TearDown() override { EXPECT_EQ(api_->open_keys(), 0) << "a registry key was left open"; }
+
+  std::unique_ptr<KeyCountingApi> api_ = std::make_unique<KeyCountingApi>(MakeScenarioRegistry());
 };
 
 TEST_F(RegistryScenarios, KeyExists) {
@@ -226,12 +263,11 @@ TEST_F(RegistryScenarios, UnreadableValuesRaiseUnsupportedValueTypeWithTheKeyClo
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    const size_t open_before = OpenKeyCount(*api_);
     try {
       ReadRegistryValue(*api_, kHkeyLocalMachine, c.path, c.name, Variant(std::string("dflt")));
       ADD_FAILURE() << "no error";
     } catch (const platform::Error& error) {
-      EXPECT_EQ(OpenKeyCount(*api_), open_before) << "key still open when the error arrived";
+      EXPECT_EQ(api_->open_keys(), 0) << "key still open when the error arrived";
       EXPECT_EQ(error.number(), 1001);
       EXPECT_EQ(error.description(), "Unsupported value type");
     }

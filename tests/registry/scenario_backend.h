@@ -5,7 +5,6 @@
 // ctest imported the fixtures with `reg import`; on Linux the store loaded from the same
 // fixture files.
 
-#include <cstddef>
 #include <memory>
 
 #include "registry/registry_api.h"
@@ -13,10 +12,6 @@
 namespace tolvarin::registry::testing {
 
 std::unique_ptr<RegistryApi> MakeScenarioRegistry();
-
-// A count that grows by one for each registry key `api` holds open (on Windows every
-// handle of the process counts; compare counts taken around an operation).
-std::size_t OpenKeyCount(const RegistryApi& api);
 
 }  // namespace tolvarin::registry::testing
 

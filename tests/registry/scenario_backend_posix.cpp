@@ -1,7 +1,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "registry/reg_file_registry_api.h"
@@ -24,10 +23,6 @@ std::unique_ptr<RegistryApi> MakeScenarioRegistry() {
     return imported;
   }();
   return std::make_unique<RegFileRegistryApi>(store);
-}
-
-std::size_t OpenKeyCount(const RegistryApi& api) {
-  return dynamic_cast<const RegFileRegistryApi&>(api).OpenHandleCount();
 }
 
 }  // namespace tolvarin::registry::testing
