@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -61,7 +62,7 @@ class ScriptedRegistryApi : public RegistryApi {
     const Reply& reply = replies[next_reply_++];
     if (reply.status == kErrorSuccess) {
       EXPECT_LE(reply.data.size(), *size) << "script writes past the caller's buffer";
-      std::memcpy(data, reply.data.data(), reply.data.size());
+      std::copy(reply.data.begin(), reply.data.end(), data);
     }
     *type = reply.type;
     *size = reply.size;
