@@ -265,7 +265,7 @@ class ExportParser {
   }
 
   void ParseValue(std::u16string name, std::u16string_view after_name) {
-    if (!have_key_) Fail("a value before any [key] line");
+    if (!have_key_) Fail("a value line, but no key is open: a [key] line must come first");
     if (name.size() > kMaxValueNameLength) Fail("value name longer than 16383 characters");
     std::u16string_view rest = SkipBlanks(after_name);
     if (rest.empty() || rest.front() != u'=') Fail("expected '=' after the value name");

@@ -75,10 +75,14 @@ bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const std::string& path
 SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::string& path);
 
 // The value `value_name` of `path` under `root`: the default (or empty when none is
-// given) when the key cannot be opened, otherwise the value by its type. Throws
-// platform::Error kUnsupportedValueTypeError, after closing the key, for a value that
-// is missing, unreadable or of a type other than REG_SZ, REG_EXPAND_SZ, REG_BINARY,
-// REG_DWORD and REG_MULTI_SZ.
+// given) when the key cannot be opened, otherwise the value by its type: REG_SZ and
+// REG_EXPAND_SZ as text without the one terminating NUL (when there is one),
+// REG_MULTI_SZ as text without up to two (NULs between the strings stay), REG_DWORD as
+// a little-endian signed integer, REG_BINARY as its bytes. Values over 1024 bytes take
+// a second query; one that keeps growing between queries is given up after a few.
+// Throws platform::Error kUnsupportedValueTypeError, after closing the key, for a value
+// that is missing, unreadable or of any other type. Never reads past what the last
+// successful query delivered.
 Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const std::string& path,
                           const std::string& value_name,
                           const std::optional<Variant>& default_value = std::nullopt);

@@ -124,18 +124,12 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
        Variant(std::string("abc")), {1024}},
       {"REG_SZ drops one terminator only", {{0, 1, 4, Text({"a\0b\0", 4})}},
        Variant(std::string("a\0b", 3)), {1024}},
-      {"REG_EXPAND_SZ of 0 bytes", {{0, 2, 0, {}}}, Variant(std::string()), {1024}},
       {"REG_MULTI_SZ drops both terminators", {{0, 7, 5, Text({"a\0b\0\0", 5})}},
        Variant(std::string("a\0b", 3)), {1024}},
       {"REG_MULTI_SZ missing the list terminator", {{0, 7, 4, Text({"a\0b\0", 4})}},
        Variant(std::string("a\0b", 3)), {1024}},
-      {"REG_MULTI_SZ of 1 byte", {{0, 7, 1, Text({"\0", 1})}}, Variant(std::string()), {1024}},
-      {"REG_DWORD little-endian, signed", {{0, 4, 4, {0xFE, 0xFF, 0xFF, 0xFF}}},
-       Variant(std::int32_t{-2}), {1024}},
       {"REG_DWORD of 2 bytes after a second query reads only those",
        {{234, 4, 1030, {}}, {0, 4, 2, {0x34, 0x12}}}, Variant(std::int32_t{0x1234}), {1024, 1030}},
-      {"REG_BINARY of 0 bytes", {{0, 3, 0, {}}}, Variant(Bytes{}), {1024}},
-      {"REG_QWORD", {{0, 11, 8, Pattern(8)}}, std::nullopt, {1024}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
