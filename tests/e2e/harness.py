@@ -24,7 +24,7 @@ INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\
 SPLASH_PIXELS = (493, 335)  # at 96 dpi, which the test display runs at
 
 
-def wait_until(predicate, timeout, interval=0.02):
+def wait_until(predicate, timeout, interval=0.05):
     """Polls `predicate` until it returns something true or `timeout` seconds pass."""
     deadline = time.monotonic() + timeout
     while True:
@@ -83,3 +83,10 @@ def x_screen_size():
 
 def x_property(window, name):
     return subprocess.run(["xprop", "-id", str(window), name], capture_output=True, text=True).stdout
+
+
+def json_line(text):
+    """The last line of a tool's output, read as JSON."""
+    import json
+    lines = text.splitlines()
+    return json.loads(lines[-1]) if lines else None

@@ -41,6 +41,8 @@ class LauncherTest(harness.TempDirTestCase):
 
     def splash_of(self, process):
         windows = harness.wait_until(lambda: harness.x_windows_of(process.pid), 10)
+        if not windows and process.poll() is not None:
+            self.fail("launcher ended early (%s): %s" % (process.returncode, process.stderr.read()))
         self.assertEqual(len(windows), 1, "one splash window")
         return windows[0]
 
