@@ -3,7 +3,7 @@
 screenshot and checks it by pixel probes: the client area's size and centred position, the
 picture's corners, text inside every label that has some and nowhere else, none in
 lblPlatform, and the title's colour. Fonts differ between machines, so nothing is compared
-byte for byte. Saves the window's part of the screenshot as an artefact.
+byte for byte. Saves the client area's part of the screenshot as an artefact.
 
 Linux:   splash_screenshot_test.py --launcher varnolet --artefact splash-linux.png
 Windows: splash_screenshot_test.py --launcher Varnolet.exe --probe splash_probe.exe
@@ -245,8 +245,7 @@ def check(splash, shot, artefact):
     if title < 20:
         faults.append(f"lblCompanyProduct: {title} pixels in RGB{TITLE_COLOUR}")
 
-    margin = 8
-    shot.save(artefact, max(0, wx - margin), max(0, wy - margin), ww + 2 * margin, wh + 2 * margin)
+    shot.save(artefact, cx, cy, cw, ch)
     return faults
 
 
