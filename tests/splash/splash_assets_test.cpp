@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -21,19 +20,6 @@ std::string ReadAsset(const std::string& name) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-struct Reader {
-  std::string_view bytes;
-  size_t offset = 0;
-  static int Read(GifFileType* gif, GifByteType* buffer, int length) {
-    auto* self = static_cast<Reader*>(gif->UserData);
-    const size_t count =
-        std::min<size_t>(static_cast<size_t>(length), self->bytes.size() - self->offset);
-    std::memcpy(buffer, self->bytes.data() + self->offset, count);
-    self->offset += count;
-    return static_cast<int>(count);
-  }
-};
-
 struct GifCloser {
   void operator()(GifFileType* gif) const {
     int error = 0;
@@ -42,24 +28,27 @@ struct GifCloser {
 };
 using UniqueGif = std::unique_ptr<GifFileType, GifCloser>;
 
-UniqueGif Slurp(Reader& reader) {
+UniqueGif Slurp(const std::string& name) {
   int error = 0;
-  UniqueGif gif(DGifOpen(&reader, &Reader::Read, &error));
+  const std::string path = std::string(TOLVARIN_ASSETS_DIR) + "/" + name;
+  UniqueGif gif(DGifOpenFileName(path.c_str(), &error));
   if (gif == nullptr || DGifSlurp(gif.get()) != GIF_OK) return nullptr;
   return gif;
 }
 
-TEST(SplashPicture, IsTheCommittedFileBuiltIn) {
-  const std::string committed = ReadAsset("splash.gif");
-  ASSERT_FALSE(committed.empty());
-  EXPECT_EQ(SplashPicture(), committed);
+TEST(EmbeddedAssets, AreTheCommittedFiles) {
+  const std::string picture = ReadAsset("splash.gif");
+  ASSERT_FALSE(picture.empty());
+  EXPECT_EQ(SplashPicture(), picture);
+  const auto icons = IconImages();
+  ASSERT_EQ(icons.size(), 2u);
+  EXPECT_EQ(icons[0], ReadAsset("varnolet-32.gif"));
+  EXPECT_EQ(icons[1], ReadAsset("varnolet-16.gif"));
 }
 
 TEST(SplashPicture, OneOpaqueFrameOf432By288With256Colours) {
-  const std::string_view bytes = SplashPicture();
-  ASSERT_EQ(bytes.substr(0, 6), "GIF89a");
-  Reader reader{bytes};
-  const UniqueGif gif = Slurp(reader);
+  ASSERT_EQ(ReadAsset("splash.gif").substr(0, 6), "GIF89a");
+  const UniqueGif gif = Slurp("splash.gif");
   ASSERT_NE(gif, nullptr);
   EXPECT_EQ(gif->SWidth, 432);
   EXPECT_EQ(gif->SHeight, 288);
@@ -82,16 +71,12 @@ TEST(SplashPicture, OneOpaqueFrameOf432By288With256Colours) {
 }
 
 TEST(IconImages, TheTwoSizesOfTheIcon) {
-  const auto images = IconImages();
-  ASSERT_EQ(images.size(), 2u);
-  const int sizes[] = {32, 16};
-  for (size_t i = 0; i < images.size(); ++i) {
-    SCOPED_TRACE(sizes[i]);
-    Reader reader{images[i]};
-    const UniqueGif gif = Slurp(reader);
+  for (const int size : {32, 16}) {
+    SCOPED_TRACE(size);
+    const UniqueGif gif = Slurp("varnolet-" + std::to_string(size) + ".gif");
     ASSERT_NE(gif, nullptr);
-    EXPECT_EQ(gif->SWidth, sizes[i]);
-    EXPECT_EQ(gif->SHeight, sizes[i]);
+    EXPECT_EQ(gif->SWidth, size);
+    EXPECT_EQ(gif->SHeight, size);
   }
 }
 
