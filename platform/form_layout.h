@@ -19,6 +19,7 @@ constexpr int TwipsToPixels(int twips, int dpi) {
   return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
 }
 
+// A colour by its three 8-bit components.
 struct Rgb {
   std::uint8_t red = 0;
   std::uint8_t green = 0;
@@ -46,6 +47,7 @@ constexpr int FontPixelHeight(const Font& font, int dpi) {
   return static_cast<int>(font.points * dpi / kPointsPerInch + 0.5);
 }
 
+// Left and Top from the container's corner, then Width and Height.
 struct TwipsRect {
   int left = 0;
   int top = 0;
@@ -53,6 +55,7 @@ struct TwipsRect {
   int height = 0;
 };
 
+// A rectangle in device pixels; empty when it has no area.
 struct PixelRect {
   int left = 0;
   int top = 0;
