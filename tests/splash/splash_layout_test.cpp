@@ -150,15 +150,6 @@ TEST(PlaceControls, SelfSizingLabelsKeepTheirCornerAndTakeTheMeasuredSize) {
   EXPECT_EQ(placed[2].rect, (PixelRect{30, 20, 10, 10}));
 }
 
-TEST(PlaceControls, ContainerMustPrecedeItsContents) {
-  platform::FormLayout form;
-  Control orphan;
-  orphan.name = "Label1";
-  orphan.container = "Frame1";
-  form.controls = {orphan};
-  EXPECT_THROW(platform::PlaceControls(form, kDesignDpi, StoredSize), std::invalid_argument);
-}
-
 TEST(PlaceControls, ScalesWithTheDpi) {
   struct Case {
     int dpi;
@@ -176,20 +167,6 @@ TEST(PlaceControls, ScalesWithTheDpi) {
     const auto placed = platform::PlaceControls(SplashLayout(), c.dpi, StoredSize);
     EXPECT_EQ(Find(placed, "Image1").rect, c.image);
     EXPECT_EQ(platform::TwipsToPixels(SplashLayout().client_width_twips, c.dpi), c.client_width);
-  }
-}
-
-TEST(FontPixelHeight, PointsToEmPixels) {
-  struct Case {
-    double points;
-    int dpi;
-    int pixels;
-  };
-  const Case cases[] = {{18, 96, 24}, {14.25, 96, 19}, {9.75, 96, 13},
-                        {8, 96, 11},  {7.5, 96, 10},   {7.5, 144, 15}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.points) + " pt at " + std::to_string(c.dpi));
-    EXPECT_EQ(platform::FontPixelHeight(platform::Font{"Arial", c.points}, c.dpi), c.pixels);
   }
 }
 
