@@ -21,3 +21,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash -c '
     echo "== test $preset" >&2
     ctest --preset "$preset"
   done'
+
+# The registry export parser under libFuzzer with the sanitizers, for a bounded time.
+echo "== fuzz the registry export parser" >&2
+bash tests/fuzz/run_fuzz.sh build/fuzz 60
