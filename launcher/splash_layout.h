@@ -10,7 +10,8 @@ namespace tolvarin::launcher {
 // Timer1: the splash stays this long, then its first tick starts the launch.
 inline constexpr std::chrono::milliseconds kTimer1Interval{2000};
 
-// frmSplash, the start-up form, as data.
+// frmSplash, the start-up form, as data: its client area, icon and controls in creation
+// order, with the picture and icon built into this executable. Built once; never throws.
 const platform::FormLayout& SplashLayout();
 
 }  // namespace tolvarin::launcher
