@@ -1,6 +1,6 @@
 #include "launcher/launcher_main.h"
 
-#include "javaruntime/locate_java_runtime.h"
+#include "javaruntime/java_home_path.h"
 #include "launcher/launch_sequence.h"
 #include "launcher/splash_layout.h"
 #include "platform/message_box.h"
@@ -13,7 +13,7 @@ int LauncherMain() {
   const auto process = platform::MakeNativeProcessServices();
   const auto messages = platform::MakeNativeMessageBoxes();
   const auto splash = platform::CreateSplashWindow(SplashLayout());
-  LaunchContext context{*splash, *process, *messages, [] { javaruntime::LocateJavaRuntime(); }};
+  LaunchContext context{*splash, *process, *messages, [] { javaruntime::JavaHomePath.clear(); }};
   return splash->Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); });
 }
 
