@@ -1,0 +1,24 @@
+// Stands in for java.exe in end-to-end tests: appends its exact command line and working
+// directory, UTF-8, to the file named by TOLVARIN_STUB_RECORD, then exits 0.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32_util.h"
+
+int wmain() {
+  using tolvarin::platform::win32::WideToUtf8;
+  wchar_t record_path[MAX_PATH * 4];
+  if (!::GetEnvironmentVariableW(L"TOLVARIN_STUB_RECORD", record_path, MAX_PATH * 4)) return 3;
+  wchar_t directory[MAX_PATH * 4];
+  const DWORD length = ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
+  const std::string record = "CMD " + WideToUtf8(::GetCommandLineW()) + "\nCWD " +
+                             WideToUtf8(std::wstring(directory, length)) + "\n";
+  tolvarin::platform::win32::UniqueHandle file(
+      ::CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return 4;
+  DWORD written = 0;
+  ::WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  return written == record.size() ? 0 : 5;
+}

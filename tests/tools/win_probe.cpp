@@ -1,0 +1,181 @@
+// Looks at and drives the launcher's windows from outside, as a user would, for the
+// end-to-end tests under Wine. Prints one JSON object per line on standard output.
+//
+//   win_probe splash <timeout-ms>   waits for the splash; prints its geometry and styles
+//   win_probe gone <timeout-ms>     waits until no splash window is left
+//   win_probe poke <timeout-ms>     clicks on the splash and presses keys on it
+//   win_probe answer <timeout-ms>   waits for a message box, prints its title and text,
+//                                   presses Return and waits for the box to close
+//   win_probe close <timeout-ms>    asks the splash to close (WM_CLOSE), as a task manager would
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "platform/win32_util.h"
+
+namespace {
+
+using tolvarin::platform::win32::WideToUtf8;
+
+constexpr wchar_t kSplashClass[] = L"TolvarinSplash";
+constexpr int kPollMs = 20;
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (const unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+template <typename Find>
+HWND WaitFor(Find find, int timeout_ms) {
+  for (int waited = 0; waited <= timeout_ms; waited += kPollMs) {
+    if (HWND window = find()) return window;
+    ::Sleep(kPollMs);
+  }
+  return nullptr;
+}
+
+HWND FindSplash() {
+  HWND window = ::FindWindowW(kSplashClass, nullptr);
+  return window && ::IsWindowVisible(window) ? window : nullptr;
+}
+
+HWND FindMessageBox() {
+  HWND window = ::FindWindowW(L"#32770", nullptr);
+  return window && ::IsWindowVisible(window) ? window : nullptr;
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
+void PressKey(WORD key) {
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = key;
+  inputs[1] = inputs[0];
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+void ClickAt(int x, int y) {
+  ::SetCursorPos(x, y);
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[1] = inputs[0];
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+int Splash(int timeout_ms) {
+  HWND window = WaitFor(FindSplash, timeout_ms);
+  if (!window) return 1;
+  RECT frame{};
+  RECT client{};
+  ::GetWindowRect(window, &frame);
+  ::GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ::ClientToScreen(window, &origin);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  std::printf(
+      "{\"frame\": [%ld, %ld, %ld, %ld], \"client_origin\": [%ld, %ld], \"client_size\": [%ld, "
+      "%ld], \"work\": [%ld, %ld, %ld, %ld], \"style\": %lu, \"exstyle\": %lu, \"title\": %s}\n",
+      frame.left, frame.top, frame.right, frame.bottom, origin.x, origin.y, client.right,
+      client.bottom, work.left, work.top, work.right, work.bottom,
+      static_cast<unsigned long>(::GetWindowLongW(window, GWL_STYLE)),
+      static_cast<unsigned long>(::GetWindowLongW(window, GWL_EXSTYLE)),
+      Json(WideToUtf8(WindowText(window))).c_str());
+  return 0;
+}
+
+int Gone(int timeout_ms) {
+  const HWND gone = WaitFor([] { return FindSplash() ? nullptr : reinterpret_cast<HWND>(1); }, timeout_ms);
+  std::printf("{\"gone\": %s}\n", gone ? "true" : "false");
+  return gone ? 0 : 1;
+}
+
+int Poke(int timeout_ms) {
+  HWND window = WaitFor(FindSplash, timeout_ms);
+  if (!window) return 1;
+  ::SetForegroundWindow(window);
+  RECT frame{};
+  ::GetWindowRect(window, &frame);
+  const int x = (frame.left + frame.right) / 2;
+  const int y = (frame.top + frame.bottom) / 2;
+  ClickAt(x, y);
+  ClickAt(frame.left + 10, frame.top + 10);
+  for (const int key : {VK_ESCAPE, VK_RETURN, VK_SPACE, static_cast<int>('A'), VK_TAB}) {
+    PressKey(static_cast<WORD>(key));
+  }
+  std::printf("{\"poked\": true}\n");
+  return 0;
+}
+
+int Answer(int timeout_ms) {
+  HWND box = WaitFor(FindMessageBox, timeout_ms);
+  if (!box) {
+    std::printf("{\"box\": null}\n");
+    return 1;
+  }
+  // The prompt is the box's static control 0xFFFF; give the text a moment to be set.
+  ::Sleep(100);
+  HWND prompt = ::GetDlgItem(box, 0xFFFF);
+  const std::wstring text = prompt ? WindowText(prompt) : L"";
+  const bool has_icon = ::GetDlgItem(box, 0x14) != nullptr;  // the icon control of MessageBox
+  const bool has_ok = ::GetDlgItem(box, IDOK) != nullptr;
+  const bool has_cancel = ::GetDlgItem(box, IDCANCEL) != nullptr && !has_ok;
+  std::printf("{\"title\": %s, \"text\": %s, \"icon\": %s, \"ok\": %s, \"cancel\": %s}\n",
+              Json(WideToUtf8(WindowText(box))).c_str(), Json(WideToUtf8(text)).c_str(),
+              has_icon ? "true" : "false", has_ok ? "true" : "false",
+              has_cancel ? "true" : "false");
+  std::fflush(stdout);
+  ::SetForegroundWindow(box);
+  PressKey(VK_RETURN);
+  const HWND closed = WaitFor([box] { return ::IsWindow(box) ? nullptr : reinterpret_cast<HWND>(1); }, 5000);
+  return closed ? 0 : 2;
+}
+
+int Close(int timeout_ms) {
+  HWND window = WaitFor(FindSplash, timeout_ms);
+  if (!window) return 1;
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  std::printf("{\"closed\": true}\n");
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: win_probe splash|gone|poke|answer|close <timeout-ms>\n");
+    return 64;
+  }
+  const std::wstring command = argv[1];
+  const int timeout_ms = static_cast<int>(std::wcstol(argv[2], nullptr, 10));
+  int status = 64;
+  if (command == L"splash") status = Splash(timeout_ms);
+  if (command == L"gone") status = Gone(timeout_ms);
+  if (command == L"poke") status = Poke(timeout_ms);
+  if (command == L"answer") status = Answer(timeout_ms);
+  if (command == L"close") status = Close(timeout_ms);
+  std::fflush(stdout);
+  return status;
+}
