@@ -17,6 +17,11 @@ class FakeRegistryApi final : public registry::RegistryApi {
   static constexpr std::uint32_t kRegSz = 1;
   static constexpr std::uint32_t kRegBinary = 3;
 
+  struct Value {
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+  };
+
   // Adds the key `path` (below HKLM) and every missing key above it.
   void AddKey(const std::string& path);
   // Sets a REG_SZ value, NUL included in its data; adds the key as needed.
@@ -38,10 +43,6 @@ class FakeRegistryApi final : public registry::RegistryApi {
   std::string AnsiToUtf8(const std::string& ansi) const override { return ansi; }
 
  private:
-  struct Value {
-    std::uint32_t type;
-    std::vector<std::uint8_t> data;
-  };
   struct Key {
     std::string path;  // as added, below HKLM
     std::map<std::string, Value> values;  // by lower-case name
