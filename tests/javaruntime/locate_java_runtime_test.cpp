@@ -141,7 +141,7 @@ TEST_F(LocateJavaRuntimeTest, ChosenRuntimeWithoutAUsableHome) {
     SCOPED_TRACE(c.description);
     registry_ = FakeRegistryApi();
     registry_.AddKey(RuntimeKey("1.5"));
-    if (c.java_home) registry_.SetValue(RuntimeKey("1.5"), "JavaHome", c.java_home->type, c.java_home->data);
+    if (c.java_home) registry_.SetValue(RuntimeKey("1.5"), "JavaHome", *c.java_home);
     messages_.prompts.clear();
     JavaHomePath = "left over";
 
