@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -43,13 +44,15 @@ class Variant {
   std::variant<std::monostate, std::string, std::int32_t, Bytes> value_;
 };
 
-// Subkey names in enumeration order, each also found by name without regard to case.
+// Subkey names in enumeration order, each also found by name without regard to case
+// (compared as the registry compares names).
 class SubkeyList {
  public:
   // Appends `name`. Throws platform::Error 457 when a name equal to it without regard
   // to case is already in the list; the list is then unchanged.
   void Add(const std::string& name);
 
+  // True when a name equal to `name` without regard to case is in the list.
   bool Contains(const std::string& name) const;
   size_t size() const { return names_.size(); }
   bool empty() const { return names_.empty(); }
@@ -59,6 +62,7 @@ class SubkeyList {
 
  private:
   std::vector<std::string> names_;
+  std::unordered_set<std::string> keys_;  // the names case-folded
 };
 
 // True when `path` under `root` can be opened for reading. Never throws; closes what it
@@ -71,10 +75,14 @@ bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const std::string& path
 SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::string& path);
 
 // The value `value_name` of `path` under `root`: the default (or empty when none is
-// given) when the key cannot be opened, otherwise the value by its type. Throws
-// platform::Error kUnsupportedValueTypeError, after closing the key, for a value that
-// is missing, unreadable or of a type other than REG_SZ, REG_EXPAND_SZ, REG_BINARY,
-// REG_DWORD and REG_MULTI_SZ.
+// given) when the key cannot be opened, otherwise the value by its type: REG_SZ and
+// REG_EXPAND_SZ as text without the one terminating NUL (when there is one),
+// REG_MULTI_SZ as text without up to two (NULs between the strings stay), REG_DWORD as
+// a little-endian signed integer, REG_BINARY as its bytes. Values over 1024 bytes take
+// a second query; one that keeps growing between queries is given up after a few.
+// Throws platform::Error kUnsupportedValueTypeError, after closing the key, for a value
+// that is missing, unreadable or of any other type. Never reads past what the last
+// successful query delivered.
 Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const std::string& path,
                           const std::string& value_name,
                           const std::optional<Variant>& default_value = std::nullopt);

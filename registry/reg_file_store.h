@@ -1,0 +1,86 @@
+#ifndef TOLVARIN_REGISTRY_REG_FILE_STORE_H_
+#define TOLVARIN_REGISTRY_REG_FILE_STORE_H_
+
+// The registry of a system without one: the keys and values of registry export files
+// (the format `reg export` and regedit write), imported as `reg import` imports them.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "registry/registry_api.h"
+
+namespace tolvarin::registry {
+
+// Where the machine's export file lies, unless kRegistryFileVariable names another.
+inline constexpr char kDefaultRegistryFile[] = "/etc/tolvarin/registry.reg";
+inline constexpr char kRegistryFileVariable[] = "TOLVARIN_REGISTRY_FILE";
+
+// Number of the error raised for an export file that cannot be parsed: Windows' own
+// ERROR_BADDB, "The configuration registry database is corrupt".
+inline constexpr long kMalformedRegistryFileError = 1009;
+
+// Keys and values as the registry holds them: names and string data in UTF-16, names
+// compared without regard to case, subkeys enumerated in case-folded order. Lookups
+// cost the same however many keys the store holds.
+class RegFileStore {
+ public:
+  using KeyId = std::uint32_t;
+
+  struct Value {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;  // string types as UTF-16LE, as stored
+  };
+
+  // A store holding only the predefined roots, all empty.
+  RegFileStore();
+
+  // Applies the export `contents` on top of this store, creating keys and setting,
+  // deleting and deleting trees as `reg import` would. All or nothing: a file that cannot
+  // be parsed raises platform::Error kMalformedRegistryFileError whose description is
+  // "<file_name>, line <n>: <fault>", and the store is left as it was.
+  void Import(std::string_view contents, const std::string& file_name);
+
+  // The key of a predefined root handle (HKEY_CLASSES_ROOT 0x80000000 to
+  // HKEY_CURRENT_CONFIG 0x80000005), or nullopt.
+  std::optional<KeyId> Root(KeyHandle predefined) const;
+
+  // The direct subkey of `parent` whose FoldCase'd name is `folded_name`, or nullopt.
+  std::optional<KeyId> Subkey(KeyId parent, const std::u16string& folded_name) const;
+
+  // Direct subkeys of `key`, in enumeration order: `index` must be below SubkeyCount.
+  std::uint32_t SubkeyCount(KeyId key) const;
+  const std::u16string& SubkeyName(KeyId key, std::uint32_t index) const;
+
+  // The value of `key` whose FoldCase'd name is `folded_name` ("" for the default
+  // value), or nullptr. Valid until the next Import.
+  const Value* FindValue(KeyId key, const std::u16string& folded_name) const;
+
+ private:
+  struct Key {
+    std::u16string name;
+    std::unordered_map<std::u16string, KeyId> subkeys;  // by folded name
+    std::vector<KeyId> ordered;                         // enumeration order
+    std::unordered_map<std::u16string, Value> values;   // by folded name
+  };
+  friend class StoreEditor;
+
+  std::vector<Key> keys_;
+};
+
+// The export file's path: the value of kRegistryFileVariable when set and not empty,
+// else kDefaultRegistryFile.
+std::string RegistryFilePath();
+
+// The store of the export at `path`; an empty store when no file is there. Raises
+// platform::Error with errno's number for a file that exists but cannot be read, and
+// the parse error of RegFileStore::Import for one that cannot be parsed; both name the
+// file.
+RegFileStore LoadRegFileStore(const std::string& path);
+
+}  // namespace tolvarin::registry
+
+#endif  // TOLVARIN_REGISTRY_REG_FILE_STORE_H_

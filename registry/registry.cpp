@@ -1,0 +1,173 @@
+#include "registry/registry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "platform/error.h"
+#include "registry/text_codec.h"
+
+namespace tolvarin::registry {
+namespace {
+
+constexpr std::uint32_t kEnumBufferSize = 260;
+constexpr std::uint32_t kFirstValueBufferSize = 1024;
+// A value that keeps growing between queries is given up after this many of them.
+constexpr int kMaxValueQueries = 4;
+
+constexpr std::uint32_t kRegSz = 1;
+constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
+constexpr std::uint32_t kRegMultiSz = 7;
+
+constexpr long kTypeMismatchError = 13;
+constexpr long kDuplicateKeyError = 457;
+constexpr char kDuplicateKeyText[] =
+    "This key is already associated with an element of this collection";
+
+std::string CollectionKey(const std::string& name) {
+  return Utf16ToUtf8(FoldCase(Utf8ToUtf16(name)));
+}
+
+platform::Error UnsupportedValueType() {
+  return platform::Error(kUnsupportedValueTypeError, kUnsupportedValueTypeText);
+}
+
+// A key this module opened: closed exactly once, on whichever path leaves the operation.
+class OpenedKey {
+ public:
+  OpenedKey(RegistryApi& api, KeyHandle key) : api_(api), key_(key) {}
+  OpenedKey(const OpenedKey&) = delete;
+  OpenedKey& operator=(const OpenedKey&) = delete;
+  ~OpenedKey() { Close(); }
+
+  KeyHandle get() const { return key_; }
+  void Close() {
+    if (open_) {
+      open_ = false;
+      api_.CloseKey(key_);
+    }
+  }
+
+ private:
+  RegistryApi& api_;
+  KeyHandle key_;
+  bool open_ = true;
+};
+
+// Opens `path` under `root` for reading into `key`; false when it cannot be opened.
+bool OpenForReading(RegistryApi& api, KeyHandle root, const std::string& path,
+                    std::optional<OpenedKey>& key) {
+  KeyHandle opened = 0;
+  if (api.OpenKey(root, api.Utf8ToAnsi(path), kKeyRead, &opened) != kErrorSuccess) return false;
+  key.emplace(api, opened);
+  return true;
+}
+
+// `data` without up to `count` trailing NULs: the terminators the registry stores with
+// string data are dropped only where they are present.
+std::string WithoutTerminators(const std::vector<std::uint8_t>& data, int count) {
+  size_t length = data.size();
+  for (int k = 0; k < count && length > 0 && data[length - 1] == 0; ++k) --length;
+  return std::string(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+std::int32_t LittleEndianInt32(const std::vector<std::uint8_t>& data) {
+  std::uint32_t bits = 0;
+  for (size_t k = 0; k < std::min<size_t>(data.size(), 4); ++k) bits |= std::uint32_t{data[k]} << (8 * k);
+  std::int32_t value = 0;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+}  // namespace
+
+std::string Variant::AsText() const {
+  if (IsEmpty()) return {};
+  if (const std::string* value = text()) return *value;
+  if (const std::int32_t* value = number()) return std::to_string(*value);
+  throw platform::Error(kTypeMismatchError, "Type mismatch");
+}
+
+void SubkeyList::Add(const std::string& name) {
+  const auto [key, inserted] = keys_.insert(CollectionKey(name));
+  if (!inserted) throw platform::Error(kDuplicateKeyError, kDuplicateKeyText);
+  try {
+    names_.push_back(name);
+  } catch (...) {
+    keys_.erase(key);
+    throw;
+  }
+}
+
+bool SubkeyList::Contains(const std::string& name) const {
+  return keys_.count(CollectionKey(name)) != 0;
+}
+
+bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const std::string& path) {
+  std::optional<OpenedKey> key;
+  return OpenForReading(api, root, path, key);
+}
+
+SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::string& path) {
+  SubkeyList subkeys;
+  std::optional<OpenedKey> opened;
+  KeyHandle key = root;
+  if (!path.empty()) {
+    if (!OpenForReading(api, root, path, opened)) return subkeys;
+    key = opened->get();
+  }
+  char name[kEnumBufferSize];
+  for (std::uint32_t index = 0;; ++index) {
+    std::memset(name, ' ', sizeof name);
+    if (api.EnumKey(key, index, name, kEnumBufferSize) != kErrorSuccess) break;
+    const void* nul = std::memchr(name, '\0', sizeof name);
+    const size_t length = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - name)
+                                         : sizeof name;
+    subkeys.Add(api.AnsiToUtf8(std::string(name, length)));
+  }
+  return subkeys;
+}
+
+Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const std::string& path,
+                          const std::string& value_name,
+                          const std::optional<Variant>& default_value) {
+  std::optional<OpenedKey> key;
+  if (!OpenForReading(api, root, path, key)) return default_value.value_or(Variant());
+
+  // Type and size mean something only after status 0 or 234; a value that grew between
+  // two queries is asked for again with its new size, a bounded number of times.
+  const std::string ansi_name = api.Utf8ToAnsi(value_name);
+  std::vector<std::uint8_t> data(kFirstValueBufferSize);
+  std::uint32_t type = 0;
+  std::uint32_t size = kFirstValueBufferSize;
+  long status = api.QueryValue(key->get(), ansi_name, &type, data.data(), &size);
+  for (int query = 1; status == kErrorMoreData && query < kMaxValueQueries; ++query) {
+    data.assign(std::max<std::uint32_t>(size, 1), 0);
+    type = 0;
+    status = api.QueryValue(key->get(), ansi_name, &type, data.data(), &size);
+  }
+  if (status != kErrorSuccess) {
+    key->Close();
+    throw UnsupportedValueType();
+  }
+  data.resize(std::min<size_t>(size, data.size()));
+
+  switch (type) {
+    case kRegSz:
+    case kRegExpandSz:
+      return Variant(api.AnsiToUtf8(WithoutTerminators(data, 1)));
+    case kRegMultiSz:
+      return Variant(api.AnsiToUtf8(WithoutTerminators(data, 2)));
+    case kRegBinary:
+      return Variant(std::move(data));
+    case kRegDword:
+      return Variant(LittleEndianInt32(data));
+    default:
+      key->Close();
+      throw UnsupportedValueType();
+  }
+}
+
+}  // namespace tolvarin::registry

@@ -1,0 +1,56 @@
+// Fuzz target of the export-file parser: any bytes either load or raise the parse error,
+// and a loaded store answers the registry operations within their buffers.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/error.h"
+#include "registry/reg_file_registry_api.h"
+#include "registry/reg_file_store.h"
+#include "registry/registry.h"
+
+namespace {
+
+using tolvarin::platform::Error;
+using namespace tolvarin::registry;
+
+constexpr KeyHandle kRoots[] = {0x80000000, 0x80000001, 0x80000002, 0x80000003, 0x80000005};
+constexpr int kMaxDepth = 8;
+
+void Walk(RegistryApi& api, KeyHandle root, const std::string& path, int depth) {
+  for (const char* value : {"", "a", "JavaHome"}) {
+    try {
+      ReadRegistryValue(api, root, path, value);
+    } catch (const Error&) {
+      // 1001 for a missing or unsupported value
+    }
+  }
+  SubkeyList subkeys;
+  try {
+    subkeys = ListRegistrySubkeys(api, root, path);
+  } catch (const Error&) {
+    return;  // two names that read the same in ANSI
+  }
+  if (depth == kMaxDepth) return;
+  for (const std::string& name : subkeys) {
+    Walk(api, root, path.empty() ? name : path + "\\" + name, depth + 1);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  auto store = std::make_shared<RegFileStore>();
+  try {
+    store->Import(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.reg");
+  } catch (const Error& error) {
+    if (error.number() != kMalformedRegistryFileError) __builtin_trap();
+    return 0;
+  }
+  RegFileRegistryApi api(store);
+  for (const KeyHandle root : kRoots) Walk(api, root, "", 0);
+  return 0;
+}

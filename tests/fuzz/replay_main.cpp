@@ -1,0 +1,27 @@
+// Feeds each file of the given directories to the fuzz target once: the seed corpus as
+// an ordinary test, without libFuzzer.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+int main(int argc, char** argv) {
+  int inputs = 0;
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+      std::ifstream file(entry.path(), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      ++inputs;
+    }
+  }
+  std::printf("%d inputs replayed\n", inputs);
+  return inputs > 0 ? 0 : 1;
+}

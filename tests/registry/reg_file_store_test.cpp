@@ -1,0 +1,177 @@
+// The export-file store's own concerns: files it must refuse, all-or-nothing import,
+// and where the machine's file is found.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "registry/reg_file_registry_api.h"
+#include "registry/reg_file_store.h"
+#include "registry/registry.h"
+
+namespace tolvarin::registry {
+namespace {
+
+std::string Utf16(const std::u16string& text, bool bom = true) {
+  std::string bytes = bom ? "\xFF\xFE" : "";
+  for (const char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+// The description of the error Import raises for `contents`, or "" when it raises none.
+std::string ImportError(const std::string& contents) {
+  RegFileStore store;
+  try {
+    store.Import(contents, "demo.reg");
+  } catch (const platform::Error& error) {
+    EXPECT_EQ(error.number(), kMalformedRegistryFileError);
+    return error.description();
+  }
+  return "";
+}
+
+TEST(RegFileStore, RefusesMalformedFilesNamingFileLineAndFault) {
+  const std::string head = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n";  // lines 1-2
+  struct Case {
+    const char* description;
+    std::string contents;
+    std::string error;  // the description's start
+  };
+  const std::vector<Case> cases = {
+      {"empty file", "", "demo.reg, line 1: the file is empty"},
+      {"bad header", "REGEDIT5\r\n", "demo.reg, line 1: bad header"},
+      {"UTF-8 byte-order mark", "\xEF\xBB\xBFREGEDIT4\r\n", "demo.reg, line 1: bad header"},
+      {"UTF-16 without byte-order mark", Utf16(u"REGEDIT4\r\n", false), "demo.reg, line 1: NUL byte"},
+      {"unknown root", "REGEDIT4\n\n[HKEY_LOCAL_MACHIN\\x]\n",
+       "demo.reg, line 3: unknown root key \"HKEY_LOCAL_MACHIN\""},
+      {"no closing ']'", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\x\n", "demo.reg, line 2: the key name"},
+      {"empty key name", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\a\\\\b]\n", "demo.reg, line 2: empty key"},
+      {"deleting a root", "REGEDIT4\n[-HKEY_LOCAL_MACHINE]\n", "demo.reg, line 2: a root key"},
+      {"value before any key", "REGEDIT4\n\"a\"=\"b\"\n", "demo.reg, line 2: a value line, but no key"},
+      {"dword of 9 digits", head + "\"a\"=dword:123456789\r\n", "demo.reg, line 3: dword:"},
+      {"dword with text after it", head + "\"a\"=dword:12 34\r\n", "demo.reg, line 3: dword:"},
+      {"type tags are case-sensitive", head + "\"a\"=DWORD:1\r\n", "demo.reg, line 3: unknown value type"},
+      {"bad hex( type", head + "\"a\"=hex(0x2):00\r\n", "demo.reg, line 3: hex("},
+      {"hex byte of 3 digits", head + "\"a\"=hex:1,234\r\n", "demo.reg, line 3: bad hex byte"},
+      {"unclosed quote in data", head + "\"a\"=\"abc\r\n", "demo.reg, line 3: unclosed quote in the string"},
+      {"unclosed quote in name", head + "\"abc=1\r\n", "demo.reg, line 3: unclosed quote in the value name"},
+      {"escape \\0", head + "\"a\"=\"x\\0y\"\r\n", "demo.reg, line 3: the escape \\0"},
+      {"continuation after a string", head + "\"a\"=\"b\"\\\r\n", "demo.reg, line 3: stray continuation"},
+      {"hex data whose backslash was lost", head + "\"a\"=hex:01,02,\r\n  03,04\r\n",
+       "demo.reg, line 4: stray continuation"},
+      {"continuation into a key line",
+       head + "\"a\"=hex:01,\\\r\n[HKEY_LOCAL_MACHINE\\x]\r\n", "demo.reg, line 4: stray continuation"},
+      {"truncated inside continued hex data", head + "\"a\"=hex:01,\\\r\n",
+       "demo.reg, line 3: the file ends inside hex data"},
+      {"truncated UTF-16", Utf16(u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"a\"=\"b\"") + std::string(1, '\0'),
+       "demo.reg, line 3: the file is truncated"},
+      {"unpaired surrogate", Utf16(u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"a\"=\"\xD800\"\r\n"),
+       "demo.reg, line 3: invalid UTF-16"},
+      {"odd-sized UTF-16 string data",
+       Utf16(u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"a\"=hex(1):61,00,62\r\n"),
+       "demo.reg, line 3: UTF-16 string data"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    EXPECT_EQ(ImportError(c.contents).substr(0, c.error.size()), c.error);
+  }
+}
+
+TEST(RegFileStore, ImportIsAllOrNothing) {
+  auto store = std::make_shared<RegFileStore>();
+  store->Import("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\n\"v\"=\"one\"\n", "first.reg");
+  EXPECT_THROW(store->Import("REGEDIT4\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\n\"v\"=dword:xyz\n",
+                             "second.reg"),
+               platform::Error);
+  RegFileRegistryApi api(store);
+  EXPECT_EQ(ReadRegistryValue(api, kHkeyLocalMachine, "SOFTWARE\\Kept", "v"),
+            Variant(std::string("one")));
+  EXPECT_FALSE(RegistryKeyExists(api, kHkeyLocalMachine, "SOFTWARE\\New"));
+}
+
+class RegistryFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tolvarin-registry-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    ::unsetenv(kRegistryFileVariable);
+    for (const std::string& file : files_) ::unlink(file.c_str());
+    ::rmdir((dir_ + "/dir").c_str());
+    ::rmdir(dir_.c_str());
+  }
+  std::string Write(const std::string& name, const std::string& contents) {
+    const std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << contents;
+    files_.push_back(path);
+    return path;
+  }
+
+  std::string dir_;
+  std::vector<std::string> files_;
+};
+
+TEST_F(RegistryFile, PathComesFromTheEnvironmentOrTheDefault) {
+  ::unsetenv(kRegistryFileVariable);
+  EXPECT_EQ(RegistryFilePath(), "/etc/tolvarin/registry.reg");
+  ::setenv(kRegistryFileVariable, "", 1);
+  EXPECT_EQ(RegistryFilePath(), "/etc/tolvarin/registry.reg");
+  ::setenv(kRegistryFileVariable, "/srv/demo.reg", 1);
+  EXPECT_EQ(RegistryFilePath(), "/srv/demo.reg");
+}
+
+TEST_F(RegistryFile, MissingFileIsAnEmptyRegistry) {
+  auto store = std::make_shared<RegFileStore>(LoadRegFileStore(dir_ + "/absent.reg"));
+  RegFileRegistryApi api(store);
+  EXPECT_TRUE(ListRegistrySubkeys(api, kHkeyLocalMachine, "").empty());
+}
+
+TEST_F(RegistryFile, UnreadableOrMalformedFileIsAnErrorNamingIt) {
+  ASSERT_EQ(::mkdir((dir_ + "/dir").c_str(), 0700), 0);
+  try {
+    LoadRegFileStore(dir_ + "/dir");
+    FAIL() << "no error";
+  } catch (const platform::Error& error) {
+    EXPECT_EQ(error.number(), EISDIR);
+    EXPECT_EQ(error.description(),
+              "Cannot read the registry file " + dir_ + "/dir: Is a directory");
+  }
+  const std::string bad = Write("bad.reg", "REGEDIT4\n\n\n[HKEY_NOWHERE]\n");
+  try {
+    LoadRegFileStore(bad);
+    FAIL() << "no error";
+  } catch (const platform::Error& error) {
+    EXPECT_EQ(error.description().substr(0, bad.size() + 9), bad + ", line 4:");
+  }
+}
+
+// The only test that calls MakeNativeRegistryApi: it loads the file once per process.
+TEST_F(RegistryFile, NativeRegistryIsLoadedOncePerProcess) {
+  const std::string path =
+      Write("machine.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo]\n\"v\"=\"first\"\n");
+  ::setenv(kRegistryFileVariable, path.c_str(), 1);
+  const std::unique_ptr<RegistryApi> first = MakeNativeRegistryApi();
+  Write("machine.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo]\n\"v\"=\"second\"\n");
+  const std::unique_ptr<RegistryApi> second = MakeNativeRegistryApi();
+  for (RegistryApi* api : {first.get(), second.get()}) {
+    EXPECT_EQ(ReadRegistryValue(*api, kHkeyLocalMachine, "SOFTWARE\\Demo", "v"),
+              Variant(std::string("first")));
+  }
+}
+
+}  // namespace
+}  // namespace tolvarin::registry
