@@ -4,7 +4,6 @@
 
 #include <clocale>
 #include <cstdlib>
-#include <locale>
 #include <string>
 
 #include "platform/error.h"
@@ -60,32 +59,22 @@ TEST(VersionNumberTest, RejectsWhatIsNotAPlainDecimal) {
   }
 }
 
-// The process's C and C++ locales switched to one that writes 1,5, and back.
+// Switches the process's C locale to one that writes 1,5, and back.
 class CommaDecimalLocale {
  public:
-  CommaDecimalLocale() : previous_global_(std::locale()) {
-    const char* const current = std::setlocale(LC_ALL, nullptr);
-    previous_c_ = current != nullptr ? current : "C";
+  CommaDecimalLocale() : previous_(std::setlocale(LC_ALL, nullptr)) {
     for (const char* name : {"de_DE.UTF-8", "German_Germany.1252"}) {
       if (std::setlocale(LC_ALL, name) != nullptr) {
         name_ = name;
-        std::locale::global(std::locale(std::locale::classic(), new CommaPunctuation));
         return;
       }
     }
   }
-  ~CommaDecimalLocale() {
-    std::setlocale(LC_ALL, previous_c_.c_str());
-    std::locale::global(previous_global_);
-  }
+  ~CommaDecimalLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
   const std::string& name() const { return name_; }
 
  private:
-  struct CommaPunctuation : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-  };
-  std::locale previous_global_;
-  std::string previous_c_;
+  std::string previous_;
   std::string name_;
 };
 
