@@ -1,9 +1,77 @@
 #include "javaruntime/locate_java_runtime.h"
 
+#include <string>
+
+#include "javaruntime/comm_support_files.h"
+#include "javaruntime/error_guard.h"
 #include "javaruntime/java_home_path.h"
+#include "javaruntime/version_number.h"
+#include "registry/registry.h"
 
 namespace tolvarin::javaruntime {
+namespace {
 
-void LocateJavaRuntime() { JavaHomePath.clear(); }
+constexpr char kRuntimesKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+constexpr char kJavaHomeValue[] = "JavaHome";
+constexpr double kLowestVersion = 1.5;
+
+constexpr char kNoRuntimesKeyPrompt[] =
+    "You have not Installed Java Runtime Environment on your computer.\r\n"
+    "Download and install Java Runtime Environment Version 1.5 or higher version.\r\n"
+    "Please refer installtion guide of Tessamorn for further help";
+constexpr char kNoQualifyingRuntimePrompt[] =
+    "Java Runtime Environment version 1.5 or higher version is not avaiable";
+constexpr char kSearchFailedPrompt[] = "Error While Searching JVM on Your Machine";
+
+// The search itself. Returns the prompt to end the process with when there is no runtime
+// to start, or nullptr once a runtime was chosen (and, with a home, prepared).
+const char* SearchRuntime(JavaRuntimeContext& context) {
+  if (!registry::RegistryKeyExists(context.registry, registry::kHkeyLocalMachine, kRuntimesKey)) {
+    return kNoRuntimesKeyPrompt;
+  }
+  const registry::SubkeyList names =
+      registry::ListRegistrySubkeys(context.registry, registry::kHkeyLocalMachine, kRuntimesKey);
+  const std::string* chosen = nullptr;
+  for (const std::string& name : names) {
+    // A name that is not a number throws here and ends the walk, even if a later one
+    // would have qualified.
+    if (VersionNumber(VersionText(name)) >= kLowestVersion) {
+      chosen = &name;
+      break;
+    }
+  }
+  if (chosen == nullptr) return kNoQualifyingRuntimePrompt;
+
+  const std::string home =
+      registry::ReadRegistryValue(context.registry, registry::kHkeyLocalMachine,
+                                  std::string(kRuntimesKey) + "\\" + *chosen, kJavaHomeValue)
+          .AsText();
+  if (!home.empty()) {
+    JavaHomePath = home;
+    InstallCommSupportFiles(context, home);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void LocateJavaRuntime(JavaRuntimeContext& context) {
+  JavaHomePath.clear();
+  const char* ending_prompt = nullptr;
+  const bool searched = RunGuarded(
+      [&] { ending_prompt = SearchRuntime(context); },
+      [&](const std::string& description) { ReportSearchFailure(context.messages, description); });
+  // Outside the guard: ending the process is not a failure of the search.
+  if (searched && ending_prompt != nullptr) {
+    context.messages.Show(ending_prompt);
+    context.process.EndProcess(kNoRuntimeStatus);
+  }
+}
+
+void ReportSearchFailure(platform::MessageBoxes& messages, const std::string& description) {
+  messages.Show(description);
+  messages.Show(kSearchFailedPrompt);
+  JavaHomePath.clear();
+}
 
 }  // namespace tolvarin::javaruntime

@@ -1,12 +1,32 @@
 #ifndef TOLVARIN_JAVARUNTIME_LOCATE_JAVA_RUNTIME_H_
 #define TOLVARIN_JAVARUNTIME_LOCATE_JAVA_RUNTIME_H_
 
+#include <string>
+
+#include "javaruntime/java_runtime_context.h"
+#include "platform/message_box.h"
+
 namespace tolvarin::javaruntime {
 
-// Chooses the Java runtime the server runs on and records its home in JavaHomePath.
-// Until registry discovery is wired in, no runtime is chosen: JavaHomePath is left
-// empty and the server starts with "java" from the search path. Never throws.
-void LocateJavaRuntime();
+// Exit status of the process when no usable runtime is registered.
+inline constexpr int kNoRuntimeStatus = 2;
+
+// Chooses the Java runtime the server runs on, from the subkeys of
+// HKLM\SOFTWARE\JavaSoft\Java Runtime Environment: the first, in enumeration order, whose
+// first three characters read as a number of at least 1.5 (not the newest). Empties
+// JavaHomePath first; when the chosen runtime's "JavaHome" is not empty, stores it in
+// JavaHomePath and deploys the support files into it (InstallCommSupportFiles, which
+// reports its own failures).
+// Ends the process with kNoRuntimeStatus after one box when the key is missing or no
+// subkey qualifies. Any other failure (a name that is not a number, a registry error)
+// stops the search and is handled by ReportSearchFailure; the caller then goes on with
+// "java" from the search path. Never throws.
+void LocateJavaRuntime(JavaRuntimeContext& context);
+
+// Handles a failed search: shows `description`, then "Error While Searching JVM on Your
+// Machine", and empties JavaHomePath. Also for failures met before the search can start,
+// such as a registry that cannot be opened. Never throws.
+void ReportSearchFailure(platform::MessageBoxes& messages, const std::string& description);
 
 }  // namespace tolvarin::javaruntime
 

@@ -1,19 +1,48 @@
 #include "launcher/launcher_main.h"
 
+#include <exception>
+#include <memory>
+
+#include "javaruntime/java_runtime_context.h"
 #include "javaruntime/locate_java_runtime.h"
+#include "javaruntime/support_location.h"
 #include "launcher/launch_sequence.h"
 #include "launcher/splash_layout.h"
+#include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/splash_window.h"
+#include "registry/registry_api.h"
 
 namespace tolvarin::launcher {
+namespace {
+
+// Runtime discovery on this platform's registry, file system and support directory. The
+// registry is opened at the tick, inside the search: one that cannot be read (a malformed
+// store on POSIX) is reported as a failed search, and the launch goes on.
+void LocateNativeJavaRuntime(platform::FileSystem& files, platform::MessageBoxes& messages,
+                             platform::ProcessServices& process) {
+  std::unique_ptr<registry::RegistryApi> registry;
+  try {
+    registry = registry::MakeNativeRegistryApi();
+  } catch (const std::exception& error) {
+    javaruntime::ReportSearchFailure(messages, error.what());
+    return;
+  }
+  javaruntime::JavaRuntimeContext context{*registry, files, messages, process,
+                                          javaruntime::SupportSourceDirectory()};
+  javaruntime::LocateJavaRuntime(context);
+}
+
+}  // namespace
 
 int LauncherMain() {
   const auto process = platform::MakeNativeProcessServices();
   const auto messages = platform::MakeNativeMessageBoxes();
+  const auto files = platform::MakeNativeFileSystem();
   const auto splash = platform::CreateSplashWindow(SplashLayout());
-  LaunchContext context{*splash, *process, *messages, [] { javaruntime::LocateJavaRuntime(); }};
+  LaunchContext context{*splash, *process, *messages,
+                        [&] { LocateNativeJavaRuntime(*files, *messages, *process); }};
   return splash->Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); });
 }
 

@@ -24,6 +24,26 @@ INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\
 SPLASH_PIXELS = (493, 335)  # at 96 dpi, which the test display runs at
 
 
+# The runtimes key with one runtime of version 1.5 and an empty home: discovery succeeds,
+# copies nothing, and the server starts with java from the search path.
+RUNTIME_WITHOUT_HOME = {
+    r"HKEY_LOCAL_MACHINE\SOFTWARE\JavaSoft\Java Runtime Environment\1.5": {"JavaHome": ""},
+}
+
+
+def write_reg_file(path, keys):
+    """Writes a registry export as regedit does (UTF-16 with a byte-order mark): `keys`
+    maps each key's full name to its string values."""
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key, values in keys.items():
+        lines.append("[%s]" % key)
+        for name, data in values.items():
+            lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\").replace('"', '\\"')))
+        lines.append("")
+    with open(path, "wb") as f:
+        f.write(b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le"))
+
+
 def wait_until(predicate, timeout, interval=0.05):
     """Polls `predicate` until it returns something true or `timeout` seconds pass."""
     deadline = time.monotonic() + timeout

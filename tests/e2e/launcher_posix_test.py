@@ -28,9 +28,12 @@ class LauncherTest(harness.TempDirTestCase):
             f.write(STUB_JAVA)
         os.chmod(stub, 0o755)
         self.elsewhere = self.make_dir("elsewhere")
+        self.registry = os.path.join(self.tmp, "registry.reg")
+        harness.write_reg_file(self.registry, harness.RUNTIME_WITHOUT_HOME)
 
     def start(self, path):
-        env = dict(os.environ, PATH=path, TOLVARIN_STUB_RECORD=self.record)
+        env = dict(os.environ, PATH=path, TOLVARIN_STUB_RECORD=self.record,
+                   TOLVARIN_REGISTRY_FILE=self.registry)
         env.setdefault("ASAN_OPTIONS", "detect_leaks=0")  # X and FLTK keep their caches
         self.started = time.monotonic()
         process = subprocess.Popen([os.path.join(self.install_dir, os.path.basename(LAUNCHER))],

@@ -6,6 +6,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -27,6 +28,14 @@ def windows_path(unix_path):
 
 
 class VarnoletTest(harness.TempDirTestCase):
+    @classmethod
+    def setUpClass(cls):
+        with tempfile.TemporaryDirectory(prefix="tolvarin-e2e-") as tmp:
+            registry = os.path.join(tmp, "registry.reg")
+            harness.write_reg_file(registry, harness.RUNTIME_WITHOUT_HOME)
+            subprocess.run([OPTIONS.wine, "reg", "import", windows_path(registry)], check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def setUp(self):
         super().setUp()
         self.install_dir = self.install(OPTIONS.launcher)

@@ -1,0 +1,57 @@
+#include "javaruntime/comm_support_files.h"
+
+#include <initializer_list>
+#include <string>
+
+#include "javaruntime/error_guard.h"
+#include "javaruntime/support_location.h"
+
+namespace tolvarin::javaruntime {
+namespace {
+
+constexpr char kCopyFailedPrompt[] = "Error While Copying JAR File";
+
+// One support file: its name, in the source directory and in the runtime, and the
+// runtime directory it belongs in, as components below the home.
+struct SupportFile {
+  const char* name;
+  std::initializer_list<const char*> directory;
+};
+
+const SupportFile kSupportFiles[] = {
+    {"Comm.jar", {"lib", "ext"}},
+    {"javax.comm.properties", {"lib"}},
+    {"Win32com.dll", {"bin"}},
+};
+
+// home + "\lib\ext\": the home as given, each component preceded by a separator, and one
+// at the end so that a copy keeps the source's file name.
+std::string DestinationDirectory(const std::string& home, const SupportFile& file) {
+  std::string directory = home;
+  for (const char* component : file.directory) {
+    directory += kPathSeparator;
+    directory += component;
+  }
+  directory += kPathSeparator;
+  return directory;
+}
+
+}  // namespace
+
+void InstallCommSupportFiles(JavaRuntimeContext& context, const std::string& home) {
+  RunGuarded(
+      [&] {
+        for (const SupportFile& file : kSupportFiles) {
+          const std::string destination = DestinationDirectory(home, file);
+          if (context.files.FileExists(destination + file.name)) continue;
+          context.files.CopyFile(context.support_source_directory + file.name, destination,
+                                 /*overwrite=*/true);
+        }
+      },
+      [&](const std::string& description) {
+        context.messages.Show(description);
+        context.messages.Show(kCopyFailedPrompt);
+      });
+}
+
+}  // namespace tolvarin::javaruntime

@@ -1,0 +1,24 @@
+#ifndef TOLVARIN_JAVARUNTIME_COMM_SUPPORT_FILES_H_
+#define TOLVARIN_JAVARUNTIME_COMM_SUPPORT_FILES_H_
+
+#include <string>
+
+#include "javaruntime/java_runtime_context.h"
+
+namespace tolvarin::javaruntime {
+
+// Copies into the Java runtime at `home` those of the serial-port support files it lacks,
+// from context.support_source_directory, in this order:
+//   Comm.jar              into home + "\lib\ext\"
+//   javax.comm.properties into home + "\lib\"
+//   Win32com.dll          into home + "\bin\"
+// (with kPathSeparator in place of '\'). `home` is used exactly as given, so a trailing
+// separator doubles at the join. A file already present is never replaced or examined.
+// The first failure stops the rest; files copied before it stay. The failure is shown as
+// two boxes, its description then "Error While Copying JAR File", and goes no further.
+// Never throws.
+void InstallCommSupportFiles(JavaRuntimeContext& context, const std::string& home);
+
+}  // namespace tolvarin::javaruntime
+
+#endif  // TOLVARIN_JAVARUNTIME_COMM_SUPPORT_FILES_H_

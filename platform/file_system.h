@@ -1,0 +1,39 @@
+#ifndef TOLVARIN_PLATFORM_FILE_SYSTEM_H_
+#define TOLVARIN_PLATFORM_FILE_SYSTEM_H_
+
+// Note for Win32 sources: <windows.h> defines CopyFile as a macro. Include this header
+// after it and #undef CopyFile, or the method below is renamed in that file alone.
+
+#include <memory>
+#include <string>
+
+namespace tolvarin::platform {
+
+// The two file operations the launcher needs. All paths are UTF-8 and used exactly as
+// given: nothing is normalised, so a doubled separator stays doubled.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // True when `path` names an existing file; false when it names nothing, a directory,
+  // or something that cannot be examined. Throws Error only for text that is not UTF-8
+  // (Windows).
+  virtual bool FileExists(const std::string& path) const = 0;
+
+  // Copies the file `source` into the existing directory `destination_directory`, which
+  // ends in a path separator, under the source's own file name; an existing file of that
+  // name is replaced only when `overwrite` is set. The data is written to a temporary
+  // file in that directory, flushed to disk and only then renamed into place, so a copy
+  // that fails leaves no file under the destination name (a file it would have replaced
+  // stays as it was) and no temporary file behind. Throws Error with the system's error
+  // number and a description naming the path concerned; the source is never modified.
+  virtual void CopyFile(const std::string& source, const std::string& destination_directory,
+                        bool overwrite) = 0;
+};
+
+// This platform's file system. Creating it cannot fail.
+std::unique_ptr<FileSystem> MakeNativeFileSystem();
+
+}  // namespace tolvarin::platform
+
+#endif  // TOLVARIN_PLATFORM_FILE_SYSTEM_H_

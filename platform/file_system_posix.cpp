@@ -1,0 +1,170 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/file_system.h"
+
+namespace tolvarin::platform {
+namespace {
+
+constexpr size_t kCopyBufferSize = 64 * 1024;
+
+Error SystemError(int code, const std::string& context) {
+  return Error(code, context + ": " + std::strerror(code));
+}
+
+// Owns a file descriptor and closes it once.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// A temporary file beside the copy's destination, removed unless it was renamed into place.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path_template) : path_(std::move(path_template)) {
+    fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
+    if (fd_ < 0) path_.clear();
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+
+  bool valid() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+
+  // Closes now and reports the result: on some file systems close is where a failed
+  // write surfaces.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+  // The file now lives under another name and is no longer ours to remove.
+  void Release() { path_.clear(); }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+std::string FileName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void WriteAll(int fd, const char* data, size_t size, const std::string& destination) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw SystemError(errno, "Cannot write " + destination);
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+void CopyContent(int input, int output, const std::string& source,
+                 const std::string& destination) {
+  std::vector<char> buffer(kCopyBufferSize);
+  for (;;) {
+    const ssize_t count = ::read(input, buffer.data(), buffer.size());
+    if (count == 0) return;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      throw SystemError(errno, "Cannot read " + source);
+    }
+    WriteAll(output, buffer.data(), static_cast<size_t>(count), destination);
+  }
+}
+
+// Makes the rename itself durable. Best effort: the copy is complete either way.
+void SyncDirectory(const std::string& directory) {
+  UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.valid()) ::fsync(fd.get());
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) const override {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+  }
+
+  void CopyFile(const std::string& source, const std::string& destination_directory,
+                bool overwrite) override {
+    const std::string name = FileName(source);
+    if (name.empty() || destination_directory.empty() || destination_directory.back() != '/') {
+      throw Error(EINVAL, "Cannot copy " + source + " to " + destination_directory +
+                              ": a file must be copied into a directory ending in /");
+    }
+    const std::string destination = destination_directory + name;
+
+    UniqueFd input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!input.valid()) throw SystemError(errno, "Cannot read " + source);
+    struct stat source_status;
+    if (::fstat(input.get(), &source_status) != 0) {
+      throw SystemError(errno, "Cannot read " + source);
+    }
+
+    TemporaryFile temporary(destination_directory + "." + name + ".XXXXXX");
+    if (!temporary.valid()) {
+      throw SystemError(errno, "Cannot create a file in " + destination_directory);
+    }
+    // mkostemp creates the file private to its owner; the copy takes the source's mode.
+    if (::fchmod(temporary.fd(), source_status.st_mode & 0777) != 0) {
+      throw SystemError(errno, "Cannot write " + destination);
+    }
+    CopyContent(input.get(), temporary.fd(), source, destination);
+    // Keep the source's modification time, as a system copy does; the data is what counts.
+    const struct timespec times[2] = {{0, UTIME_OMIT}, source_status.st_mtim};
+    ::futimens(temporary.fd(), times);
+    if (::fsync(temporary.fd()) != 0 || temporary.Close() != 0) {
+      throw SystemError(errno, "Cannot write " + destination);
+    }
+
+    if (overwrite) {
+      if (::rename(temporary.path().c_str(), destination.c_str()) != 0) {
+        throw SystemError(errno, "Cannot create " + destination);
+      }
+      temporary.Release();
+    } else {
+      // link fails when the destination exists, where rename would replace it.
+      if (::link(temporary.path().c_str(), destination.c_str()) != 0) {
+        throw SystemError(errno, "Cannot create " + destination);
+      }
+    }
+    SyncDirectory(destination_directory);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+}  // namespace tolvarin::platform

@@ -1,0 +1,144 @@
+#include <windows.h>
+// The interface's method is CopyFile; the system function is called as CopyFileW where meant.
+#undef CopyFile
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "platform/win32_util.h"
+
+namespace tolvarin::platform {
+namespace {
+
+using win32::SystemError;
+using win32::UniqueHandle;
+using win32::Utf8ToWide;
+
+constexpr DWORD kCopyBufferSize = 64 * 1024;
+// Attempts at a free temporary name before giving up; others are left by killed copies.
+constexpr int kTemporaryNameAttempts = 100;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string FileName(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// A temporary file beside the copy's destination, deleted unless it was moved into place.
+class TemporaryFile {
+ public:
+  // Creates a new file in `directory` (ending in a separator) with a name derived from
+  // `name`. Throws Error naming the directory when none can be created.
+  TemporaryFile(const std::string& directory, const std::string& name) {
+    const std::wstring base = Utf8ToWide(directory + "~" + name) + L"." +
+                              std::to_wstring(::GetCurrentProcessId()) + L"-";
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && !handle_.valid(); ++attempt) {
+      path_ = base + std::to_wstring(attempt) + L".tmp";
+      handle_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!handle_.valid()) {
+        error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+      }
+    }
+    if (!handle_.valid()) {
+      path_.clear();
+      throw SystemError(error, "Cannot create a file in " + directory);
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    handle_.reset();
+    if (!path_.empty()) ::DeleteFileW(path_.c_str());
+  }
+
+  HANDLE handle() const { return handle_.get(); }
+  const std::wstring& path() const { return path_; }
+
+  // Closes the file; it stays on disk until this object ends or is released.
+  bool Close() { return ::CloseHandle(handle_.release()) != FALSE; }
+
+  // The file now lives under another name and is no longer ours to delete.
+  void Release() { path_.clear(); }
+
+ private:
+  std::wstring path_;
+  UniqueHandle handle_;
+};
+
+void WriteAll(HANDLE file, const char* data, DWORD size, const std::string& destination) {
+  while (size > 0) {
+    DWORD written = 0;
+    if (!::WriteFile(file, data, size, &written, nullptr)) {
+      throw SystemError(::GetLastError(), "Cannot write " + destination);
+    }
+    data += written;
+    size -= written;
+  }
+}
+
+void CopyContent(HANDLE input, HANDLE output, const std::string& source,
+                 const std::string& destination) {
+  std::vector<char> buffer(kCopyBufferSize);
+  for (;;) {
+    DWORD count = 0;
+    // Any failure counts, ERROR_BROKEN_PIPE included: end of file is a success with 0 bytes.
+    if (!::ReadFile(input, buffer.data(), kCopyBufferSize, &count, nullptr)) {
+      throw SystemError(::GetLastError(), "Cannot read " + source);
+    }
+    if (count == 0) return;
+    WriteAll(output, buffer.data(), count, destination);
+  }
+}
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) const override {
+    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  void CopyFile(const std::string& source, const std::string& destination_directory,
+                bool overwrite) override {
+    const std::string name = FileName(source);
+    if (name.empty() || destination_directory.empty() || !IsSeparator(destination_directory.back())) {
+      throw Error(ERROR_INVALID_PARAMETER,
+                  "Cannot copy " + source + " to " + destination_directory +
+                      ": a file must be copied into a directory ending in \\");
+    }
+    const std::string destination = destination_directory + name;
+
+    UniqueHandle input(::CreateFileW(Utf8ToWide(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!input.valid()) throw SystemError(::GetLastError(), "Cannot read " + source);
+
+    TemporaryFile temporary(destination_directory, name);
+    CopyContent(input.get(), temporary.handle(), source, destination);
+    // Keep the source's modification time, as a system copy does; the data is what counts.
+    FILETIME written;
+    if (::GetFileTime(input.get(), nullptr, nullptr, &written)) {
+      ::SetFileTime(temporary.handle(), nullptr, nullptr, &written);
+    }
+    if (!::FlushFileBuffers(temporary.handle()) || !temporary.Close()) {
+      throw SystemError(::GetLastError(), "Cannot write " + destination);
+    }
+
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!::MoveFileExW(temporary.path().c_str(), Utf8ToWide(destination).c_str(), flags)) {
+      throw SystemError(::GetLastError(), "Cannot create " + destination);
+    }
+    temporary.Release();
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem() { return std::make_unique<Win32FileSystem>(); }
+
+}  // namespace tolvarin::platform
