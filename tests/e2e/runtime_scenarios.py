@@ -1,0 +1,171 @@
+"""Runtime discovery and support-file deployment end to end, one table for both targets.
+
+Each scenario gives the registry content, the runtime homes and the support files present;
+the platform runner imports the registry (Wine's real registry, or the export file the
+Linux store reads), runs the real launcher, answers every message box with a key press,
+and hands back the prompts, the stub java's recorded runs and the exit status.
+"""
+
+import dataclasses
+import os
+import typing
+
+SOURCE_FILES = {"Comm.jar": b"comm classes\n" * 64, "javax.comm.properties": b"driver=com.sun.comm.Win32Driver\n",
+                "Win32com.dll": b"MZ native serial port\n" * 32}
+# Where each support file goes, below the runtime's home.
+DESTINATIONS = {"Comm.jar": ["lib", "ext"], "javax.comm.properties": ["lib"], "Win32com.dll": ["bin"]}
+RUNTIMES_KEY = r"SOFTWARE\JavaSoft\Java Runtime Environment"
+NO_RUNTIME_KEY = ("You have not Installed Java Runtime Environment on your computer.\r\n"
+                  "Download and install Java Runtime Environment Version 1.5 or higher version.\r\n"
+                  "Please refer installtion guide of Tessamorn for further help")
+NO_QUALIFYING = "Java Runtime Environment version 1.5 or higher version is not avaiable"
+SEARCH_FAILED = "Error While Searching JVM on Your Machine"
+COPY_FAILED = "Error While Copying JAR File"
+MISSING = object()  # a runtime key without a "JavaHome" value
+
+
+@dataclasses.dataclass
+class Home:
+    """A runtime's home directory as the test lays it out."""
+    name: str                      # directory name under the scenario's temp dir
+    ext_dir: bool = True           # whether lib/ext exists
+    present: typing.Dict[str, bytes] = dataclasses.field(default_factory=dict)  # files already there
+    trailing_separator: bool = False  # registered with a separator at the end
+
+
+@dataclasses.dataclass
+class Scenario:
+    description: str
+    # Subkeys in file order: name -> Home, "" (empty JavaHome) or MISSING; None: no runtimes key.
+    runtimes: typing.Optional[typing.List[typing.Tuple[str, object]]]
+    expected_prompts: typing.List[object]       # exact texts, or Contains(...)
+    expected_home: typing.Optional[str]          # home name whose java starts; "" for java on PATH; None: nothing
+    expected_status: int = 0
+    sources: typing.Tuple[str, ...] = tuple(SOURCE_FILES)
+    expected_copied: typing.Tuple[str, ...] = ()  # files the chosen home gains
+    locale: typing.Optional[str] = None
+    runs: int = 1                                 # launcher runs in a row
+    max_file_size: typing.Optional[int] = None    # RLIMIT_FSIZE for the launcher (Linux only)
+    platforms: typing.Tuple[str, ...] = ("posix", "win32")
+
+
+@dataclasses.dataclass
+class Contains:
+    text: str
+
+    def matches(self, prompt):
+        return self.text in prompt
+
+
+def prompt_matches(expected, prompt):
+    return expected.matches(prompt) if isinstance(expected, Contains) else expected == prompt
+
+
+def runtime(name, **home):
+    return (name, Home(name="jre" + name.replace(".", "_"), **home))
+
+
+ALL = tuple(SOURCE_FILES)
+OLD_COMM = b"an older Comm.jar\n"
+
+SCENARIOS = [
+    Scenario("the first name of 1.5 or later is chosen, not the newest; all files copied",
+             [runtime("1.4"), runtime("1.4.2_06"), runtime("1.5"), runtime("1.5.0_06"), runtime("1.6"),
+              runtime("1.6.0")],
+             [], "jre1_5", expected_copied=ALL),
+    Scenario("only three characters count: 1.10 reads as 1.1, 9 as 9",
+             [runtime("1.10"), runtime("9")], [], "jre9", expected_copied=ALL),
+    Scenario("a name that is not a number, met first: type mismatch, then java from the search path",
+             [runtime("0ab"), runtime("1.5")], ["Type mismatch", SEARCH_FAILED], ""),
+    Scenario("no runtimes key: three lines, then the end", None, [NO_RUNTIME_KEY], None, expected_status=2),
+    Scenario("runtimes key without subkeys", [], [NO_QUALIFYING], None, expected_status=2),
+    Scenario("only runtimes older than 1.5", [runtime("1.3"), runtime("1.4.2_06")], [NO_QUALIFYING], None,
+             expected_status=2),
+    Scenario("empty JavaHome: silence, java from the search path", [("1.5", "")], [], ""),
+    Scenario("missing JavaHome: unsupported value type, java from the search path", [("1.5", MISSING)],
+             ["Unsupported value type", SEARCH_FAILED], ""),
+    Scenario("home registered with a trailing separator is used as given",
+             [runtime("1.5", trailing_separator=True)], [], "jre1_5", expected_copied=ALL),
+    Scenario("home with spaces and a non-ASCII character",
+             [("1.6", Home(name="Java Laufzeit \u00fc"))], [], "Java Laufzeit \u00fc", expected_copied=ALL),
+    Scenario("all support files present: nothing copied, nothing said",
+             [runtime("1.5", present=dict(SOURCE_FILES))], [], "jre1_5"),
+    Scenario("only the native library missing",
+             [runtime("1.5", present={"Comm.jar": OLD_COMM, "javax.comm.properties": b"x"})], [], "jre1_5",
+             expected_copied=("Win32com.dll",)),
+    Scenario("an older file is not replaced",
+             [runtime("1.5", present={"Comm.jar": OLD_COMM})], [], "jre1_5",
+             expected_copied=("javax.comm.properties", "Win32com.dll")),
+    Scenario("a missing source stops the rows after it; the home is kept",
+             [runtime("1.5")], [Contains("javax.comm.properties"), COPY_FAILED], "jre1_5",
+             sources=("Comm.jar", "Win32com.dll"), expected_copied=("Comm.jar",)),
+    Scenario("no lib/ext: the first row fails, the others are not tried",
+             [runtime("1.5", ext_dir=False)], [Contains("ext"), COPY_FAILED], "jre1_5"),
+    Scenario("a copy failing part-way leaves no file under its name",
+             [runtime("1.5")], [Contains("Comm.jar"), COPY_FAILED], "jre1_5", max_file_size=65536,
+             platforms=("posix",)),
+    Scenario("two runs in a row: the second copies nothing",
+             [runtime("1.5")], [], "jre1_5", expected_copied=ALL, runs=2),
+    Scenario("a comma as decimal separator changes nothing: 1.4 is not fourteen",
+             [runtime("1.4"), runtime("1.5")], [], "jre1_5", expected_copied=ALL, locale="de_DE.UTF-8"),
+]
+
+
+def export_file(scenario, home_value):
+    """The registry export for `scenario` (UTF-16LE with BOM, as regedit writes it).
+    `home_value(home)` gives the text registered as a Home's JavaHome."""
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    if scenario.runtimes is not None:
+        lines += ["[HKEY_LOCAL_MACHINE\\%s]" % RUNTIMES_KEY, ""]
+        for name, home in scenario.runtimes:
+            lines.append("[HKEY_LOCAL_MACHINE\\%s\\%s]" % (RUNTIMES_KEY, name))
+            if home is not MISSING:
+                value = home if isinstance(home, str) else home_value(home)
+                lines.append('"JavaHome"="%s"' % value.replace("\\", "\\\\").replace('"', '\\"'))
+            lines.append("")
+    return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
+
+
+def lay_out(scenario, root):
+    """Creates the homes and the source directory under `root`; returns the homes by name."""
+    homes = {}
+    for _, home in scenario.runtimes or []:
+        if not isinstance(home, Home):
+            continue
+        directory = os.path.join(root, home.name)
+        for sub in (["lib", "ext"] if home.ext_dir else ["lib"]), ["bin"]:
+            os.makedirs(os.path.join(directory, *sub), exist_ok=True)
+        for file_name, data in home.present.items():
+            with open(os.path.join(directory, *DESTINATIONS[file_name], file_name), "wb") as f:
+                f.write(data)
+        homes[home.name] = (home, directory)
+    return homes
+
+
+def write_sources(scenario, directory):
+    os.makedirs(directory, exist_ok=True)
+    for file_name in scenario.sources:
+        with open(os.path.join(directory, file_name), "wb") as f:
+            f.write(SOURCE_FILES[file_name] * (4096 if scenario.max_file_size else 1))
+
+
+def home_files(directory):
+    """Every support file in a home, with its content."""
+    found = {}
+    for file_name, sub in DESTINATIONS.items():
+        path = os.path.join(directory, *sub, file_name)
+        if os.path.isfile(path):
+            with open(path, "rb") as f:
+                found[file_name] = f.read()
+    return found
+
+
+def leftovers(directory):
+    """Files in a home's destination directories that are not support files."""
+    extra = []
+    for sub in (["lib", "ext"], ["lib"], ["bin"]):
+        path = os.path.join(directory, *sub)
+        if os.path.isdir(path):
+            extra += [name for name in os.listdir(path)
+                      if name not in DESTINATIONS and name not in ("ext", "java", "java.exe")]
+    return extra
