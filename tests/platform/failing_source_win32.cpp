@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/win32_util.h"
-#include "tests/javaruntime/failing_source.h"
+#include "tests/platform/failing_source.h"
 
-namespace tolvarin::javaruntime::testing {
+namespace tolvarin::platform::testing {
 namespace {
 
 constexpr DWORD kDeliveredBytes = 16 * 1024;
@@ -50,4 +50,4 @@ FailingCommJarSource::~FailingCommJarSource() {
 
 const std::string& FailingCommJarSource::directory() const { return state_->directory; }
 
-}  // namespace tolvarin::javaruntime::testing
+}  // namespace tolvarin::platform::testing

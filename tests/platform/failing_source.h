@@ -1,10 +1,10 @@
-#ifndef TOLVARIN_TESTS_JAVARUNTIME_FAILING_SOURCE_H_
-#define TOLVARIN_TESTS_JAVARUNTIME_FAILING_SOURCE_H_
+#ifndef TOLVARIN_TESTS_PLATFORM_FAILING_SOURCE_H_
+#define TOLVARIN_TESTS_PLATFORM_FAILING_SOURCE_H_
 
 #include <memory>
 #include <string>
 
-namespace tolvarin::javaruntime::testing {
+namespace tolvarin::platform::testing {
 
 // A support-file source directory whose Comm.jar cannot be copied whole: the copy gets
 // part of the data written and then fails, for real. POSIX lowers the process's file-size
@@ -26,6 +26,6 @@ class FailingCommJarSource {
   std::unique_ptr<State> state_;
 };
 
-}  // namespace tolvarin::javaruntime::testing
+}  // namespace tolvarin::platform::testing
 
-#endif  // TOLVARIN_TESTS_JAVARUNTIME_FAILING_SOURCE_H_
+#endif  // TOLVARIN_TESTS_PLATFORM_FAILING_SOURCE_H_

@@ -1,13 +1,14 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
-#include "tests/javaruntime/failing_source.h"
-#include "tests/javaruntime/test_support.h"
+#include "tests/platform/failing_source.h"
 
-namespace tolvarin::javaruntime::testing {
+namespace tolvarin::platform::testing {
 namespace {
 
 constexpr rlim_t kFileSizeLimit = 16 * 1024;
@@ -24,7 +25,7 @@ struct FailingCommJarSource::State {
 FailingCommJarSource::FailingCommJarSource(const std::string& scratch)
     : state_(new State{scratch + "/failing-source/", {}, nullptr}) {
   std::filesystem::create_directories(state_->directory);
-  WriteTextFile(state_->directory + "Comm.jar", std::string(kSourceSize, 'x'));
+  std::ofstream(state_->directory + "Comm.jar", std::ios::binary) << std::string(kSourceSize, 'x');
   // Beyond the limit write fails with EFBIG instead of the process being killed.
   state_->previous_handler = std::signal(SIGXFSZ, SIG_IGN);
   getrlimit(RLIMIT_FSIZE, &state_->previous_limit);
@@ -40,4 +41,4 @@ FailingCommJarSource::~FailingCommJarSource() {
 
 const std::string& FailingCommJarSource::directory() const { return state_->directory; }
 
-}  // namespace tolvarin::javaruntime::testing
+}  // namespace tolvarin::platform::testing
