@@ -1,8 +1,12 @@
-"""Shared pieces of the end-to-end tests: temporary installs, waiting, X window queries."""
+"""Shared pieces of the end-to-end tests: the launcher's two targets behind one interface,
+temporary installs, the stub java's record, waiting and X window queries."""
 
+import json
 import os
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -22,26 +26,28 @@ MAIN_CLASS = "Quindrel.Frame11"
 # A name with a space and characters outside any ANSI code page.
 INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\u65e5")
 SPLASH_PIXELS = (493, 335)  # at 96 dpi, which the test display runs at
+RUNTIMES_KEY = r"SOFTWARE\JavaSoft\Java Runtime Environment"
+MISSING = object()  # a runtime key without a "JavaHome" value
+OPTIONS = None  # the command line: --platform, --launcher, and for win32 --probe --stub-java --wine
+
+POSIX_STUB = """#!/bin/sh
+# Records how it was started: program and arguments NUL-separated, then the working directory.
+{ printf '%s\\0' "$0" "$@"; printf 'CWD %s\\n' "$(pwd)"; } >> "$TOLVARIN_STUB_RECORD"
+"""
 
 
-# The runtimes key with one runtime of version 1.5 and an empty home: discovery succeeds,
-# copies nothing, and the server starts with java from the search path.
-RUNTIME_WITHOUT_HOME = {
-    r"HKEY_LOCAL_MACHINE\SOFTWARE\JavaSoft\Java Runtime Environment\1.5": {"JavaHome": ""},
-}
-
-
-def write_reg_file(path, keys):
-    """Writes a registry export as regedit does (UTF-16 with a byte-order mark): `keys`
-    maps each key's full name to its string values."""
+def export_registry(runtimes):
+    """A registry export as regedit writes it (UTF-16LE with a byte-order mark): the runtimes
+    key with `runtimes`, (subkey, JavaHome text or MISSING) in order; None: no runtimes key."""
     lines = ["Windows Registry Editor Version 5.00", ""]
-    for key, values in keys.items():
-        lines.append("[%s]" % key)
-        for name, data in values.items():
-            lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\").replace('"', '\\"')))
-        lines.append("")
-    with open(path, "wb") as f:
-        f.write(b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le"))
+    if runtimes is not None:
+        lines += ["[HKEY_LOCAL_MACHINE\\%s]" % RUNTIMES_KEY, ""]
+        for name, home in runtimes:
+            lines.append("[HKEY_LOCAL_MACHINE\\%s\\%s]" % (RUNTIMES_KEY, name))
+            if home is not MISSING:
+                lines.append('"JavaHome"="%s"' % home.replace("\\", "\\\\").replace('"', '\\"'))
+            lines.append("")
+    return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
 
 
 def wait_until(predicate, timeout, interval=0.05):
@@ -54,23 +60,9 @@ def wait_until(predicate, timeout, interval=0.05):
         time.sleep(interval)
 
 
-class TempDirTestCase(unittest.TestCase):
-    """Gives each test a fresh temporary directory, removed afterwards."""
-
-    def setUp(self):
-        self.tmp = tempfile.mkdtemp(prefix="tolvarin-e2e-")
-        self.addCleanup(shutil.rmtree, self.tmp, ignore_errors=True)
-
-    def make_dir(self, *parts):
-        path = os.path.join(self.tmp, *parts)
-        os.makedirs(path, exist_ok=True)
-        return path
-
-    def install(self, launcher, name=INSTALL_NAME):
-        """Copies the launcher into a new install directory; returns that directory."""
-        directory = self.make_dir(name)
-        shutil.copy2(launcher, directory)
-        return directory
+def windows_path(unix_path):
+    """The path as Wine's drive Z: shows it."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
 def x_windows_of(pid):
@@ -95,18 +87,248 @@ def x_geometry(window):
             int(fields["Width"]), int(fields["Height"]))
 
 
-def x_screen_size():
-    info = subprocess.run(["xwininfo", "-root"], capture_output=True, text=True).stdout
-    return (int(re.search(r"Width:\s+(\d+)", info).group(1)),
-            int(re.search(r"Height:\s+(\d+)", info).group(1)))
-
-
 def x_property(window, name):
     return subprocess.run(["xprop", "-id", str(window), name], capture_output=True, text=True).stdout
 
 
-def json_line(text):
-    """The last line of a tool's output, read as JSON."""
-    import json
-    lines = text.splitlines()
-    return json.loads(lines[-1]) if lines else None
+def unescape(line):
+    """A prompt line from the Linux launcher's stderr, its \\r \\n \\\\ escapes undone."""
+    return re.sub(r"\\(.)", lambda m: {"r": "\r", "n": "\n"}.get(m.group(1), m.group(1)), line)
+
+
+class PosixTarget:
+    """The Linux launcher: its registry export file and support-file source directory come
+    from the environment; message boxes are answered by a key press on the X display."""
+    name, separator, not_found = "posix", "/", "No such file or directory"
+
+    def __init__(self, test):
+        self.test = test
+        self.sources = test.make_dir("GsmModemJar")
+        self.registry = os.path.join(test.tmp, "registry.reg")
+
+    def home_value(self, directory):
+        return directory
+
+    def place_stub(self, directory):
+        path = os.path.join(directory, "java")
+        with open(path, "w") as f:
+            f.write(POSIX_STUB)
+        os.chmod(path, 0o755)
+
+    def import_registry(self, data):
+        with open(self.registry, "wb") as f:
+            f.write(data)
+
+    def start(self, install_dir, cwd, path_dirs, locale=None, max_file_size=None):
+        # Only the given directories on the search path: this machine has a java of its own.
+        env = dict(os.environ, PATH=os.pathsep.join(path_dirs), TOLVARIN_STUB_RECORD=self.test.record,
+                   TOLVARIN_REGISTRY_FILE=self.registry, TOLVARIN_SUPPORT_DIR=self.sources)
+        env.setdefault("ASAN_OPTIONS", "detect_leaks=0")  # X and FLTK keep their caches
+        if locale:
+            env["LC_ALL"] = locale
+
+        def limits():
+            if max_file_size:
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (max_file_size, max_file_size))
+
+        process = subprocess.Popen([os.path.join(install_dir, os.path.basename(OPTIONS.launcher))], cwd=cwd,
+                                   env=env, stderr=subprocess.PIPE, text=True, encoding="utf-8",
+                                   preexec_fn=limits)
+        self.test.addCleanup(lambda: process.poll() is None and process.kill())
+        self.test.addCleanup(process.stderr.close)
+        return process
+
+    def finish(self, process):
+        """Answers every box with Return until the launcher ends; its prompts and status."""
+        while process.poll() is None:
+            boxes = x_window_named("Tolvarin")
+            if boxes:
+                subprocess.run(["xdotool", "windowfocus", "--sync", str(boxes[0]), "key", "Return"])
+                wait_until(lambda: boxes[0] not in x_window_named("Tolvarin"), 5)
+            else:
+                wait_until(lambda: process.poll() is not None or x_window_named("Tolvarin"), 0.2)
+        self.stderr = process.stderr.read()
+        return ([unescape(line[len("Tolvarin: "):]) for line in self.stderr.splitlines()
+                 if line.startswith("Tolvarin: ")], process.returncode)
+
+    def splash(self, process):
+        windows = wait_until(lambda: x_windows_of(process.pid), 10)
+        self.test.assertEqual(len(windows), 1, "one splash window")
+        return windows[0]
+
+    def check_splash(self, process):
+        window = self.splash(process)
+        x, y, width, height = x_geometry(window)
+        root = subprocess.run(["xwininfo", "-root"], capture_output=True, text=True).stdout
+        screen = [int(re.search(field + r":\s+(\d+)", root).group(1)) for field in ("Width", "Height")]
+        self.test.assertEqual((width, height), SPLASH_PIXELS)
+        self.test.assertLessEqual(abs(x - (screen[0] - width) // 2), 1, "centred horizontally")
+        self.test.assertLessEqual(abs(y - (screen[1] - height) // 2), 1, "centred vertically")
+        # Motif hints: flags 0x2 set, decorations 0 (no title bar, menu or buttons).
+        hints = x_property(window, "_MOTIF_WM_HINTS").split("=")[1].split(",")
+        self.test.assertTrue(int(hints[0], 16) & 0x2)
+        self.test.assertEqual(int(hints[2], 16), 0)
+        normal = x_property(window, "WM_NORMAL_HINTS")
+        self.test.assertIn("minimum size: 493 by 335", normal)
+        self.test.assertIn("maximum size: 493 by 335", normal)
+
+    def splash_gone(self, process, timeout):
+        return wait_until(lambda: not x_windows_of(process.pid), timeout)
+
+    def poke(self, process):
+        window = self.splash(process)
+        subprocess.run(["xdotool", "mousemove", "--window", str(window), "100", "100", "click", "1",
+                        "windowfocus", "--sync", str(window), "key", "Escape", "Return", "space", "a",
+                        "alt+F4"], check=True)
+        return bool(x_windows_of(process.pid))
+
+    def runs(self):
+        if not os.path.exists(self.test.record):
+            return []
+        with open(self.test.record, encoding="utf-8") as f:
+            lines = f.read().split("\n")[:-1]
+        runs = []
+        for line in lines:
+            arguments, cwd = line.split("CWD ", 1)
+            fields = arguments.split("\0")[:-1]
+            runs.append(((fields[0], fields[1:]), cwd))
+        return runs
+
+    def expected_run(self, home, install_dir, path_dir):
+        class_path = ":".join(os.path.join(install_dir, *entry) for entry in CLASS_PATH)
+        program = home + "/bin/java" if home else os.path.join(path_dir, "java")
+        return ((program, ["-classpath", class_path, MAIN_CLASS]), install_dir)
+
+
+class WineTarget:
+    """Varnolet.exe under Wine: the prefix's real registry and C:\\quarvel\\GsmModemJar; the
+    windows and boxes seen and driven by win_probe through the real Win32 calls."""
+    name, separator, not_found = "win32", "\\", ""
+
+    def __init__(self, test):
+        self.test = test
+        prefix = os.path.join(os.path.dirname(OPTIONS.wine), "wineprefix")
+        self.sources = os.path.join(prefix, "drive_c", "quarvel", "GsmModemJar")
+        shutil.rmtree(os.path.dirname(self.sources), ignore_errors=True)
+        os.makedirs(self.sources)
+        test.addCleanup(shutil.rmtree, os.path.dirname(self.sources), ignore_errors=True)
+
+    def home_value(self, directory):
+        return windows_path(directory)
+
+    def place_stub(self, directory):
+        shutil.copy2(OPTIONS.stub_java, os.path.join(directory, "java.exe"))
+
+    def wine(self, *args, **kwargs):
+        return subprocess.run([OPTIONS.wine, *args], capture_output=True, text=True, encoding="utf-8", **kwargs)
+
+    def probe(self, command, timeout_ms=10000):
+        """Runs win_probe; its JSON answer (or None) and exit status."""
+        result = self.wine(OPTIONS.probe, command, str(timeout_ms))
+        lines = result.stdout.splitlines()
+        return (json.loads(lines[-1]) if lines else None), result.returncode
+
+    def import_registry(self, data):
+        self.wine("reg", "delete", "HKLM\\" + RUNTIMES_KEY, "/f")
+        path = os.path.join(self.test.tmp, "registry.reg")
+        with open(path, "wb") as f:
+            f.write(data)
+        result = self.wine("reg", "import", windows_path(path))
+        self.test.assertEqual(result.returncode, 0, result.stderr)
+        self.test.addCleanup(self.wine, "reg", "delete", "HKLM\\" + RUNTIMES_KEY, "/f")
+
+    def start(self, install_dir, cwd, path_dirs, locale=None, max_file_size=None):
+        env = dict(os.environ, TOLVARIN_STUB_RECORD=windows_path(self.test.record),
+                   WINEPATH=";".join(windows_path(p) for p in path_dirs))
+        if locale:
+            env["LC_ALL"] = locale
+        process = subprocess.Popen([OPTIONS.wine, os.path.join(install_dir, "Varnolet.exe")], cwd=cwd,
+                                   env=env, stdout=subprocess.DEVNULL)
+        self.test.addCleanup(lambda: process.poll() is None and process.kill())
+        return process
+
+    def finish(self, process):
+        prompts = []
+        while process.poll() is None:
+            box, status = self.probe("answer", 1000)
+            if status == 0:
+                self.test.assertEqual((box["title"], box["icon"], box["ok"]), ("Tolvarin", False, True))
+                prompts.append(box["text"])
+        return prompts, process.wait()
+
+    def check_splash(self, process):
+        splash, status = self.probe("splash")
+        self.test.assertEqual(status, 0, "splash shown")
+        self.test.assertEqual(splash["client_size"], list(SPLASH_PIXELS))
+        left, top, right, bottom = splash["frame"]
+        work_left, work_top, work_right, work_bottom = splash["work"]
+        self.test.assertLessEqual(abs(left - work_left - (work_right - work_left - (right - left)) // 2), 1)
+        self.test.assertLessEqual(abs(top - work_top - (work_bottom - work_top - (bottom - top)) // 2), 1)
+        # No caption, system menu, sizing border or window buttons; a fixed dialog border.
+        self.test.assertEqual(splash["style"] & 0x00CF0000, 0x00400000, hex(splash["style"]))
+        self.test.assertEqual(splash["title"], "")
+
+    def splash_gone(self, process, timeout):
+        return self.probe("gone", int(timeout * 1000))[1] == 0
+
+    def poke(self, process):
+        return self.probe("poke")[1] == 0 and self.probe("splash", 0)[1] == 0
+
+    def close(self):
+        return self.probe("close")[1] == 0
+
+    def runs(self):
+        if not os.path.exists(self.test.record):
+            return []
+        with open(self.test.record, "rb") as f:
+            lines = f.read().decode("utf-8").split("\n")[:-1]
+        return [(lines[i][len("CMD "):], lines[i + 1][len("CWD "):]) for i in range(0, len(lines), 2)]
+
+    def expected_run(self, home, install_dir, path_dir):
+        base = windows_path(install_dir)
+        entries = ";".join('"%s"' % "\\".join([base] + entry) for entry in CLASS_PATH)
+        program = '"%s\\bin\\java.exe"' % home if home else "java"
+        return ("%s -classpath %s %s" % (program, entries, MAIN_CLASS), base)
+
+
+class EndToEndTest(unittest.TestCase):
+    """A fresh temporary directory, the target, and a stub java in a directory of its own."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="tolvarin-e2e-")
+        self.addCleanup(shutil.rmtree, self.tmp, ignore_errors=True)
+        self.record = os.path.join(self.tmp, "java-runs")
+        self.target = (PosixTarget if OPTIONS.platform == "posix" else WineTarget)(self)
+        self.path_dir = self.make_dir("on-path")
+        self.target.place_stub(self.path_dir)
+
+    def make_dir(self, *parts):
+        path = os.path.join(self.tmp, *parts)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def install(self):
+        """Copies the launcher into a new install directory; returns that directory."""
+        directory = self.make_dir(INSTALL_NAME)
+        shutil.copy2(OPTIONS.launcher, directory)
+        return directory
+
+    def runs(self, expected=0):
+        """The stub's recorded runs. The stub outlives the launcher, so this waits up to
+        15 s for `expected` runs."""
+        wait_until(lambda: len(self.target.runs()) >= expected, 15 if expected else 0)
+        return self.target.runs()
+
+
+def main():
+    import argparse
+    import sys
+    global OPTIONS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--platform", choices=["posix", "win32"], required=True)
+    parser.add_argument("--launcher", required=True)
+    for option in ("--probe", "--stub-java", "--wine"):
+        parser.add_argument(option)
+    OPTIONS, rest = parser.parse_known_args()
+    unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)

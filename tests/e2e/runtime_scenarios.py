@@ -10,18 +10,18 @@ import dataclasses
 import os
 import typing
 
+from harness import MISSING
+
 SOURCE_FILES = {"Comm.jar": b"comm classes\n" * 64, "javax.comm.properties": b"driver=com.sun.comm.Win32Driver\n",
                 "Win32com.dll": b"MZ native serial port\n" * 32}
 # Where each support file goes, below the runtime's home.
 DESTINATIONS = {"Comm.jar": ["lib", "ext"], "javax.comm.properties": ["lib"], "Win32com.dll": ["bin"]}
-RUNTIMES_KEY = r"SOFTWARE\JavaSoft\Java Runtime Environment"
 NO_RUNTIME_KEY = ("You have not Installed Java Runtime Environment on your computer.\r\n"
                   "Download and install Java Runtime Environment Version 1.5 or higher version.\r\n"
                   "Please refer installtion guide of Tessamorn for further help")
 NO_QUALIFYING = "Java Runtime Environment version 1.5 or higher version is not avaiable"
 SEARCH_FAILED = "Error While Searching JVM on Your Machine"
 COPY_FAILED = "Error While Copying JAR File"
-MISSING = object()  # a runtime key without a "JavaHome" value
 
 
 @dataclasses.dataclass
@@ -111,19 +111,11 @@ SCENARIOS = [
 ]
 
 
-def export_file(scenario, home_value):
-    """The registry export for `scenario` (UTF-16LE with BOM, as regedit writes it).
-    `home_value(home)` gives the text registered as a Home's JavaHome."""
-    lines = ["Windows Registry Editor Version 5.00", ""]
-    if scenario.runtimes is not None:
-        lines += ["[HKEY_LOCAL_MACHINE\\%s]" % RUNTIMES_KEY, ""]
-        for name, home in scenario.runtimes:
-            lines.append("[HKEY_LOCAL_MACHINE\\%s\\%s]" % (RUNTIMES_KEY, name))
-            if home is not MISSING:
-                value = home if isinstance(home, str) else home_value(home)
-                lines.append('"JavaHome"="%s"' % value.replace("\\", "\\\\").replace('"', '\\"'))
-            lines.append("")
-    return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
+def registry_runtimes(scenario, home_value):
+    """The runtimes for harness.export_registry; `home_value(home)` gives a Home's JavaHome."""
+    if scenario.runtimes is None:
+        return None
+    return [(name, home_value(home) if isinstance(home, Home) else home) for name, home in scenario.runtimes]
 
 
 def lay_out(scenario, root):

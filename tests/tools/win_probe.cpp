@@ -7,8 +7,15 @@
 //   win_probe answer <timeout-ms>   waits for a message box, prints its title and text,
 //                                   presses Return and waits for the box to close
 //   win_probe close <timeout-ms>    asks the splash to close (WM_CLOSE), as a task manager would
+//   win_probe freeze <launcher.exe> starts the launcher, waits until its splash is shown and
+//                                   drawn, suspends its user-interface thread so that no tick
+//                                   can close the splash, prints what `splash` prints and the
+//                                   dpi, the ms from CreateProcess to drawn and the peak
+//                                   working set; ends the launcher at a line on standard input
 #include <windows.h>
+#include <psapi.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -17,6 +24,7 @@
 
 namespace {
 
+using tolvarin::platform::win32::UniqueHandle;
 using tolvarin::platform::win32::WideToUtf8;
 
 constexpr wchar_t kSplashClass[] = L"TolvarinSplash";
@@ -84,9 +92,8 @@ void ClickAt(int x, int y) {
   ::SendInput(2, inputs, sizeof(INPUT));
 }
 
-int Splash(int timeout_ms) {
-  HWND window = WaitFor(FindSplash, timeout_ms);
-  if (!window) return 1;
+// The splash's geometry, styles and title as JSON members, without the braces.
+std::string SplashFacts(HWND window) {
   RECT frame{};
   RECT client{};
   ::GetWindowRect(window, &frame);
@@ -95,14 +102,22 @@ int Splash(int timeout_ms) {
   ::ClientToScreen(window, &origin);
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  std::printf(
-      "{\"frame\": [%ld, %ld, %ld, %ld], \"client_origin\": [%ld, %ld], \"client_size\": [%ld, "
-      "%ld], \"work\": [%ld, %ld, %ld, %ld], \"style\": %lu, \"exstyle\": %lu, \"title\": %s}\n",
+  char facts[512];
+  std::snprintf(
+      facts, sizeof facts,
+      "\"frame\": [%ld, %ld, %ld, %ld], \"client_origin\": [%ld, %ld], \"client_size\": [%ld, "
+      "%ld], \"work\": [%ld, %ld, %ld, %ld], \"style\": %lu, \"exstyle\": %lu, \"title\": ",
       frame.left, frame.top, frame.right, frame.bottom, origin.x, origin.y, client.right,
       client.bottom, work.left, work.top, work.right, work.bottom,
       static_cast<unsigned long>(::GetWindowLongW(window, GWL_STYLE)),
-      static_cast<unsigned long>(::GetWindowLongW(window, GWL_EXSTYLE)),
-      Json(WideToUtf8(WindowText(window))).c_str());
+      static_cast<unsigned long>(::GetWindowLongW(window, GWL_EXSTYLE)));
+  return facts + Json(WideToUtf8(WindowText(window)));
+}
+
+int Splash(int timeout_ms) {
+  HWND window = WaitFor(FindSplash, timeout_ms);
+  if (!window) return 1;
+  std::printf("{%s}\n", SplashFacts(window).c_str());
   return 0;
 }
 
@@ -161,11 +176,51 @@ int Close(int timeout_ms) {
   return 0;
 }
 
+int Freeze(const std::wstring& launcher) {
+  std::wstring command = L"\"" + launcher + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  const auto start = std::chrono::steady_clock::now();
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+    return 1;
+  }
+  const UniqueHandle process(started.hProcess);
+  const UniqueHandle thread(started.hThread);
+  // Shown, then painted by UpdateWindow before the launcher first waits for a message.
+  HWND window = WaitFor(FindSplash, 20000);
+  if (!window || ::WaitForInputIdle(process.get(), 5000) != 0) {
+    ::TerminateProcess(process.get(), 1);
+    return 1;
+  }
+  const auto drawn_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start).count();
+  ::Sleep(200);  // time for the window surface to reach the X server before the thread stops
+  ::SuspendThread(thread.get());
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof(memory);
+  ::GetProcessMemoryInfo(process.get(), &memory, sizeof(memory));
+  std::printf("{%s, \"dpi\": %d, \"drawn_ms\": %lld, \"peak_working_set_kb\": %llu}\n",
+              SplashFacts(window).c_str(), dpi, static_cast<long long>(drawn_ms),
+              static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024));
+  std::fflush(stdout);
+  char line[16];
+  std::fgets(line, sizeof(line), stdin);
+  ::TerminateProcess(process.get(), 0);
+  ::WaitForSingleObject(process.get(), 5000);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: win_probe splash|gone|poke|answer|close <timeout-ms>\n");
+    std::fprintf(stderr, "usage: win_probe splash|gone|poke|answer|close <timeout-ms>\n"
+                         "       win_probe freeze <launcher.exe>\n");
     return 64;
   }
   const std::wstring command = argv[1];
@@ -176,6 +231,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"poke") status = Poke(timeout_ms);
   if (command == L"answer") status = Answer(timeout_ms);
   if (command == L"close") status = Close(timeout_ms);
+  if (command == L"freeze") status = Freeze(argv[2]);
   std::fflush(stdout);
   return status;
 }

@@ -1,0 +1,61 @@
+"""The launcher end to end on either target: the real splash window, message box and
+child process. Runtime discovery is runtime_e2e_test.py's; here the registry holds one
+runtime with an empty home, so the server starts with java from the search path.
+
+    launcher_e2e_test.py --platform posix --launcher build/native/launcher/varnolet
+    launcher_e2e_test.py --platform win32 --launcher .../Varnolet.exe --probe .../win_probe.exe
+                         --stub-java .../java.exe --wine .../wine-emulator.sh
+"""
+
+import time
+
+import harness
+
+
+class LauncherTest(harness.EndToEndTest):
+    def setUp(self):
+        super().setUp()
+        self.target.import_registry(harness.export_registry([("1.5", "")]))
+        self.install_dir = self.install()
+        self.elsewhere = self.make_dir("elsewhere")
+        self.started = time.monotonic()
+
+    def start(self, path_dirs=None):
+        return self.target.start(self.install_dir, self.elsewhere,
+                                 [self.path_dir] if path_dirs is None else path_dirs)
+
+    def test_splash_then_one_hidden_start_in_install_dir(self):
+        process = self.start()
+        self.target.check_splash(process)
+        self.assertTrue(self.target.splash_gone(process, 15))
+        self.assertEqual(self.target.finish(process), ([], 0))
+        self.assertEqual(self.runs(1), [self.target.expected_run("", self.install_dir, self.path_dir)])
+
+    def test_input_neither_shortens_nor_lengthens_the_splash(self):
+        process = self.start()
+        self.assertTrue(self.target.poke(process), "still shown after input")
+        self.assertEqual(self.target.finish(process), ([], 0))
+        # The timer cannot fire early; input must not have fired it.
+        self.assertGreaterEqual(time.monotonic() - self.started, 2.0)
+        self.assertEqual(len(self.runs(1)), 1, "exactly one launch")
+
+    def test_no_java_on_the_search_path_is_told_in_one_box(self):
+        prompts, status = self.target.finish(self.start([self.make_dir("empty")]))
+        self.assertEqual(status, 1)
+        self.assertEqual(len(prompts), 1, prompts)
+        self.assertTrue(prompts[0].startswith("Error 2: Cannot start java -classpath "), prompts[0])
+        self.assertIn(self.target.not_found, prompts[0])
+        self.assertEqual(self.runs(), [])
+
+    def test_closing_the_splash_before_the_tick_starts_nothing(self):
+        if not hasattr(self.target, "close"):
+            self.skipTest("no window manager here to ask a window to close")
+        process = self.start()
+        self.assertTrue(self.target.close())
+        self.assertEqual(self.target.finish(process), ([], 0))
+        time.sleep(2.5)  # past the tick that would have come
+        self.assertEqual(self.runs(), [])
+
+
+if __name__ == "__main__":
+    harness.main()
