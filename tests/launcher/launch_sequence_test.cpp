@@ -17,53 +17,38 @@ namespace {
 
 using ::testing::ElementsAreArray;
 
-// Records every call in one journal so that the order across services is visible.
-struct Journal {
-  std::vector<std::string> events;
-  std::string fail_on;  // the event that throws, if any
-  void Note(const std::string& event) {
-    events.push_back(event);
-    if (event == fail_on) throw platform::Error(5, "Access is denied: " + event);
-  }
-};
-
-class FakeSplash final : public platform::SplashWindow {
+// The three services in one, each call noted in one journal so that the order across them
+// is visible; the call named `fail_on` throws.
+class Journal final : public platform::SplashWindow,
+                      public platform::ProcessServices,
+                      public platform::MessageBoxes {
  public:
-  explicit FakeSplash(Journal& journal) : journal_(journal) {}
+  explicit Journal(std::string fail_on) : fail_on_(std::move(fail_on)) {}
+  void Note(const std::string& event) const {
+    events.push_back(event);
+    if (event == fail_on_) throw platform::Error(5, "Access is denied: " + event);
+  }
+
   int Run(std::chrono::milliseconds, const std::function<int()>& on_tick) override {
     return on_tick();
   }
-  void Close() override { journal_.Note("close splash"); }
-
- private:
-  Journal& journal_;
-};
-
-class FakeProcess final : public platform::ProcessServices {
- public:
-  explicit FakeProcess(Journal& journal) : journal_(journal) {}
+  void Close() override { Note("close splash"); }
   std::string ExecutableDirectory() const override { return "C:\\Apps\\SMS"; }
   std::string CurrentDirectory() const override {
-    journal_.Note("read cwd");
+    Note("read cwd");
     return "C:\\Users\\me";
   }
-  void ChangeDirectory(const std::string& path) override { journal_.Note("cd " + path); }
+  void ChangeDirectory(const std::string& path) override { Note("cd " + path); }
   void StartHidden(const platform::NativeCommand& command) override {
-    journal_.Note("start " + command.command_line.substr(0, command.command_line.find(' ')));
+    Note("start " + command.command_line.substr(0, command.command_line.find(' ')));
   }
   [[noreturn]] void EndProcess(int) override { throw std::logic_error("not expected"); }
+  void Show(const std::string& prompt) override { events.push_back("box " + prompt); }
+
+  mutable std::vector<std::string> events;
 
  private:
-  Journal& journal_;
-};
-
-class FakeMessages final : public platform::MessageBoxes {
- public:
-  explicit FakeMessages(Journal& journal) : journal_(journal) {}
-  void Show(const std::string& prompt) override { journal_.events.push_back("box " + prompt); }
-
- private:
-  Journal& journal_;
+  std::string fail_on_;
 };
 
 TEST(RunLaunchSequence, StepsInOrderAndDirectoryRestoredOnEveryPath) {
@@ -96,15 +81,12 @@ TEST(RunLaunchSequence, StepsInOrderAndDirectoryRestoredOnEveryPath) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    Journal journal{{}, c.fail_on};
-    FakeSplash splash(journal);
-    FakeProcess process(journal);
-    FakeMessages messages(journal);
-    LaunchContext context{splash, process, messages, [&journal] {
+    Journal journal(c.fail_on);
+    LaunchContext context{journal, journal, journal, [&journal] {
                             journal.Note("locate");
                             javaruntime::JavaHomePath = "C:\\jre";
                           }};
-    EXPECT_EQ(splash.Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); }),
+    EXPECT_EQ(journal.Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); }),
               c.status);
     EXPECT_THAT(journal.events, ElementsAreArray(c.events));
   }

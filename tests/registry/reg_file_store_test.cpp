@@ -13,12 +13,15 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "tests/common/error_of.h"
 #include "registry/reg_file_registry_api.h"
 #include "registry/reg_file_store.h"
 #include "registry/registry.h"
 
 namespace tolvarin::registry {
 namespace {
+
+using tolvarin::testing::ErrorOf;
 
 std::string Utf16(const std::u16string& text, bool bom = true) {
   std::string bytes = bom ? "\xFF\xFE" : "";
@@ -101,76 +104,29 @@ TEST(RegFileStore, ImportIsAllOrNothing) {
   EXPECT_FALSE(RegistryKeyExists(api, kHkeyLocalMachine, "SOFTWARE\\New"));
 }
 
-class RegistryFile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tolvarin-registry-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+TEST(RegistryFile, PathComesFromTheEnvironmentOrTheDefault) {
+  for (const char* value : {static_cast<const char*>(nullptr), "", "/srv/demo.reg"}) {
+    SCOPED_TRACE(value ? value : "unset");
+    value ? ::setenv(kRegistryFileVariable, value, 1) : ::unsetenv(kRegistryFileVariable);
+    EXPECT_EQ(RegistryFilePath(), value && *value ? value : "/etc/tolvarin/registry.reg");
   }
-  void TearDown() override {
-    ::unsetenv(kRegistryFileVariable);
-    for (const std::string& file : files_) ::unlink(file.c_str());
-    ::rmdir((dir_ + "/dir").c_str());
-    ::rmdir(dir_.c_str());
-  }
-  std::string Write(const std::string& name, const std::string& contents) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << contents;
-    files_.push_back(path);
-    return path;
-  }
-
-  std::string dir_;
-  std::vector<std::string> files_;
-};
-
-TEST_F(RegistryFile, PathComesFromTheEnvironmentOrTheDefault) {
   ::unsetenv(kRegistryFileVariable);
-  EXPECT_EQ(RegistryFilePath(), "/etc/tolvarin/registry.reg");
-  ::setenv(kRegistryFileVariable, "", 1);
-  EXPECT_EQ(RegistryFilePath(), "/etc/tolvarin/registry.reg");
-  ::setenv(kRegistryFileVariable, "/srv/demo.reg", 1);
-  EXPECT_EQ(RegistryFilePath(), "/srv/demo.reg");
 }
 
-TEST_F(RegistryFile, MissingFileIsAnEmptyRegistry) {
-  auto store = std::make_shared<RegFileStore>(LoadRegFileStore(dir_ + "/absent.reg"));
-  RegFileRegistryApi api(store);
+TEST(RegistryFile, MissingFileIsEmptyAndAnUnreadableOrMalformedOneAnErrorNamingIt) {
+  char pattern[] = "/tmp/tolvarin-registry-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  RegFileRegistryApi api(std::make_shared<RegFileStore>(LoadRegFileStore(dir + "/absent.reg")));
   EXPECT_TRUE(ListRegistrySubkeys(api, kHkeyLocalMachine, "").empty());
-}
-
-TEST_F(RegistryFile, UnreadableOrMalformedFileIsAnErrorNamingIt) {
-  ASSERT_EQ(::mkdir((dir_ + "/dir").c_str(), 0700), 0);
-  try {
-    LoadRegFileStore(dir_ + "/dir");
-    FAIL() << "no error";
-  } catch (const platform::Error& error) {
-    EXPECT_EQ(error.number(), EISDIR);
-    EXPECT_EQ(error.description(),
-              "Cannot read the registry file " + dir_ + "/dir: Is a directory");
-  }
-  const std::string bad = Write("bad.reg", "REGEDIT4\n\n\n[HKEY_NOWHERE]\n");
-  try {
-    LoadRegFileStore(bad);
-    FAIL() << "no error";
-  } catch (const platform::Error& error) {
-    EXPECT_EQ(error.description().substr(0, bad.size() + 9), bad + ", line 4:");
-  }
-}
-
-// The only test that calls MakeNativeRegistryApi: it loads the file once per process.
-TEST_F(RegistryFile, NativeRegistryIsLoadedOncePerProcess) {
-  const std::string path =
-      Write("machine.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo]\n\"v\"=\"first\"\n");
-  ::setenv(kRegistryFileVariable, path.c_str(), 1);
-  const std::unique_ptr<RegistryApi> first = MakeNativeRegistryApi();
-  Write("machine.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo]\n\"v\"=\"second\"\n");
-  const std::unique_ptr<RegistryApi> second = MakeNativeRegistryApi();
-  for (RegistryApi* api : {first.get(), second.get()}) {
-    EXPECT_EQ(ReadRegistryValue(*api, kHkeyLocalMachine, "SOFTWARE\\Demo", "v"),
-              Variant(std::string("first")));
-  }
+  EXPECT_EQ(ErrorOf([&] { LoadRegFileStore(dir); }),
+            std::to_string(EISDIR) + " Cannot read the registry file " + dir + ": Is a directory");
+  const std::string bad = dir + "/bad.reg";
+  std::ofstream(bad, std::ios::binary) << "REGEDIT4\n\n\n[HKEY_NOWHERE]\n";
+  const std::string named = std::to_string(kMalformedRegistryFileError) + " " + bad + ", line 4:";
+  EXPECT_EQ(ErrorOf([&] { LoadRegFileStore(bad); }).substr(0, named.size()), named);
+  ::unlink(bad.c_str());
+  ::rmdir(dir.c_str());
 }
 
 }  // namespace

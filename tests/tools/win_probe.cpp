@@ -75,9 +75,8 @@ std::wstring WindowText(HWND window) {
 
 void PressKey(WORD key) {
   INPUT inputs[2] = {};
-  inputs[0].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = key;
-  inputs[1] = inputs[0];
+  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = inputs[1].ki.wVk = key;
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
   ::SendInput(2, inputs, sizeof(INPUT));
 }
@@ -85,9 +84,8 @@ void PressKey(WORD key) {
 void ClickAt(int x, int y) {
   ::SetCursorPos(x, y);
   INPUT inputs[2] = {};
-  inputs[0].type = INPUT_MOUSE;
+  inputs[0].type = inputs[1].type = INPUT_MOUSE;
   inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[1] = inputs[0];
   inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   ::SendInput(2, inputs, sizeof(INPUT));
 }
@@ -156,11 +154,9 @@ int Answer(int timeout_ms) {
   const std::wstring text = prompt ? WindowText(prompt) : L"";
   const bool has_icon = ::GetDlgItem(box, 0x14) != nullptr;  // the icon control of MessageBox
   const bool has_ok = ::GetDlgItem(box, IDOK) != nullptr;
-  const bool has_cancel = ::GetDlgItem(box, IDCANCEL) != nullptr && !has_ok;
-  std::printf("{\"title\": %s, \"text\": %s, \"icon\": %s, \"ok\": %s, \"cancel\": %s}\n",
+  std::printf("{\"title\": %s, \"text\": %s, \"icon\": %s, \"ok\": %s}\n",
               Json(WideToUtf8(WindowText(box))).c_str(), Json(WideToUtf8(text)).c_str(),
-              has_icon ? "true" : "false", has_ok ? "true" : "false",
-              has_cancel ? "true" : "false");
+              has_icon ? "true" : "false", has_ok ? "true" : "false");
   std::fflush(stdout);
   ::SetForegroundWindow(box);
   PressKey(VK_RETURN);
