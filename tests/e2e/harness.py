@@ -221,7 +221,15 @@ class WineTarget:
         shutil.copy2(OPTIONS.stub_java, os.path.join(directory, "java.exe"))
 
     def wine(self, *args, **kwargs):
-        return subprocess.run([OPTIONS.wine, *args], capture_output=True, text=True, encoding="utf-8", **kwargs)
+        """Runs a program under Wine to its end. Its output goes through files, not pipes:
+        Wine's own services, when this program happens to start them, inherit the handles
+        and would hold a pipe open long after the program has ended."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            status = subprocess.run([OPTIONS.wine, *args], stdout=out, stderr=err, **kwargs).returncode
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(args, status, out.read().decode("utf-8"),
+                                               err.read().decode("utf-8", "replace"))
 
     def probe(self, command, timeout_ms=10000):
         """Runs win_probe; its JSON answer (or None) and exit status."""

@@ -1,7 +1,7 @@
 """Runtime discovery and support-file deployment end to end, one table for both targets.
 
 Each scenario gives the registry content, the runtime homes and the support files present;
-the platform runner imports the registry (Wine's real registry, or the export file the
+the target (harness.py) imports the registry (Wine's real registry, or the export file the
 Linux store reads), runs the real launcher, answers every message box with a key press,
 and hands back the prompts, the stub java's recorded runs and the exit status.
 """
