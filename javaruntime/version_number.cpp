@@ -1,9 +1,8 @@
 #include "javaruntime/version_number.h"
 
-#include <charconv>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "platform/error.h"
 
@@ -14,20 +13,8 @@ constexpr size_t kVersionTextLength = 3;
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-bool IsPlainDecimal(std::string_view text) {
-  int points = 0;
-  bool digit = false;
-  for (const char c : text) {
-    if (c == '.') {
-      ++points;
-    } else if (c >= '0' && c <= '9') {
-      digit = true;
-    } else {
-      return false;
-    }
-  }
-  return digit && points <= 1;
-}
+// Version texts are at most a few characters; 15 digits keep the digits exact in a double.
+constexpr int kMaxDigits = 15;
 
 }  // namespace
 
@@ -42,16 +29,31 @@ std::string VersionText(std::string_view subkey_name) {
 }
 
 double VersionNumber(std::string_view text) {
-  // from_chars ignores the locale, unlike strtod and stream extraction, which read
-  // "1.5" as 1 where the decimal separator is a comma.
-  double number = 0;
-  if (IsPlainDecimal(text)) {
-    const char* const end = text.data() + text.size();
-    const std::from_chars_result result =
-        std::from_chars(text.data(), end, number, std::chars_format::fixed);
-    if (result.ec == std::errc() && result.ptr == end) return number;
+  // Read by hand rather than with strtod or a stream, which take the decimal separator
+  // from the locale and read "1.5" as 1 where it is a comma. The digits, as one integer,
+  // divided by the power of ten of the fraction: both exact, so the quotient is the
+  // correctly rounded value, as a conversion of the text would give.
+  std::uint64_t digits = 0;
+  int digit_count = 0;
+  int fraction_digits = 0;
+  bool point = false;
+  bool valid = !text.empty();
+  for (const char c : text) {
+    if (c == '.' && !point) {
+      point = true;
+    } else if (c >= '0' && c <= '9' && digit_count < kMaxDigits) {
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      ++digit_count;
+      if (point) ++fraction_digits;
+    } else {
+      valid = false;
+      break;
+    }
   }
-  throw platform::Error(kTypeMismatchError, kTypeMismatchText);
+  if (!valid || digit_count == 0) throw platform::Error(kTypeMismatchError, kTypeMismatchText);
+  double scale = 1;
+  for (int i = 0; i < fraction_digits; ++i) scale *= 10;
+  return static_cast<double>(digits) / scale;
 }
 
 }  // namespace tolvarin::javaruntime

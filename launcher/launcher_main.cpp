@@ -40,10 +40,16 @@ int LauncherMain() {
   const auto process = platform::MakeNativeProcessServices();
   const auto messages = platform::MakeNativeMessageBoxes();
   const auto files = platform::MakeNativeFileSystem();
-  const auto splash = platform::CreateSplashWindow(SplashLayout());
-  LaunchContext context{*splash, *process, *messages,
-                        [&] { LocateNativeJavaRuntime(*files, *messages, *process); }};
-  return splash->Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); });
+  try {
+    const auto splash = platform::CreateSplashWindow(SplashLayout());
+    LaunchContext context{*splash, *process, *messages,
+                          [&] { LocateNativeJavaRuntime(*files, *messages, *process); }};
+    return splash->Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); });
+  } catch (const std::exception& error) {
+    // Without its window the launcher cannot keep its promise of a splash; say why.
+    messages->Show(error.what());
+    return kLaunchFailedStatus;
+  }
 }
 
 }  // namespace tolvarin::launcher

@@ -18,7 +18,8 @@ class SplashWindow {
   // event loop until no window of the launcher is left. The first tick calls `on_tick`
   // exactly once, on this thread; there is never a second. Returns what `on_tick`
   // returned, or 0 when the window was closed some other way before the tick (then
-  // `on_tick` never runs). `on_tick` must not throw.
+  // `on_tick` never runs). `on_tick` must not throw. Throws Error, before any tick, when
+  // the window cannot be created.
   virtual int Run(std::chrono::milliseconds interval, const std::function<int()>& on_tick) = 0;
 
   // Destroys the window together with its timer; afterwards no tick can arrive.

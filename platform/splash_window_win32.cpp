@@ -229,7 +229,10 @@ class Win32SplashWindow final : public SplashWindow {
 
     window_ = ::CreateWindowExW(kExStyle, kWindowClass, L"", kStyle, left, top, width, height,
                                 nullptr, nullptr, instance, this);
-    if (window_ != nullptr) SetIcons(instance);
+    if (window_ == nullptr) {
+      throw win32::SystemError(::GetLastError(), "Cannot create the splash window");
+    }
+    SetIcons(instance);
   }
 
   // Fonts, texts, label sizes and the stretched picture, all at the screen's dpi.

@@ -1,6 +1,7 @@
 """Prints the launcher's whole-run figures on Linux: wall time against the fixed 2 s
 splash, time from process start to the splash being mapped, and peak resident memory.
-Run under an X display with a stub `java` on the search path:
+Run under an X display; the launcher finds a registered 1.5 runtime (an export file
+written here) whose `bin/java` is a stub, with its support files already in place:
 
     python3 tests/benchmarks/launch_figures.py build/native/launcher/varnolet [runs]
 """
@@ -23,19 +24,32 @@ def main():
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
     work = tempfile.mkdtemp(prefix="tolvarin-figures-")
     try:
-        stub_dir = os.path.join(work, "stub")
-        os.makedirs(stub_dir)
-        with open(os.path.join(stub_dir, "java"), "w") as f:
+        home = os.path.join(work, "jre1.5")
+        support = os.path.join(work, "support")
+        os.makedirs(support)
+        for directory, name in (("lib/ext", "Comm.jar"), ("lib", "javax.comm.properties"),
+                                ("bin", "Win32com.dll")):
+            os.makedirs(os.path.join(home, directory), exist_ok=True)
+            for folder in (os.path.join(home, directory), support):
+                with open(os.path.join(folder, name), "w") as f:
+                    f.write("stand-in\n")
+        java = os.path.join(home, "bin", "java")
+        with open(java, "w") as f:
             f.write("#!/bin/sh\nexit 0\n")
-        os.chmod(os.path.join(stub_dir, "java"), 0o755)
-        env = dict(os.environ, PATH=stub_dir + os.pathsep + os.environ["PATH"])
+        os.chmod(java, 0o755)
+        registry = os.path.join(work, "registry.reg")
+        runtimes = "HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment"
+        harness.write_reg_file(registry, {runtimes + "\\1.4": {"JavaHome": "/nonexistent"},
+                                          runtimes + "\\1.5": {"JavaHome": home}})
+        env = dict(os.environ, TOLVARIN_REGISTRY_FILE=registry, TOLVARIN_SUPPORT_DIR=support)
         walls, mapped, peaks = [], [], []
         for _ in range(runs):
             started = time.monotonic()
             process = subprocess.Popen([launcher], env=env)
             harness.wait_until(lambda: harness.x_windows_of(process.pid), 10, interval=0.002)
             mapped.append(time.monotonic() - started)
-            process.wait()
+            if process.wait() != 0:
+                sys.exit("the launcher ended with status %d" % process.returncode)
             walls.append(time.monotonic() - started)
             peaks.append(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
         print("runs: %d" % runs)

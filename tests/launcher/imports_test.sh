@@ -13,5 +13,9 @@ if [ -n "$bad" ]; then
   echo "not a Windows system DLL: $bad"
   exit 1
 fi
+# Address-space layout randomisation and no-execute data, as any program a user runs.
+for flag in DYNAMIC_BASE NX_COMPAT; do
+  "$objdump" -p "$exe" | grep -q -w "$flag" || { echo "not linked with $flag"; exit 1; }
+done
 # A GUI program: no console window flashes up when the user double-clicks it.
 "$objdump" -p "$exe" | grep -q -E '^Subsystem\s+0*2\s' || { echo "not a GUI-subsystem program"; exit 1; }
