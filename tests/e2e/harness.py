@@ -36,18 +36,32 @@ POSIX_STUB = """#!/bin/sh
 """
 
 
-def export_registry(runtimes):
-    """A registry export as regedit writes it (UTF-16LE with a byte-order mark): the runtimes
-    key with `runtimes`, (subkey, JavaHome text or MISSING) in order; None: no runtimes key."""
+def reg_export(keys):
+    """A registry export as regedit writes it (UTF-16LE with a byte-order mark): `keys` maps
+    each key's full name to its string values."""
     lines = ["Windows Registry Editor Version 5.00", ""]
-    if runtimes is not None:
-        lines += ["[HKEY_LOCAL_MACHINE\\%s]" % RUNTIMES_KEY, ""]
-        for name, home in runtimes:
-            lines.append("[HKEY_LOCAL_MACHINE\\%s\\%s]" % (RUNTIMES_KEY, name))
-            if home is not MISSING:
-                lines.append('"JavaHome"="%s"' % home.replace("\\", "\\\\").replace('"', '\\"'))
-            lines.append("")
+    for key, values in keys.items():
+        lines.append("[%s]" % key)
+        for name, data in values.items():
+            lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\").replace('"', '\\"')))
+        lines.append("")
     return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
+
+
+def write_reg_file(path, keys):
+    with open(path, "wb") as f:
+        f.write(reg_export(keys))
+
+
+def export_registry(runtimes):
+    """The runtimes key with `runtimes`, (subkey, JavaHome text or MISSING) in order, as
+    reg_export gives it; None: no runtimes key."""
+    if runtimes is None:
+        return reg_export({})
+    keys = {"HKEY_LOCAL_MACHINE\\" + RUNTIMES_KEY: {}}
+    for name, home in runtimes:
+        keys["HKEY_LOCAL_MACHINE\\%s\\%s" % (RUNTIMES_KEY, name)] = {} if home is MISSING else {"JavaHome": home}
+    return reg_export(keys)
 
 
 def wait_until(predicate, timeout, interval=0.05):
