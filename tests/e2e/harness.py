@@ -1,6 +1,8 @@
 """Shared pieces of the end-to-end tests: the launcher's two targets behind one interface,
 temporary installs, the stub java's record, waiting and X window queries."""
 
+import ctypes
+import ctypes.util
 import json
 import os
 import re
@@ -353,4 +355,11 @@ def main():
     for option in ("--probe", "--stub-java", "--wine"):
         parser.add_argument(option)
     OPTIONS, rest = parser.parse_known_args()
+    if OPTIONS.platform == "posix":
+        # One connection held for the whole run: Xvfb resets when its last client leaves, and
+        # a launcher that connects during the reset finds no display.
+        x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XOpenDisplay(None)
     unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
