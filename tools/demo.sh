@@ -55,7 +55,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   bash demo/show_runs.sh
 else
   export DEMO_SHOT="$demo/splash.png"
-  xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" bash demo/show_runs.sh
+  xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -noreset" bash demo/show_runs.sh
   echo
   echo "Screenshot of the splash: $DEMO_SHOT"
 fi

@@ -15,7 +15,7 @@ done
 
 # A fresh virtual screen at 96 dpi, whatever display the caller has: results must not
 # depend on the desktop the tests happen to run on.
-xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash -c '
+xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset" bash -c '
   set -e
   for preset in native native-asan windows-x64; do
     echo "== test $preset" >&2

@@ -2,14 +2,14 @@
 # Times `wine reg import` of the benchmark's generated export (100,000 keys, about 50 MB)
 # in a throw-away Wine prefix, beside the store's load of the same file, and prints both
 # and their ratio. Takes minutes; not part of the tests.
-#   usage: tests/benchmarks/time_wine_import.sh <native-build-dir>
+#   usage: benchmarks/time_wine_import.sh <native-build-dir>
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: $0 <native-build-dir>" >&2
   exit 2
 fi
 build="$(cd "$1" && pwd)"
-bench="$build/tests/benchmarks/registry_benchmark"
+bench="$build/benchmarks/registry_benchmark"
 work="$(mktemp -d "$build/wine-import.XXXXXX")"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {

@@ -3,7 +3,7 @@ splash, time from process start to the splash being mapped, and peak resident me
 Run under an X display; the launcher finds a registered 1.5 runtime (an export file
 written here) whose `bin/java` is a stub, with its support files already in place:
 
-    python3 tests/benchmarks/launch_figures.py build/native/launcher/varnolet [runs]
+    python3 benchmarks/launch_figures.py build/native/launcher/varnolet [runs]
 """
 
 import os
@@ -15,7 +15,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
 import harness  # noqa: E402
 
 
