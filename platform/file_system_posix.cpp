@@ -11,32 +11,15 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/posix_util.h"
 
 namespace tolvarin::platform {
 namespace {
 
 constexpr size_t kCopyBufferSize = 64 * 1024;
 
-Error SystemError(int code, const std::string& context) {
-  return Error(code, context + ": " + std::strerror(code));
-}
-
-// Owns a file descriptor and closes it once.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
+using posix::SystemError;
+using posix::UniqueFd;
 
 // A temporary file beside the copy's destination, removed unless it was renamed into place.
 class TemporaryFile {

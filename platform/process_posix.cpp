@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/posix_util.h"
 #include "platform/process.h"
 
 extern char** environ;
@@ -17,9 +18,7 @@ extern char** environ;
 namespace tolvarin::platform {
 namespace {
 
-Error SystemError(int code, const std::string& context) {
-  return Error(code, context + ": " + std::strerror(code));
-}
+using posix::SystemError;
 
 // Owns posix_spawn's attribute and file-action objects.
 class SpawnSetup {

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/posix_util.h"
 #include "registry/text_codec.h"
 
 namespace tolvarin::registry {
@@ -19,11 +20,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using KeyId = RegFileStore::KeyId;
 
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
-constexpr std::uint32_t kRegMultiSz = 7;
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 
@@ -37,21 +33,6 @@ constexpr PredefinedRoot kRoots[] = {
     {0x80000002, u"HKEY_LOCAL_MACHINE"}, {0x80000003, u"HKEY_USERS"},
     {0x80000005, u"HKEY_CURRENT_CONFIG"}};
 constexpr size_t kRootCount = sizeof kRoots / sizeof kRoots[0];
-
-// Owns a file descriptor and closes it once.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // One change an export file makes, in file order.
 struct Operation {
@@ -524,10 +505,9 @@ std::string RegistryFilePath() {
 
 RegFileStore LoadRegFileStore(const std::string& path) {
   const auto unreadable = [&path](int number) {
-    return platform::Error(number,
-                           "Cannot read the registry file " + path + ": " + std::strerror(number));
+    return platform::posix::SystemError(number, "Cannot read the registry file " + path);
   };
-  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const platform::posix::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) {
     if (errno == ENOENT) return RegFileStore();
     throw unreadable(errno);

@@ -15,11 +15,6 @@ constexpr std::uint32_t kFirstValueBufferSize = 1024;
 // A value that keeps growing between queries is given up after this many of them.
 constexpr int kMaxValueQueries = 4;
 
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
-constexpr std::uint32_t kRegMultiSz = 7;
 
 constexpr long kTypeMismatchError = 13;
 constexpr long kDuplicateKeyError = 457;

@@ -12,6 +12,13 @@ using KeyHandle = std::uintptr_t;
 
 inline constexpr KeyHandle kHkeyLocalMachine = 0x80000002;
 inline constexpr std::uint32_t kKeyRead = 0x20019;
+// The value types the launcher reads; others are reported as unsupported.
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
 inline constexpr long kErrorMoreData = 234;
