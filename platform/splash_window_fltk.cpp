@@ -180,9 +180,11 @@ class FltkSplashWindow final : public SplashWindow {
 
   int Run(std::chrono::milliseconds interval, const std::function<int()>& on_tick) override {
     on_tick_ = &on_tick;
-    Create();
+    // The timer counts from the start of loading, not from the end of the drawing set-up:
+    // the launcher's whole run stays close to the interval itself.
     Fl::add_timeout(static_cast<double>(interval.count()) / 1000.0, &FltkSplashWindow::OnTimer,
                     this);
+    Create();
     window_->show();
     while (window_ != nullptr && window_->shown()) Fl::wait();
     // Closed by the window manager before the tick: the timer goes with the window.
