@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/splash_window.h"
@@ -26,36 +27,11 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
 constexpr UINT kTextFormat = DT_NOPREFIX | DT_TOP;
 
 // Owns a GDI object (font, bitmap) and deletes it once.
-template <typename Handle>
-class UniqueGdiObject {
- public:
-  UniqueGdiObject() = default;
-  explicit UniqueGdiObject(Handle handle) : handle_(handle) {}
-  UniqueGdiObject(const UniqueGdiObject&) = delete;
-  UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-  UniqueGdiObject(UniqueGdiObject&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-  }
-  UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
-    if (this != &other) {
-      reset();
-      handle_ = other.handle_;
-      other.handle_ = nullptr;
-    }
-    return *this;
-  }
-  ~UniqueGdiObject() { reset(); }
-  Handle get() const { return handle_; }
-  void reset() {
-    if (handle_ != nullptr) ::DeleteObject(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  Handle handle_ = nullptr;
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const { ::DeleteObject(object); }
 };
-using UniqueFont = UniqueGdiObject<HFONT>;
-using UniqueBitmap = UniqueGdiObject<HBITMAP>;
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
 
 // Owns an icon loaded without LR_SHARED.
 struct IconDeleter {

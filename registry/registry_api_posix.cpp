@@ -21,7 +21,9 @@ constexpr long kErrorBadPathname = 161;
 constexpr KeyHandle kFirstHandle = 0x100;
 constexpr KeyHandle kHandleStep = 4;
 
-bool IsStringType(std::uint32_t type) { return type == 1 || type == 2 || type == 7; }
+bool IsStringType(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
 
 }  // namespace
 
