@@ -267,8 +267,12 @@ class WineTarget:
                    WINEPATH=";".join(windows_path(p) for p in path_dirs))
         if locale:
             env["LC_ALL"] = locale
+        # Output through a file, as in wine(); it holds Wine's report should the launcher crash.
+        output = tempfile.TemporaryFile()
+        self.test.addCleanup(output.close)
         process = subprocess.Popen([OPTIONS.wine, os.path.join(install_dir, "Varnolet.exe")], cwd=cwd,
-                                   env=env, stdout=subprocess.DEVNULL)
+                                   env=env, stdout=output, stderr=subprocess.STDOUT)
+        process.output = output
         self.test.addCleanup(lambda: process.poll() is None and process.kill())
         return process
 
@@ -277,9 +281,13 @@ class WineTarget:
         while process.poll() is None:
             box, status = self.probe("answer", 1000)
             if status == 0:
-                self.test.assertEqual((box["title"], box["icon"], box["ok"]), ("Tolvarin", False, True))
+                self.test.assertEqual((box["title"], box["icon"], box["ok"]), ("Tolvarin", False, True),
+                                      box["text"])
                 prompts.append(box["text"])
-        return prompts, process.wait()
+        status = process.wait()
+        process.output.seek(0)
+        self.stderr = process.output.read().decode("utf-8", "replace")
+        return prompts, status
 
     def check_splash(self, process):
         splash, status = self.probe("splash")

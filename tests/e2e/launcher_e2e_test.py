@@ -28,13 +28,13 @@ class LauncherTest(harness.EndToEndTest):
         process = self.start()
         self.target.check_splash(process)
         self.assertTrue(self.target.splash_gone(process, 15))
-        self.assertEqual(self.target.finish(process), ([], 0))
+        self.assertEqual(self.target.finish(process), ([], 0), self.target.stderr)
         self.assertEqual(self.runs(1), [self.target.expected_run("", self.install_dir, self.path_dir)])
 
     def test_input_neither_shortens_nor_lengthens_the_splash(self):
         process = self.start()
         self.assertTrue(self.target.poke(process), "still shown after input")
-        self.assertEqual(self.target.finish(process), ([], 0))
+        self.assertEqual(self.target.finish(process), ([], 0), self.target.stderr)
         # The timer cannot fire early; input must not have fired it.
         self.assertGreaterEqual(time.monotonic() - self.started, 2.0)
         self.assertEqual(len(self.runs(1)), 1, "exactly one launch")
@@ -52,7 +52,7 @@ class LauncherTest(harness.EndToEndTest):
             self.skipTest("no window manager here to ask a window to close")
         process = self.start()
         self.assertTrue(self.target.close())
-        self.assertEqual(self.target.finish(process), ([], 0))
+        self.assertEqual(self.target.finish(process), ([], 0), self.target.stderr)
         time.sleep(2.5)  # past the tick that would have come
         self.assertEqual(self.runs(), [])
 

@@ -35,7 +35,7 @@ class RuntimeScenarios(harness.EndToEndTest):
             process = target.start(install_dir, self.tmp, [self.path_dir], scenario.locale,
                                    scenario.max_file_size)
             prompts, status = target.finish(process)
-            self.assertEqual(len(prompts), len(scenario.expected_prompts), prompts)
+            self.assertEqual(len(prompts), len(scenario.expected_prompts), (prompts, target.stderr))
             for expected, prompt in zip(scenario.expected_prompts, prompts):
                 self.assertTrue(rs.prompt_matches(expected, prompt), (expected, prompt))
             self.assertEqual(status, scenario.expected_status, getattr(target, "stderr", ""))
