@@ -38,7 +38,7 @@ class RuntimeScenarios(harness.EndToEndTest):
             self.assertEqual(len(prompts), len(scenario.expected_prompts), (prompts, target.stderr))
             for expected, prompt in zip(scenario.expected_prompts, prompts):
                 self.assertTrue(rs.prompt_matches(expected, prompt), (expected, prompt))
-            self.assertEqual(status, scenario.expected_status, getattr(target, "stderr", ""))
+            self.assertEqual(status, scenario.expected_status, target.stderr)
 
         if scenario.expected_home is None:
             self.assertEqual(self.runs(), [])
