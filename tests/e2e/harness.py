@@ -250,6 +250,8 @@ class WineTarget:
     def probe(self, command, timeout_ms=10000):
         """Runs win_probe; its JSON answer (or None) and exit status."""
         result = self.wine(OPTIONS.probe, command, str(timeout_ms))
+        # 0: found or done, 1: not within the time; anything else is the probe failing.
+        self.test.assertIn(result.returncode, (0, 1), result.stdout + result.stderr)
         lines = result.stdout.splitlines()
         return (json.loads(lines[-1]) if lines else None), result.returncode
 
