@@ -168,8 +168,9 @@ class Win32SplashWindow final : public SplashWindow {
     ::SetTimer(window_, kTimerId, static_cast<UINT>(remaining.count()), nullptr);
     ::ShowWindow(window_, SW_SHOW);
     ::UpdateWindow(window_);
-    // The loop ends once the window is gone, whether the tick closed it or something else did;
-    // no WM_QUIT is posted, since a pending one would dismiss the tick's message boxes at once.
+    // The loop ends once the window is gone, whether the tick closed it or something else did
+    // (WM_DESTROY wakes it). No WM_QUIT is posted, since a pending one would dismiss the tick's
+    // message boxes at once.
     MSG message;
     while (window_ != nullptr && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
       ::TranslateMessage(&message);
@@ -337,6 +338,10 @@ class Win32SplashWindow final : public SplashWindow {
         ::KillTimer(window, kTimerId);
         ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         self->window_ = nullptr;
+        // A message sent from another thread or process (WM_CLOSE from a task manager) is
+        // handled inside GetMessageW, which returns only for a posted one: post one, empty,
+        // so that the loop sees the window gone. A modal loop that takes it drops it.
+        ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);
         return 0;
       default:
         break;

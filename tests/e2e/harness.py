@@ -31,11 +31,19 @@ SPLASH_PIXELS = (493, 335)  # at 96 dpi, which the test display runs at
 RUNTIMES_KEY = r"SOFTWARE\JavaSoft\Java Runtime Environment"
 MISSING = object()  # a runtime key without a "JavaHome" value
 OPTIONS = None  # the command line: --platform, --launcher, and for win32 --probe --stub-java --wine
+X11 = X_DISPLAY = None  # Xlib and the connection main() holds for the whole run (posix)
 
 POSIX_STUB = """#!/bin/sh
 # Records how it was started: program and arguments NUL-separated, then the working directory.
 { printf '%s\\0' "$0" "$@"; printf 'CWD %s\\n' "$(pwd)"; } >> "$TOLVARIN_STUB_RECORD"
 """
+
+
+class XClientMessage(ctypes.Structure):
+    """Xlib's XClientMessageEvent, padded to the size of an XEvent."""
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
 
 
 def reg_export(keys):
@@ -116,6 +124,7 @@ class PosixTarget:
     """The Linux launcher: its registry export file and support-file source directory come
     from the environment; message boxes are answered by a key press on the X display."""
     name, separator, not_found = "posix", "/", "No such file or directory"
+    close_ways = ("window manager",)
 
     def __init__(self, test):
         self.test = test
@@ -192,6 +201,17 @@ class PosixTarget:
     def splash_gone(self, process, timeout):
         return wait_until(lambda: not x_windows_of(process.pid), timeout)
 
+    def close(self, process, how):
+        """Asks the splash to close as a window manager does (WM_DELETE_WINDOW); whether the
+        launcher then ended."""
+        window = self.splash(process)
+        event = XClientMessage(type=33, display=X_DISPLAY, window=window, format=32,
+                               message_type=X11.XInternAtom(X_DISPLAY, b"WM_PROTOCOLS", False))
+        event.data[0] = X11.XInternAtom(X_DISPLAY, b"WM_DELETE_WINDOW", False)
+        X11.XSendEvent(X_DISPLAY, window, False, 0, ctypes.byref(event))
+        X11.XFlush(X_DISPLAY)
+        return wait_until(lambda: process.poll() is not None, 5)
+
     def poke(self, process):
         window = self.splash(process)
         subprocess.run(["xdotool", "mousemove", "--window", str(window), "100", "100", "click", "1",
@@ -221,6 +241,7 @@ class WineTarget:
     """Varnolet.exe under Wine: the prefix's real registry and C:\\quarvel\\GsmModemJar; the
     windows and boxes seen and driven by win_probe through the real Win32 calls."""
     name, separator, not_found = "win32", "\\", ""
+    close_ways = ("post", "send")  # a sent WM_CLOSE is handled inside GetMessageW
 
     def __init__(self, test):
         self.test = test
@@ -309,8 +330,9 @@ class WineTarget:
     def poke(self, process):
         return self.probe("poke")[1] == 0 and self.probe("splash", 0)[1] == 0
 
-    def close(self):
-        return self.probe("close")[1] == 0
+    def close(self, process, how):
+        """Closes the splash with a posted or sent WM_CLOSE; whether the launcher then ended."""
+        return self.probe({"post": "close", "send": "send-close"}[how], 5000)[1] == 0
 
     def runs(self):
         if not os.path.exists(self.test.record):
@@ -358,7 +380,7 @@ class EndToEndTest(unittest.TestCase):
 def main():
     import argparse
     import sys
-    global OPTIONS
+    global OPTIONS, X11, X_DISPLAY
     parser = argparse.ArgumentParser()
     parser.add_argument("--platform", choices=["posix", "win32"], required=True)
     parser.add_argument("--launcher", required=True)
@@ -368,8 +390,12 @@ def main():
     if OPTIONS.platform == "posix":
         # One connection held for the whole run: Xvfb resets when its last client leaves, and
         # a launcher that connects during the reset finds no display.
-        x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XOpenDisplay(None)
+        X11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        X11.XOpenDisplay.restype = ctypes.c_void_p
+        X11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        X11.XInternAtom.restype = ctypes.c_ulong
+        X11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        X11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        X11.XFlush.argtypes = [ctypes.c_void_p]
+        X_DISPLAY = X11.XOpenDisplay(None)
     unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)

@@ -47,12 +47,12 @@ class LauncherTest(harness.EndToEndTest):
         self.assertIn(self.target.not_found, prompts[0])
         self.assertEqual(self.runs(), [])
 
-    def test_closing_the_splash_before_the_tick_starts_nothing(self):
-        if not hasattr(self.target, "close"):
-            self.skipTest("no window manager here to ask a window to close")
-        process = self.start()
-        self.assertTrue(self.target.close())
-        self.assertEqual(self.target.finish(process), ([], 0), self.target.stderr)
+    def test_closing_the_splash_before_the_tick_ends_the_launcher_and_starts_nothing(self):
+        for how in self.target.close_ways:
+            with self.subTest(how):
+                process = self.start()
+                self.assertTrue(self.target.close(process, how), "ended after the close")
+                self.assertEqual(self.target.finish(process), ([], 0), self.target.stderr)
         time.sleep(2.5)  # past the tick that would have come
         self.assertEqual(self.runs(), [])
 

@@ -6,7 +6,11 @@
 //   win_probe poke <timeout-ms>     clicks on the splash and presses keys on it
 //   win_probe answer <timeout-ms>   waits for a message box, prints its title and text,
 //                                   presses Return and waits for the box to close
-//   win_probe close <timeout-ms>    asks the splash to close (WM_CLOSE), as a task manager would
+//   win_probe close <timeout-ms>    asks the splash to close with a posted WM_CLOSE, as a task
+//                                   manager would, and waits for its process to end; prints the
+//                                   ms from the request to the window's destruction and to the
+//                                   process's end (null when it did not end)
+//   win_probe send-close <timeout-ms>  the same with a sent WM_CLOSE (SendMessageTimeoutW)
 //   win_probe freeze <launcher.exe> starts the launcher, waits until its splash is shown and
 //                                   drawn, suspends its user-interface thread so that no tick
 //                                   can close the splash, prints what `splash` prints and the
@@ -164,12 +168,29 @@ int Answer(int timeout_ms) {
   return closed ? 0 : 2;
 }
 
-int Close(int timeout_ms) {
+int Close(int timeout_ms, bool send) {
   HWND window = WaitFor(FindSplash, timeout_ms);
   if (!window) return 1;
-  ::PostMessageW(window, WM_CLOSE, 0, 0);
-  std::printf("{\"closed\": true}\n");
-  return 0;
+  DWORD process_id = 0;
+  ::GetWindowThreadProcessId(window, &process_id);
+  const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
+  const auto start = std::chrono::steady_clock::now();
+  if (send) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result);
+  } else {
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+  }
+  const auto since = [start] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start).count();
+  };
+  while (::IsWindow(window) && since() < timeout_ms) ::Sleep(1);
+  const long long gone_ms = since();
+  const bool ended = ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0;
+  std::printf("{\"gone_ms\": %lld, \"ended_ms\": %s}\n", gone_ms,
+              ended ? std::to_string(since()).c_str() : "null");
+  return ended ? 0 : 1;
 }
 
 int Freeze(const std::wstring& launcher) {
@@ -215,7 +236,7 @@ int Freeze(const std::wstring& launcher) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: win_probe splash|gone|poke|answer|close <timeout-ms>\n"
+    std::fprintf(stderr, "usage: win_probe splash|gone|poke|answer|close|send-close <timeout-ms>\n"
                          "       win_probe freeze <launcher.exe>\n");
     return 64;
   }
@@ -226,7 +247,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"gone") status = Gone(timeout_ms);
   if (command == L"poke") status = Poke(timeout_ms);
   if (command == L"answer") status = Answer(timeout_ms);
-  if (command == L"close") status = Close(timeout_ms);
+  if (command == L"close") status = Close(timeout_ms, false);
+  if (command == L"send-close") status = Close(timeout_ms, true);
   if (command == L"freeze") status = Freeze(argv[2]);
   std::fflush(stdout);
   return status;
