@@ -47,7 +47,10 @@ class PosixProcessServices final : public ProcessServices {
     std::vector<char> buffer(4096);
     for (;;) {
       const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-      if (length < 0) throw SystemError(errno, "Cannot read /proc/self/exe");
+      if (length < 0) {
+        const int error = errno;
+        throw SystemError(error, "Cannot read /proc/self/exe");
+      }
       if (static_cast<size_t>(length) < buffer.size()) {
         std::string path(buffer.data(), static_cast<size_t>(length));
         const size_t slash = path.rfind('/');
@@ -58,14 +61,17 @@ class PosixProcessServices final : public ProcessServices {
   }
 
   std::string CurrentDirectory() const override {
-    std::unique_ptr<char, decltype(&std::free)> path(::getcwd(nullptr, 0), &std::free);
-    if (!path) throw SystemError(errno, "Cannot read the current directory");
+    char* const current = ::getcwd(nullptr, 0);
+    const int error = errno;
+    const std::unique_ptr<char, decltype(&std::free)> path(current, &std::free);
+    if (!path) throw SystemError(error, "Cannot read the current directory");
     return path.get();
   }
 
   void ChangeDirectory(const std::string& path) override {
     if (::chdir(path.c_str()) != 0) {
-      throw SystemError(errno, "Cannot change to the directory " + path);
+      const int error = errno;
+      throw SystemError(error, "Cannot change to the directory " + path);
     }
   }
 

@@ -20,7 +20,10 @@ std::wstring ModuleFileName() {
   for (;;) {
     const DWORD length =
         ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) throw SystemError(::GetLastError(), "Cannot read the program's path");
+    if (length == 0) {
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot read the program's path");
+    }
     if (length < buffer.size()) return std::wstring(buffer.data(), length);
     buffer.resize(buffer.size() * 2);  // truncated: long-path installs exceed MAX_PATH
   }
@@ -38,11 +41,16 @@ class Win32ProcessServices final : public ProcessServices {
 
   std::string CurrentDirectory() const override {
     const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
-    if (needed == 0) throw SystemError(::GetLastError(), "Cannot read the current directory");
+    if (needed == 0) {
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot read the current directory");
+    }
     std::wstring path(needed, L'\0');
     const DWORD length = ::GetCurrentDirectoryW(needed, path.data());
     if (length == 0 || length >= needed) {
-      throw SystemError(::GetLastError(), "Cannot read the current directory");
+      // Grown since the first call: no system error, so say what happened.
+      const DWORD error = length == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+      throw SystemError(error, "Cannot read the current directory");
     }
     path.resize(length);
     return WideToUtf8(path);
@@ -50,7 +58,8 @@ class Win32ProcessServices final : public ProcessServices {
 
   void ChangeDirectory(const std::string& path) override {
     if (!::SetCurrentDirectoryW(Utf8ToWide(path).c_str())) {
-      throw SystemError(::GetLastError(), "Cannot change to the directory " + path);
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot change to the directory " + path);
     }
   }
 
@@ -64,7 +73,8 @@ class Win32ProcessServices final : public ProcessServices {
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &info)) {
-      throw SystemError(::GetLastError(), "Cannot start " + command.command_line);
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot start " + command.command_line);
     }
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);

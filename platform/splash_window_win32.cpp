@@ -214,7 +214,8 @@ class Win32SplashWindow final : public SplashWindow {
     window_ = ::CreateWindowExW(kExStyle, kWindowClass, L"", kStyle, left, top, width, height,
                                 nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
-      throw win32::SystemError(::GetLastError(), "Cannot create the splash window");
+      const DWORD error = ::GetLastError();
+      throw win32::SystemError(error, "Cannot create the splash window");
     }
     SetIcons(instance);
   }

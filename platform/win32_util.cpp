@@ -8,7 +8,10 @@ std::wstring Utf8ToWide(const std::string& text) {
   if (text.empty()) return {};
   const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                            static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) throw SystemError(::GetLastError(), "Invalid UTF-8 text");
+  if (length <= 0) {
+    const DWORD error = ::GetLastError();
+    throw SystemError(error, "Invalid UTF-8 text");
+  }
   std::wstring wide(static_cast<size_t>(length), L'\0');
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
                         wide.data(), length);

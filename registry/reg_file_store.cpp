@@ -509,15 +509,19 @@ RegFileStore LoadRegFileStore(const std::string& path) {
   };
   const platform::posix::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) {
-    if (errno == ENOENT) return RegFileStore();
-    throw unreadable(errno);
+    const int error = errno;
+    if (error == ENOENT) return RegFileStore();
+    throw unreadable(error);
   }
   std::string contents;
   char chunk[65536];
   while (true) {
     const ssize_t count = ::read(file.get(), chunk, sizeof chunk);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) throw unreadable(errno);
+    if (count < 0) {
+      const int error = errno;
+      if (error == EINTR) continue;
+      throw unreadable(error);
+    }
     if (count == 0) break;
     contents.append(chunk, static_cast<size_t>(count));
   }
