@@ -44,8 +44,7 @@ void InstallCommSupportFiles(JavaRuntimeContext& context, const std::string& hom
         for (const SupportFile& file : kSupportFiles) {
           const std::string destination = DestinationDirectory(home, file);
           if (context.files.FileExists(destination + file.name)) continue;
-          context.files.CopyFile(context.support_source_directory + file.name, destination,
-                                 /*overwrite=*/true);
+          context.files.CopyFile(context.support_source_directory + file.name, destination);
         }
       },
       [&](const std::string& description) {

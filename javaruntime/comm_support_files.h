@@ -13,7 +13,9 @@ namespace tolvarin::javaruntime {
 //   javax.comm.properties into home + "\lib\"
 //   Win32com.dll          into home + "\bin\"
 // (with kPathSeparator in place of '\'). `home` is used exactly as given, so a trailing
-// separator doubles at the join. A file already present is never replaced or examined.
+// separator doubles at the join. A file already present is never replaced or examined,
+// nor one that appears while it is copied (a second launcher, an installer): it counts as
+// present.
 // The first failure stops the rest; files copied before it stay. The failure is shown as
 // two boxes, its description then "Error While Copying JAR File", and goes no further.
 // Never throws.

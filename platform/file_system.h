@@ -21,14 +21,16 @@ class FileSystem {
   virtual bool FileExists(const std::string& path) const = 0;
 
   // Copies the file `source` into the existing directory `destination_directory`, which
-  // ends in a path separator, under the source's own file name; an existing file of that
-  // name is replaced only when `overwrite` is set. The data is written to a temporary
-  // file in that directory, flushed to disk and only then renamed into place, so a copy
-  // that fails leaves no file under the destination name (a file it would have replaced
-  // stays as it was) and no temporary file behind. Throws Error with the system's error
-  // number and a description naming the path concerned; the source is never modified.
-  virtual void CopyFile(const std::string& source, const std::string& destination_directory,
-                        bool overwrite) = 0;
+  // ends in a path separator, under the source's own file name. A file of that name is
+  // never replaced: one that is there when the copy is published (it may have appeared
+  // since the caller looked) is left as it is, and the call then changes nothing and
+  // reports no error. The data is written to a temporary file in that directory, flushed
+  // to disk and only then published under the name, so a copy that fails leaves no file
+  // under the destination name and no temporary file behind. On POSIX the copy takes the
+  // source's permission bits less the process's umask, as cp does. Throws Error with the
+  // system's error number and a description naming the path concerned; the source is
+  // never modified.
+  virtual void CopyFile(const std::string& source, const std::string& destination_directory) = 0;
 };
 
 // This platform's file system. Creating it cannot fail.

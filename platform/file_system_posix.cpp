@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,16 +15,34 @@ namespace tolvarin::platform {
 namespace {
 
 constexpr size_t kCopyBufferSize = 64 * 1024;
+// Attempts at a free temporary name before giving up; others are left by killed copies.
+constexpr int kTemporaryNameAttempts = 100;
 
 using posix::SystemError;
 using posix::UniqueFd;
 
-// A temporary file beside the copy's destination, removed unless it was renamed into place.
+// A temporary file beside the copy's destination, removed when this object ends.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(std::string path_template) : path_(std::move(path_template)) {
-    fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
-    if (fd_ < 0) path_.clear();
+  // Creates a new file in `directory` (ending in '/') with a hidden name derived from
+  // `name`, with the permission bits `mode` less the umask (the kernel applies it, and a
+  // default ACL, as for any new file). Throws Error naming the directory when none can be
+  // created.
+  TemporaryFile(const std::string& directory, const std::string& name, mode_t mode) {
+    const std::string base = directory + "." + name + "." + std::to_string(::getpid()) + "-";
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && fd_ < 0; ++attempt) {
+      path_ = base + std::to_string(attempt);
+      fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (fd_ < 0) {
+        error = errno;
+        if (error != EEXIST) break;
+      }
+    }
+    if (fd_ < 0) {
+      path_.clear();
+      throw SystemError(error, "Cannot create a file in " + directory);
+    }
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -35,7 +51,6 @@ class TemporaryFile {
     if (!path_.empty()) ::unlink(path_.c_str());
   }
 
-  bool valid() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
 
@@ -46,9 +61,6 @@ class TemporaryFile {
     fd_ = -1;
     return result;
   }
-
-  // The file now lives under another name and is no longer ours to remove.
-  void Release() { path_.clear(); }
 
  private:
   std::string path_;
@@ -64,8 +76,9 @@ void WriteAll(int fd, const char* data, size_t size, const std::string& destinat
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
     if (written < 0) {
-      if (errno == EINTR) continue;
-      throw SystemError(errno, "Cannot write " + destination);
+      const int error = errno;
+      if (error == EINTR) continue;
+      throw SystemError(error, "Cannot write " + destination);
     }
     data += written;
     size -= static_cast<size_t>(written);
@@ -79,14 +92,15 @@ void CopyContent(int input, int output, const std::string& source,
     const ssize_t count = ::read(input, buffer.data(), buffer.size());
     if (count == 0) return;
     if (count < 0) {
-      if (errno == EINTR) continue;
-      throw SystemError(errno, "Cannot read " + source);
+      const int error = errno;
+      if (error == EINTR) continue;
+      throw SystemError(error, "Cannot read " + source);
     }
     WriteAll(output, buffer.data(), static_cast<size_t>(count), destination);
   }
 }
 
-// Makes the rename itself durable. Best effort: the copy is complete either way.
+// Makes the new name itself durable. Best effort: the copy is complete either way.
 void SyncDirectory(const std::string& directory) {
   UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.valid()) ::fsync(fd.get());
@@ -99,8 +113,7 @@ class PosixFileSystem final : public FileSystem {
     return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
   }
 
-  void CopyFile(const std::string& source, const std::string& destination_directory,
-                bool overwrite) override {
+  void CopyFile(const std::string& source, const std::string& destination_directory) override {
     const std::string name = FileName(source);
     if (name.empty() || destination_directory.empty() || destination_directory.back() != '/') {
       throw Error(EINVAL, "Cannot copy " + source + " to " + destination_directory +
@@ -109,37 +122,28 @@ class PosixFileSystem final : public FileSystem {
     const std::string destination = destination_directory + name;
 
     UniqueFd input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!input.valid()) throw SystemError(errno, "Cannot read " + source);
     struct stat source_status;
-    if (::fstat(input.get(), &source_status) != 0) {
-      throw SystemError(errno, "Cannot read " + source);
+    if (!input.valid() || ::fstat(input.get(), &source_status) != 0) {
+      const int error = errno;
+      throw SystemError(error, "Cannot read " + source);
     }
 
-    TemporaryFile temporary(destination_directory + "." + name + ".XXXXXX");
-    if (!temporary.valid()) {
-      throw SystemError(errno, "Cannot create a file in " + destination_directory);
-    }
-    // mkostemp creates the file private to its owner; the copy takes the source's mode.
-    if (::fchmod(temporary.fd(), source_status.st_mode & 0777) != 0) {
-      throw SystemError(errno, "Cannot write " + destination);
-    }
-    CopyContent(input.get(), temporary.fd(), source, destination);
-    // Keep the source's modification time, as a system copy does; the data is what counts.
-    const struct timespec times[2] = {{0, UTIME_OMIT}, source_status.st_mtim};
-    ::futimens(temporary.fd(), times);
-    if (::fsync(temporary.fd()) != 0 || temporary.Close() != 0) {
-      throw SystemError(errno, "Cannot write " + destination);
-    }
-
-    if (overwrite) {
-      if (::rename(temporary.path().c_str(), destination.c_str()) != 0) {
-        throw SystemError(errno, "Cannot create " + destination);
+    {
+      TemporaryFile temporary(destination_directory, name, source_status.st_mode & 0777);
+      CopyContent(input.get(), temporary.fd(), source, destination);
+      // Keep the source's modification time, as a system copy does; the data is what counts.
+      const struct timespec times[2] = {{0, UTIME_OMIT}, source_status.st_mtim};
+      ::futimens(temporary.fd(), times);
+      if (::fsync(temporary.fd()) != 0 || temporary.Close() != 0) {
+        const int error = errno;
+        throw SystemError(error, "Cannot write " + destination);
       }
-      temporary.Release();
-    } else {
-      // link fails when the destination exists, where rename would replace it.
+      // link, unlike rename, fails when the destination exists. The temporary name goes
+      // with the temporary object either way.
       if (::link(temporary.path().c_str(), destination.c_str()) != 0) {
-        throw SystemError(errno, "Cannot create " + destination);
+        const int error = errno;
+        if (error == EEXIST) return;  // there already: present, left as it is
+        throw SystemError(error, "Cannot create " + destination);
       }
     }
     SyncDirectory(destination_directory);

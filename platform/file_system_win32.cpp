@@ -76,7 +76,8 @@ void WriteAll(HANDLE file, const char* data, DWORD size, const std::string& dest
   while (size > 0) {
     DWORD written = 0;
     if (!::WriteFile(file, data, size, &written, nullptr)) {
-      throw SystemError(::GetLastError(), "Cannot write " + destination);
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot write " + destination);
     }
     data += written;
     size -= written;
@@ -90,7 +91,8 @@ void CopyContent(HANDLE input, HANDLE output, const std::string& source,
     DWORD count = 0;
     // Any failure counts, ERROR_BROKEN_PIPE included: end of file is a success with 0 bytes.
     if (!::ReadFile(input, buffer.data(), kCopyBufferSize, &count, nullptr)) {
-      throw SystemError(::GetLastError(), "Cannot read " + source);
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot read " + source);
     }
     if (count == 0) return;
     WriteAll(output, buffer.data(), count, destination);
@@ -104,8 +106,7 @@ class Win32FileSystem final : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  void CopyFile(const std::string& source, const std::string& destination_directory,
-                bool overwrite) override {
+  void CopyFile(const std::string& source, const std::string& destination_directory) override {
     const std::string name = FileName(source);
     if (name.empty() || destination_directory.empty() || !IsSeparator(destination_directory.back())) {
       throw Error(ERROR_INVALID_PARAMETER,
@@ -116,7 +117,10 @@ class Win32FileSystem final : public FileSystem {
 
     UniqueHandle input(::CreateFileW(Utf8ToWide(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!input.valid()) throw SystemError(::GetLastError(), "Cannot read " + source);
+    if (!input.valid()) {
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot read " + source);
+    }
 
     TemporaryFile temporary(destination_directory, name);
     CopyContent(input.get(), temporary.handle(), source, destination);
@@ -126,12 +130,17 @@ class Win32FileSystem final : public FileSystem {
       ::SetFileTime(temporary.handle(), nullptr, nullptr, &written);
     }
     if (!::FlushFileBuffers(temporary.handle()) || !temporary.Close()) {
-      throw SystemError(::GetLastError(), "Cannot write " + destination);
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Cannot write " + destination);
     }
 
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!::MoveFileExW(temporary.path().c_str(), Utf8ToWide(destination).c_str(), flags)) {
-      throw SystemError(::GetLastError(), "Cannot create " + destination);
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the destination exists; the
+    // temporary file is then deleted with the temporary object.
+    const std::wstring wide_destination = Utf8ToWide(destination);
+    if (!::MoveFileExW(temporary.path().c_str(), wide_destination.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return;  // present
+      throw SystemError(error, "Cannot create " + destination);
     }
     temporary.Release();
   }

@@ -30,15 +30,16 @@ class RuntimeScenarios(harness.EndToEndTest):
         target.import_registry(harness.export_registry(rs.registry_runtimes(scenario, registered)))
         install_dir = self.install()
 
-        for run in range(scenario.runs):
+        for batch in [scenario.runs] if scenario.together else [1] * scenario.runs:
             before = {name: rs.home_files(directory) for name, (_, directory) in homes.items()}
-            process = target.start(install_dir, self.tmp, [self.path_dir], scenario.locale,
-                                   scenario.max_file_size)
-            prompts, status = target.finish(process)
-            self.assertEqual(len(prompts), len(scenario.expected_prompts), (prompts, target.stderr))
-            for expected, prompt in zip(scenario.expected_prompts, prompts):
-                self.assertTrue(rs.prompt_matches(expected, prompt), (expected, prompt))
-            self.assertEqual(status, scenario.expected_status, target.stderr)
+            processes = [target.start(install_dir, self.tmp, [self.path_dir], scenario.locale,
+                                      scenario.max_file_size) for _ in range(batch)]
+            for process in processes:
+                prompts, status = target.finish(process)
+                self.assertEqual(len(prompts), len(scenario.expected_prompts), (prompts, target.stderr))
+                for expected, prompt in zip(scenario.expected_prompts, prompts):
+                    self.assertTrue(rs.prompt_matches(expected, prompt), (expected, prompt))
+                self.assertEqual(status, scenario.expected_status, target.stderr)
 
         if scenario.expected_home is None:
             self.assertEqual(self.runs(), [])
@@ -48,12 +49,13 @@ class RuntimeScenarios(harness.EndToEndTest):
             self.assertEqual(self.runs(scenario.runs), [expected] * scenario.runs)
 
         for name, (home, directory) in homes.items():
-            # Files copied in the last run: with two runs, the second finds them all.
-            chosen = name == scenario.expected_home and scenario.runs == 1
+            # Files copied in the last batch: with two runs in a row, the second finds them all.
+            chosen = name == scenario.expected_home and (scenario.runs == 1 or scenario.together)
             gained = set(scenario.expected_copied) if chosen else set()
             after = rs.home_files(directory)
             for file_name in rs.SOURCE_FILES:
-                expected = rs.SOURCE_FILES[file_name] if file_name in gained else before[name].get(file_name)
+                expected = (rs.SOURCE_FILES[file_name] * scenario.source_scale if file_name in gained
+                            else before[name].get(file_name))
                 self.assertEqual(after.get(file_name), expected, (name, file_name))
             self.assertEqual(rs.leftovers(directory), [], "no temporary file left behind")
 

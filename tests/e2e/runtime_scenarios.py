@@ -45,6 +45,8 @@ class Scenario:
     expected_copied: typing.Tuple[str, ...] = ()  # files the chosen home gains
     locale: typing.Optional[str] = None
     runs: int = 1                                 # launcher runs in a row
+    together: bool = False                        # the runs start at once instead
+    source_scale: int = 1                         # each source file's content repeated
     max_file_size: typing.Optional[int] = None    # RLIMIT_FSIZE for the launcher (Linux only)
     platforms: typing.Tuple[str, ...] = ("posix", "win32")
 
@@ -103,9 +105,11 @@ SCENARIOS = [
              [runtime("1.5", ext_dir=False)], [Contains("ext"), COPY_FAILED], "jre1_5"),
     Scenario("a copy failing part-way leaves no file under its name",
              [runtime("1.5")], [Contains("Comm.jar"), COPY_FAILED], "jre1_5", max_file_size=65536,
-             platforms=("posix",)),
+             source_scale=4096, platforms=("posix",)),
     Scenario("two runs in a row: the second copies nothing",
              [runtime("1.5")], [], "jre1_5", expected_copied=ALL, runs=2),
+    Scenario("two runs at once copying the same files: neither says anything, each file whole",
+             [runtime("1.5")], [], "jre1_5", expected_copied=ALL, runs=2, together=True, source_scale=4096),
     Scenario("a comma as decimal separator changes nothing: 1.4 is not fourteen",
              [runtime("1.4"), runtime("1.5")], [], "jre1_5", expected_copied=ALL, locale="de_DE.UTF-8"),
 ]
@@ -138,7 +142,7 @@ def write_sources(scenario, directory):
     os.makedirs(directory, exist_ok=True)
     for file_name in scenario.sources:
         with open(os.path.join(directory, file_name), "wb") as f:
-            f.write(SOURCE_FILES[file_name] * (4096 if scenario.max_file_size else 1))
+            f.write(SOURCE_FILES[file_name] * scenario.source_scale)
 
 
 def home_files(directory):

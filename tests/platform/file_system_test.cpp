@@ -1,15 +1,27 @@
-// The one promise of CopyFile that no end-to-end run can show on both targets: a copy
-// failing part-way leaves nothing under the destination name and no temporary file.
+// What no end-to-end run can show on both targets: a copy failing part-way leaves nothing
+// under the destination name and no temporary file, a file that appeared after the caller
+// looked is never replaced, and an error keeps its own number.
+
+#ifdef _WIN32
+#include <windows.h>
+#undef CopyFile  // the interface's method, not the system's
+#else
+#include <sys/stat.h>
+#endif
 
 #include "platform/file_system.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,11 +29,35 @@
 #include "tests/common/error_of.h"
 #include "tests/platform/failing_source.h"
 
+// Allocation may change errno (and the last error) even when it succeeds; this one always
+// does, so an error number read after its message was built shows the wrong number.
+void* operator new(std::size_t size) {
+  errno = ENOMEM;
+#ifdef _WIN32
+  ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+#endif
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+// GCC cannot tell that free here matches the malloc above once these are inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+#pragma GCC diagnostic pop
+
 namespace tolvarin::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::HasSubstr;
+
+#ifdef _WIN32
+constexpr long kMissingError = ERROR_FILE_NOT_FOUND;
+constexpr long kPartWayError = ERROR_PIPE_NOT_CONNECTED;
+#else
+constexpr long kMissingError = ENOENT;
+constexpr long kPartWayError = EFBIG;
+#endif
 
 std::vector<std::string> Entries(const fs::path& directory) {
   std::vector<std::string> names;
@@ -31,14 +67,29 @@ std::vector<std::string> Entries(const fs::path& directory) {
   return names;
 }
 
-TEST(CopyFile, FailingPartWayLeavesNothingUnderTheNameAndNoTemporary) {
+TEST(CopyFile, PublishesOnlyUnderAFreeNameAndLeavesNoTemporary) {
   const fs::path scratch = fs::temp_directory_path() / ("tolvarin-test-" + std::to_string(std::random_device()()));
+  fs::create_directories(scratch / "source");
+  fs::create_directories(scratch / "empty");
+  std::ofstream(scratch / "source" / "Comm.jar", std::ios::binary) << "comm classes";
+#ifndef _WIN32
+  fs::permissions(scratch / "source" / "Comm.jar", fs::perms(0666));
+  const mode_t previous_umask = ::umask(022);
+#endif
+  enum class Source { kWhole, kMissing, kFailingPartWay };
   const struct {
     const char* description;
+    Source source;
     const char* existing;  // content of a file already under the name, or nullptr
+    long error;            // the error's number; 0: none
   } kCases[] = {
-      {"no file before", nullptr},
-      {"the file it would have replaced stays as it was", "older"},
+      {"copied whole", Source::kWhole, nullptr, 0},
+      {"a file that appeared after the caller looked stays as it was, without an error",
+       Source::kWhole, "another launcher's copy", 0},
+      {"a missing source", Source::kMissing, nullptr, kMissingError},
+      {"failing part-way: nothing under the name", Source::kFailingPartWay, nullptr, kPartWayError},
+      {"failing part-way: the file there stays as it was", Source::kFailingPartWay, "older",
+       kPartWayError},
   };
   const std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
   for (const auto& c : kCases) {
@@ -49,21 +100,32 @@ TEST(CopyFile, FailingPartWayLeavesNothingUnderTheNameAndNoTemporary) {
     if (c.existing) std::ofstream(destination / "Comm.jar", std::ios::binary) << c.existing;
     std::string error;
     {
-      const testing::FailingCommJarSource source(scratch.u8string());
-      error = tolvarin::testing::ErrorOf([&] {
-        files->CopyFile(source.directory() + "Comm.jar",
-                        (destination / "").make_preferred().u8string(), /*overwrite=*/true);
-      });
+      std::optional<testing::FailingCommJarSource> failing;
+      if (c.source == Source::kFailingPartWay) failing.emplace(scratch.u8string());
+      const std::string sources =
+          failing ? failing->directory()
+                  : (scratch / (c.source == Source::kWhole ? "source" : "empty") / "").make_preferred().u8string();
+      error = tolvarin::testing::ErrorOf(
+          [&] { files->CopyFile(sources + "Comm.jar", (destination / "").make_preferred().u8string()); });
     }
-    EXPECT_THAT(error, HasSubstr("Comm.jar"));
-    if (c.existing) {
-      EXPECT_EQ(Entries(destination), std::vector<std::string>{"Comm.jar"});
+    EXPECT_EQ(error.substr(0, error.find(' ')), c.error ? std::to_string(c.error) : "no") << error;
+    const bool copied = c.error == 0 && c.existing == nullptr;
+    EXPECT_EQ(Entries(destination), copied || c.existing ? std::vector<std::string>{"Comm.jar"}
+                                                          : std::vector<std::string>{});
+    if (copied || c.existing) {
       std::ifstream file(destination / "Comm.jar", std::ios::binary);
-      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), c.existing);
-    } else {
-      EXPECT_THAT(Entries(destination), ::testing::IsEmpty());
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), copied ? "comm classes" : c.existing);
     }
+#ifndef _WIN32
+    if (copied) {
+      EXPECT_EQ(static_cast<int>(fs::status(destination / "Comm.jar").permissions()), 0644)
+          << "a source of mode 0666 under umask 022";
+    }
+#endif
   }
+#ifndef _WIN32
+  ::umask(previous_umask);
+#endif
   fs::remove_all(scratch);
 }
 
