@@ -32,7 +32,8 @@ class ProcessServices {
   virtual void ChangeDirectory(const std::string& path) = 0;
 
   // Starts `command` as a new process with its window hidden and returns at once, without
-  // waiting for it or keeping any handle to it. The child inherits the current directory.
+  // waiting for it or keeping any handle to it. The child inherits the current directory,
+  // and not this process's DLL search restriction.
   // Never goes through a shell. Throws Error (naming the command) when it cannot start.
   virtual void StartHidden(const NativeCommand& command) = 0;
 

@@ -71,6 +71,8 @@ class Win32ProcessServices final : public ProcessServices {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
+    // The server inherits only its command line and the current directory.
+    const win32::InheritedDllSearchLifted dll_search;
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &info)) {
       const DWORD error = ::GetLastError();

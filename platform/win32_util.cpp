@@ -3,6 +3,27 @@
 #include <string>
 
 namespace tolvarin::platform::win32 {
+namespace {
+
+// Set when RestrictDllSearch had to use SetDllDirectoryW, whose setting children inherit.
+bool dll_directory_restricted = false;
+
+}  // namespace
+
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (set_default != nullptr && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  dll_directory_restricted = ::SetDllDirectoryW(L"") != FALSE;
+}
+
+InheritedDllSearchLifted::InheritedDllSearchLifted()
+    : lifted_(dll_directory_restricted && ::SetDllDirectoryW(nullptr)) {}
+
+InheritedDllSearchLifted::~InheritedDllSearchLifted() {
+  if (lifted_) ::SetDllDirectoryW(L"");
+}
 
 std::wstring Utf8ToWide(const std::string& text) {
   if (text.empty()) return {};

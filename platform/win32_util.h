@@ -2,7 +2,7 @@
 #define TOLVARIN_PLATFORM_WIN32_UTIL_H_
 
 // Windows-only helpers shared by the Win32 backends: text conversion at the API boundary,
-// system error texts, and RAII owners for kernel handles.
+// system error texts, RAII owners for kernel handles, and where DLLs are loaded from.
 
 #include <windows.h>
 
@@ -24,6 +24,26 @@ std::string SystemErrorText(DWORD code);
 
 // Error for `code`, its description prefixed by `context` and ": " when `context` is set.
 Error SystemError(DWORD code, const std::string& context = {});
+
+// Makes the DLLs the system loads on this process's behalf (the imaging codecs, the themes)
+// come from System32 only, never from the current directory or the program's own folder:
+// with SetDefaultDllDirectories where the system has it (Windows 8, or 7 with KB2533623),
+// a setting children do not inherit; elsewhere with SetDllDirectoryW(L""), which they
+// would. Call first thing, before anything loads a DLL.
+void RestrictDllSearch();
+
+// For its lifetime, lifts what RestrictDllSearch set that a child would inherit, so that a
+// process started meanwhile gets the system's own DLL search order.
+class InheritedDllSearchLifted {
+ public:
+  InheritedDllSearchLifted();
+  InheritedDllSearchLifted(const InheritedDllSearchLifted&) = delete;
+  InheritedDllSearchLifted& operator=(const InheritedDllSearchLifted&) = delete;
+  ~InheritedDllSearchLifted();
+
+ private:
+  bool lifted_;
+};
 
 // Owns a kernel handle (process, thread, file) and closes it once.
 class UniqueHandle {

@@ -339,13 +339,15 @@ class WineTarget:
             return []
         with open(self.test.record, "rb") as f:
             lines = f.read().decode("utf-8").split("\n")[:-1]
-        return [(lines[i][len("CMD "):], lines[i + 1][len("CWD "):]) for i in range(0, len(lines), 2)]
+        return [(lines[i][len("CMD "):], lines[i + 1][len("CWD "):], lines[i + 2][len("DLL "):])
+                for i in range(0, len(lines), 3)]
 
     def expected_run(self, home, install_dir, path_dir):
         base = windows_path(install_dir)
         entries = ";".join('"%s"' % "\\".join([base] + entry) for entry in CLASS_PATH)
         program = '"%s\\bin\\java.exe"' % home if home else "java"
-        return ("%s -classpath %s %s" % (program, entries, MAIN_CLASS), base)
+        # No DLL directory: the launcher's own restriction is not passed on.
+        return ("%s -classpath %s %s" % (program, entries, MAIN_CLASS), base, "")
 
 
 class EndToEndTest(unittest.TestCase):

@@ -1,5 +1,6 @@
-// Stands in for java.exe in end-to-end tests: appends its exact command line and working
-// directory, UTF-8, to the file named by TOLVARIN_STUB_RECORD, then exits 0.
+// Stands in for java.exe in end-to-end tests: appends its exact command line, working
+// directory and DLL directory (GetDllDirectoryW), UTF-8, to the file named by
+// TOLVARIN_STUB_RECORD, then exits 0.
 #include <windows.h>
 
 #include <string>
@@ -12,8 +13,11 @@ int wmain() {
   if (!::GetEnvironmentVariableW(L"TOLVARIN_STUB_RECORD", record_path, MAX_PATH * 4)) return 3;
   wchar_t directory[MAX_PATH * 4];
   const DWORD length = ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
+  wchar_t dll_directory[MAX_PATH * 4];
+  const DWORD dll_length = ::GetDllDirectoryW(MAX_PATH * 4, dll_directory);
   const std::string record = "CMD " + WideToUtf8(::GetCommandLineW()) + "\nCWD " +
-                             WideToUtf8(std::wstring(directory, length)) + "\n";
+                             WideToUtf8(std::wstring(directory, length)) + "\nDLL " +
+                             WideToUtf8(std::wstring(dll_directory, dll_length)) + "\n";
   tolvarin::platform::win32::UniqueHandle file(
       ::CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr));
