@@ -29,7 +29,7 @@ def write_jar(path, entries):
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as jar:
         for name, data in entries:
             info = zipfile.ZipInfo(name, time.gmtime(max(EPOCH, 315532800))[:6])
-            info.external_attr = 0o644 << 16
+            info.external_attr = 0o100644 << 16  # a regular file, rw-r--r--
             info.compress_type = zipfile.ZIP_DEFLATED
             jar.writestr(info, data)
 
