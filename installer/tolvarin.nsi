@@ -28,6 +28,7 @@ SetDateSave on
 !define QUARVEL_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 
 Name "${PRODUCT}"
+BrandingText "${PRODUCT} 1.00"
 OutFile "${OUTFILE}"
 InstallDir "${DEFAULT_DIR}"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
