@@ -25,7 +25,7 @@ SetDateSave on
 !define DEFAULT_DIR "$PROGRAMFILES\Quarvel\${PRODUCT}"
 ; Owner Administrators; the list not inherited from C:\, and inherited by everything below:
 ; full control for SYSTEM and Administrators, read and execute for Users.
-!define QUARVEL_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+!define FOLDER_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 
 Name "${PRODUCT}"
 BrandingText "${PRODUCT} 1.00"
@@ -74,23 +74,33 @@ Function un.onInit
 FunctionEnd
 
 ; A folder made under C:\ inherits every user's right to modify it: anyone could then plant a
-; Win32com.dll there that the launcher copies into a Java runtime. So C:\quarvel gets its own
-; list, and its owner becomes Administrators (a folder someone made beforehand is theirs).
-Function SecureQuarvelFolder
-  CreateDirectory "${QUARVEL}"
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${QUARVEL_SDDL}", i 1, *p .r1, p 0) i .r0'
-  ${If} $0 <> 0
-    System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r2, *i .r3) i .r0'
-    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r3, *p .r4, *i .r5) i .r0'
+; Win32com.dll there that the launcher copies into a Java runtime. So C:\quarvel and the
+; support files' folder get their own list, and Administrators as their owner: a folder someone
+; made beforehand is theirs. A link someone made there would send the files elsewhere.
+Function SecureFolder
+  Exch $R0
+  CreateDirectory $R0
+  System::Call 'kernel32::GetFileAttributesW(w R0) i .r0'
+  IntOp $0 $0 & 0x410  ; FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY
+  ${If} $0 <> 0x10
+    MessageBox MB_ICONSTOP "$R0 cannot be made, or is a link to another folder." /SD IDOK
+    Abort
+  ${EndIf}
+  StrCpy $0 1338  ; ERROR_INVALID_SECURITY_DESCR, unless the list is set
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_SDDL}", i 1, *p .r1, p 0) i .r2'
+  ${If} $2 <> 0
+    System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r2, *i .r3)'
+    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r3, *p .r4, *i .r5)'
     ; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION on an SE_FILE_OBJECT; what lies
     ; below takes the new inherited entries.
-    System::Call 'advapi32::SetNamedSecurityInfoW(w "${QUARVEL}", i 1, i 0x80000005, p r2, p 0, p r4, p 0) i .r0'
+    System::Call 'advapi32::SetNamedSecurityInfoW(w R0, i 1, i 0x80000005, p r2, p 0, p r4, p 0) i .r0'
     System::Call 'kernel32::LocalFree(p r1)'
   ${EndIf}
   ${If} $0 <> 0
-    MessageBox MB_ICONSTOP "Cannot protect ${QUARVEL} from other users (error $0)." /SD IDOK
+    MessageBox MB_ICONSTOP "Cannot protect $R0 from other users (error $0)." /SD IDOK
     Abort
   ${EndIf}
+  Pop $R0
 FunctionEnd
 
 ; Made anew rather than overwritten, so that a file planted before keeps neither its owner nor
@@ -102,7 +112,10 @@ FunctionEnd
 
 Section "${PRODUCT}"
   SectionIn RO
-  Call SecureQuarvelFolder
+  Push "${QUARVEL}"
+  Call SecureFolder
+  Push "${SUPPORT}"
+  Call SecureFolder
   SetOutPath "${SUPPORT}"
   !insertmacro SUPPORT_FILE Comm.jar
   !insertmacro SUPPORT_FILE javax.comm.properties

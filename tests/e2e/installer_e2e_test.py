@@ -67,14 +67,14 @@ class InstallerTest(harness.EndToEndTest):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         return result.stdout
 
-    def install(self, directory=""):
+    def install(self, directory="", status=0):
         """Runs the installer silently; `directory` as the user would type it after /D=."""
         setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
-        self.wait('"%s" /S' % setup + (" /D=" + directory if directory else ""))
+        self.wait('"%s" /S' % setup + (" /D=" + directory if directory else ""), status)
 
-    def wait(self, command):
+    def wait(self, command, status=0):
         """Runs `command` until it and every process it started have ended."""
-        self.assertEqual(self.target.probe("wait", command), ({"status": 0}, 0), command)
+        self.assertEqual(self.target.probe("wait", command), ({"status": status}, 0), command)
 
     def uninstall(self, directory):
         """Runs QuietUninstallString as Add/Remove Programs would, until the uninstaller's copy ends."""
@@ -148,6 +148,13 @@ class InstallerTest(harness.EndToEndTest):
         self.uninstall(DEFAULT_DIR)
         self.assertEqual(self.files(DEFAULT_DIR), ["DOZOZIR/lib/notes.txt"])
         self.assertFalse(os.path.exists(self.unix(r"C:\quarvel")))
+
+    def test_nothing_installed_where_c_quarvel_cannot_be_secured(self):
+        open(self.unix(r"C:\quarvel"), "w").close()  # a file where the folder belongs
+        self.addCleanup(os.remove, self.unix(r"C:\quarvel"))
+        self.install(status=2)
+        self.assertFalse(os.path.exists(self.unix(DEFAULT_DIR)))
+        self.assertNotIn(("DisplayName", "Tolvarin"), self.values(UNINSTALL_KEY))
 
     def verify(self, path):
         return subprocess.run(["osslsigncode", "verify", "-CAfile", os.path.join(self.work, "ca.pem"), "-in", path],
