@@ -211,6 +211,8 @@ def main():
     if not os.environ.get("DISPLAY"):
         print("no X display: run under xvfb-run", file=sys.stderr)
         return SKIPPED
+    if args.emulator and subprocess.run([args.emulator, "--check"]).returncode == SKIPPED:
+        return SKIPPED  # a build this machine cannot run; the emulator said why
 
     with tempfile.TemporaryDirectory() as workdir:
         if args.probe:
