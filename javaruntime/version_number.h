@@ -6,10 +6,6 @@
 
 namespace tolvarin::javaruntime {
 
-// Raised for a version text that is not a number.
-inline constexpr long kTypeMismatchError = 13;
-inline constexpr char kTypeMismatchText[] = "Type mismatch";
-
 // The part of a runtime's subkey name that is compared: its first three characters
 // (UTF-8 code points), or the whole name when it is shorter. "1.4.2_06" gives "1.4".
 std::string VersionText(std::string_view subkey_name);
@@ -17,7 +13,7 @@ std::string VersionText(std::string_view subkey_name);
 // `text` as a number, read with '.' as the decimal point whatever the process's locale:
 // registries always write version names that way. Accepts digits with at most one '.'
 // and at least one digit ("1.5", "9", "1.", ".5"). Throws platform::Error
-// kTypeMismatchError kTypeMismatchText for anything else: empty text, blanks, signs,
+// kTypeMismatchError "Type mismatch" for anything else: empty text, blanks, signs,
 // exponents, a comma, a second point. Exact for the short texts VersionText gives.
 double VersionNumber(std::string_view text);
 

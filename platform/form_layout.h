@@ -24,9 +24,6 @@ struct Rgb {
   std::uint8_t red = 0;
   std::uint8_t green = 0;
   std::uint8_t blue = 0;
-  friend constexpr bool operator==(Rgb a, Rgb b) {
-    return a.red == b.red && a.green == b.green && a.blue == b.blue;
-  }
 };
 
 // Where a face is missing, a metric-compatible face of the same family stands in.

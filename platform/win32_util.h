@@ -52,11 +52,6 @@ class UniqueHandle {
   explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
   ~UniqueHandle() { reset(); }
 
   HANDLE get() const { return handle_; }

@@ -15,8 +15,6 @@ constexpr std::uint32_t kFirstValueBufferSize = 1024;
 // A value that keeps growing between queries is given up after this many of them.
 constexpr int kMaxValueQueries = 4;
 
-
-constexpr long kTypeMismatchError = 13;
 constexpr long kDuplicateKeyError = 457;
 constexpr char kDuplicateKeyText[] =
     "This key is already associated with an element of this collection";
@@ -82,7 +80,7 @@ std::string Variant::AsText() const {
   if (IsEmpty()) return {};
   if (const std::string* value = text()) return *value;
   if (const std::int32_t* value = number()) return std::to_string(*value);
-  throw platform::Error(kTypeMismatchError, "Type mismatch");
+  throw platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
 }
 
 void SubkeyList::Add(const std::string& name) {

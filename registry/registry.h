@@ -31,14 +31,12 @@ class Variant {
   bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }
   const std::string* text() const { return std::get_if<std::string>(&value_); }
   const std::int32_t* number() const { return std::get_if<std::int32_t>(&value_); }
-  const Bytes* bytes() const { return std::get_if<Bytes>(&value_); }
 
   // The value taken as text: empty gives "", an integer its decimal digits. Throws
-  // platform::Error 13 "Type mismatch" for bytes.
+  // platform::Error kTypeMismatchError "Type mismatch" for bytes.
   std::string AsText() const;
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
-  friend bool operator!=(const Variant& a, const Variant& b) { return !(a == b); }
 
  private:
   std::variant<std::monostate, std::string, std::int32_t, Bytes> value_;
@@ -54,9 +52,6 @@ class SubkeyList {
 
   // True when a name equal to `name` without regard to case is in the list.
   bool Contains(const std::string& name) const;
-  size_t size() const { return names_.size(); }
-  bool empty() const { return names_.empty(); }
-  const std::string& operator[](size_t index) const { return names_[index]; }
   std::vector<std::string>::const_iterator begin() const { return names_.begin(); }
   std::vector<std::string>::const_iterator end() const { return names_.end(); }
 

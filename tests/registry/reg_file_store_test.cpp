@@ -118,7 +118,8 @@ TEST(RegistryFile, MissingFileIsEmptyAndAnUnreadableOrMalformedOneAnErrorNamingI
   ASSERT_NE(::mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
   RegFileRegistryApi api(std::make_shared<RegFileStore>(LoadRegFileStore(dir + "/absent.reg")));
-  EXPECT_TRUE(ListRegistrySubkeys(api, kHkeyLocalMachine, "").empty());
+  const SubkeyList list = ListRegistrySubkeys(api, kHkeyLocalMachine, "");
+  EXPECT_EQ(list.begin(), list.end());
   EXPECT_EQ(ErrorOf([&] { LoadRegFileStore(dir); }),
             std::to_string(EISDIR) + " Cannot read the registry file " + dir + ": Is a directory");
   const std::string bad = dir + "/bad.reg";

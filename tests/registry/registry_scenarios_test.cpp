@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -149,7 +150,8 @@ TEST_F(RegistryScenarios, ListsSubkeysInRegistryOrder) {
 TEST_F(RegistryScenarios, EmptyPathListsTheCallersKeyAndLeavesItOpen) {
   KeyHandle order = 0;
   ASSERT_EQ(api_->OpenKey(kHkeyLocalMachine, kOrder, kKeyRead, &order), kErrorSuccess);
-  EXPECT_EQ(ListRegistrySubkeys(*api_, order, "").size(), 12u);
+  const SubkeyList list = ListRegistrySubkeys(*api_, order, "");
+  EXPECT_EQ(std::distance(list.begin(), list.end()), 12);
   char name[kEnumBufferSize];
   EXPECT_EQ(api_->EnumKey(order, 0, name, kEnumBufferSize), kErrorSuccess) << "handle was closed";
   EXPECT_STREQ(name, "10");
