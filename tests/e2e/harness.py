@@ -208,7 +208,7 @@ class PosixTarget:
         event = XClientMessage(type=33, display=X_DISPLAY, window=window, format=32,
                                message_type=X11.XInternAtom(X_DISPLAY, b"WM_PROTOCOLS", False))
         event.data[0] = X11.XInternAtom(X_DISPLAY, b"WM_DELETE_WINDOW", False)
-        X11.XSendEvent(X_DISPLAY, window, False, 0, ctypes.byref(event))
+        X11.XSendEvent(X_DISPLAY, ctypes.c_ulong(window), False, 0, ctypes.byref(event))
         X11.XFlush(X_DISPLAY)
         return wait_until(lambda: process.poll() is not None, 5)
 
@@ -404,9 +404,5 @@ def main():
         X11 = ctypes.CDLL(ctypes.util.find_library("X11"))
         X11.XOpenDisplay.restype = ctypes.c_void_p
         X11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        X11.XInternAtom.restype = ctypes.c_ulong
-        X11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        X11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-        X11.XFlush.argtypes = [ctypes.c_void_p]
-        X_DISPLAY = X11.XOpenDisplay(None)
+        X_DISPLAY = ctypes.c_void_p(X11.XOpenDisplay(None))
     unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
