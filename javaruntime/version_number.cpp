@@ -50,7 +50,9 @@ double VersionNumber(std::string_view text) {
       break;
     }
   }
-  if (!valid || digit_count == 0) throw platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
+  if (!valid || digit_count == 0) {
+    throw platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
+  }
   double scale = 1;
   for (int i = 0; i < fraction_digits; ++i) scale *= 10;
   return static_cast<double>(digits) / scale;

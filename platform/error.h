@@ -6,14 +6,14 @@
 
 namespace tolvarin::platform {
 
-// A failure as the launcher reports it: a number and a description, shown to the user
-// as they stand. Platform failures carry the system's own error number (GetLastError or
-// errno); the launcher's own errors use fixed numbers (1001 "Unsupported value type", ...).
 // Raised where a value cannot be taken as what it is asked to be (bytes as text, a version
 // name as a number).
 inline constexpr long kTypeMismatchError = 13;
 inline constexpr char kTypeMismatchText[] = "Type mismatch";
 
+// A failure as the launcher reports it: a number and a description, shown to the user
+// as they stand. Platform failures carry the system's own error number (GetLastError or
+// errno); the launcher's own errors use fixed numbers (1001 "Unsupported value type", ...).
 class Error : public std::runtime_error {
  public:
   Error(long number, const std::string& description)

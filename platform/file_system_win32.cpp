@@ -136,8 +136,8 @@ class Win32FileSystem final : public FileSystem {
 
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the destination exists; the
     // temporary file is then deleted with the temporary object.
-    const std::wstring wide_destination = Utf8ToWide(destination);
-    if (!::MoveFileExW(temporary.path().c_str(), wide_destination.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const std::wstring published = Utf8ToWide(destination);
+    if (!::MoveFileExW(temporary.path().c_str(), published.c_str(), MOVEFILE_WRITE_THROUGH)) {
       const DWORD error = ::GetLastError();
       if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return;  // present
       throw SystemError(error, "Cannot create " + destination);
