@@ -50,7 +50,8 @@ TEST(ExecutableResources, WhereTheSystemLooksForThem) {
   std::ifstream file(std::string("Z:") + TOLVARIN_ASSETS_DIR + "/splash.gif", std::ios::binary);
   const std::string committed{std::istreambuf_iterator<char>(file), {}};
   ASSERT_FALSE(committed.empty());
-  EXPECT_EQ(ResourceBytes(module.get(), MAKEINTRESOURCEW(IDR_SPLASH_PICTURE), RT_RCDATA), committed);
+  EXPECT_EQ(ResourceBytes(module.get(), MAKEINTRESOURCEW(IDR_SPLASH_PICTURE), RT_RCDATA),
+            committed);
 }
 
 }  // namespace
