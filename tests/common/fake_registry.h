@@ -36,7 +36,8 @@ class FakeRegistry final : public registry::RegistryApi {
 
   // The key at `path` and its parents, each a subkey of its parent in the order added;
   // the value `name`, when given, answers `replies` in turn, the last one from then on.
-  void Add(const std::string& path, const std::string& name = {}, std::vector<Reply> replies = {}) {
+  void Add(const std::string& path, const std::string& name = {},
+           std::vector<Reply> replies = {}) {
     for (size_t end = 0; end != std::string::npos;) {
       end = path.find('\\', end + 1);
       const std::string key = path.substr(0, end);

@@ -74,7 +74,7 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
   }
 }
 
-TEST(ListRegistrySubkeys, StopsAtTheFirstFailedEnumeration) {
+TEST(RegistryKeys, ListingStopsAtTheFirstFailedEnumerationAndKeysAreClosed) {
   FakeRegistry api;
   for (const std::string& name : {std::string("1.4"), std::string("1.5"), std::string(260, 'x')}) {
     api.Add("Runtimes\\" + name);
@@ -82,6 +82,7 @@ TEST(ListRegistrySubkeys, StopsAtTheFirstFailedEnumeration) {
   api.Add("Runtimes\\1.6");
   const SubkeyList list = ListRegistrySubkeys(api, kHkeyLocalMachine, "Runtimes");
   EXPECT_THAT(std::vector<std::string>(list.begin(), list.end()), ElementsAre("1.4", "1.5"));
+  EXPECT_TRUE(RegistryKeyExists(api, kHkeyLocalMachine, "Runtimes\\1.6"));
   EXPECT_EQ(api.open_keys(), 0u);
 }
 

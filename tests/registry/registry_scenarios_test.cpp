@@ -193,17 +193,27 @@ TEST_F(RegistryScenarios, ReadsValuesByType) {
   }
 }
 
-// Enumeration into a buffer with no room for the terminator, which the operations' own
-// buffer never meets: refused, the buffer untouched.
-TEST_F(RegistryScenarios, EnumerationNeedsRoomForTheTerminator) {
+// The statuses of enumeration that the operations' own buffer never meets: no room for
+// the terminator (the buffer untouched), and past the last subkey.
+TEST_F(RegistryScenarios, EnumerationStatuses) {
   KeyHandle order = 0;
   ASSERT_EQ(api_.OpenKey(kHkeyLocalMachine, kOrder, kKeyRead, &order), kErrorSuccess);
-  for (const std::uint32_t size : {6u, 5u}) {
-    SCOPED_TRACE(size);
+  const struct {
+    std::uint32_t index;
+    std::uint32_t size;
+    long status;
+    std::string buffer;
+  } kCases[] = {
+      {3, 6, kErrorSuccess, std::string("Alpha\0", 6)},
+      {3, 5, kErrorMoreData, "xxxxxx"},
+      {12, kEnumBufferSize, kErrorNoMoreItems, "xxxxxx"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.size);
     char buffer[kEnumBufferSize];
     std::memset(buffer, 'x', sizeof buffer);
-    ASSERT_EQ(api_.EnumKey(order, 3, buffer, size), size == 6 ? kErrorSuccess : kErrorMoreData);
-    EXPECT_EQ(std::string(buffer, 6), size == 6 ? std::string("Alpha\0", 6) : "xxxxxx");
+    EXPECT_EQ(api_.EnumKey(order, c.index, buffer, c.size), c.status);
+    EXPECT_EQ(std::string(buffer, 6), c.buffer);
   }
   api_.CloseKey(order);
 }
