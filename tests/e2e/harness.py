@@ -30,7 +30,7 @@ INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\
 SPLASH_PIXELS = (493, 335)  # at 96 dpi, which the test display runs at
 RUNTIMES_KEY = r"SOFTWARE\JavaSoft\Java Runtime Environment"
 MISSING = object()  # a runtime key without a "JavaHome" value
-OPTIONS = None  # the command line: --platform, --launcher, and for win32 --probe --stub-java --wine
+OPTIONS = None  # the command line: --platform, --launcher, and for win32 --probe --stub-java --wine --reg-view
 
 POSIX_STUB = """#!/bin/sh
 # Records how it was started: program and arguments NUL-separated, then the working directory.
@@ -131,7 +131,7 @@ class PosixTarget:
             f.write(POSIX_STUB)
         os.chmod(path, 0o755)
 
-    def import_registry(self, data):
+    def import_registry(self, data, other_view=False):
         with open(self.registry, "wb") as f:
             f.write(data)
 
@@ -255,14 +255,21 @@ class WineTarget:
         lines = result.stdout.splitlines()
         return (json.loads(lines[-1]) if lines else None), result.returncode
 
-    def import_registry(self, data):
-        self.wine("reg", "delete", "HKLM\\" + RUNTIMES_KEY, "/f")
+    def import_registry(self, data, other_view=False):
+        """Imports into the registry view the launcher reads, or with `other_view` into the
+        other one; the runtimes key is cleared from both views first and afterwards."""
+        views = [OPTIONS.reg_view, {"32": "64", "64": "32"}[OPTIONS.reg_view]]
+
+        def clear():
+            for view in views:
+                self.wine("reg", "delete", "HKLM\\" + RUNTIMES_KEY, "/f", "/reg:" + view)
+        clear()
         path = os.path.join(self.test.tmp, "registry.reg")
         with open(path, "wb") as f:
             f.write(data)
-        result = self.wine("reg", "import", windows_path(path))
+        result = self.wine("reg", "import", windows_path(path), "/reg:" + views[other_view])
         self.test.assertEqual(result.returncode, 0, result.stderr)
-        self.test.addCleanup(self.wine, "reg", "delete", "HKLM\\" + RUNTIMES_KEY, "/f")
+        self.test.addCleanup(clear)
 
     def start(self, install_dir, cwd, path_dirs, locale=None, max_file_size=None):
         env = dict(os.environ, TOLVARIN_STUB_RECORD=windows_path(self.test.record),
@@ -362,9 +369,11 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--platform", choices=["posix", "win32"], required=True)
     parser.add_argument("--launcher", required=True)
-    for option in ("--probe", "--stub-java", "--wine"):
+    for option in ("--probe", "--stub-java", "--wine", "--reg-view"):
         parser.add_argument(option)
     OPTIONS, rest = parser.parse_known_args()
+    if OPTIONS.wine and subprocess.run([OPTIONS.wine, "--check"]).returncode == 77:
+        sys.exit(77)  # a 32-bit build on a kernel without 32-bit support; the emulator said why
     if OPTIONS.platform == "posix":
         # One connection held for the whole run: Xvfb resets when its last client leaves, and
         # a launcher that connects during the reset finds no display.

@@ -27,7 +27,8 @@ class RuntimeScenarios(harness.EndToEndTest):
             value = target.home_value(homes[home.name][1])
             return value + target.separator if home.trailing_separator else value
 
-        target.import_registry(harness.export_registry(rs.registry_runtimes(scenario, registered)))
+        target.import_registry(harness.export_registry(rs.registry_runtimes(scenario, registered)),
+                               scenario.other_view)
         install_dir = self.install()
 
         for run in range(scenario.runs):

@@ -47,6 +47,7 @@ class Scenario:
     runs: int = 1                                 # launcher runs in a row
     max_file_size: typing.Optional[int] = None    # RLIMIT_FSIZE for the launcher (Linux only)
     platforms: typing.Tuple[str, ...] = ("posix", "win32")
+    other_view: bool = False                      # registered in the registry view the launcher does not read
 
 
 @dataclasses.dataclass
@@ -78,6 +79,9 @@ SCENARIOS = [
     Scenario("a name that is not a number, met first: type mismatch, then java from the search path",
              [runtime("0ab"), runtime("1.5")], ["Type mismatch", SEARCH_FAILED], ""),
     Scenario("no runtimes key: three lines, then the end", None, [NO_RUNTIME_KEY], None, expected_status=2),
+    Scenario("registered only in the other registry view (64-bit for the i686 build, 32-bit for x86_64): "
+             "not seen", [runtime("1.5")], [NO_RUNTIME_KEY], None, expected_status=2, other_view=True,
+             platforms=("win32",)),
     Scenario("runtimes key without subkeys", [], [NO_QUALIFYING], None, expected_status=2),
     Scenario("only runtimes older than 1.5", [runtime("1.3"), runtime("1.4.2_06")], [NO_QUALIFYING], None,
              expected_status=2),
