@@ -33,13 +33,14 @@ const std::string kAnsi = kTestKey + "\\Ansi";
 const std::string kOrder = kTestKey + "\\Order";
 constexpr std::uint32_t kEnumBufferSize = 260;
 
+Variant Text(std::string text) { return Variant(std::move(text)); }
+
 // The fixtures' generated data, as make_fixtures.py writes it.
 Variant::Bytes PatternBytes(size_t size) {
   Variant::Bytes bytes(size);
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + 1) % 251);
   return bytes;
 }
-Variant Text(std::string text) { return Variant(std::move(text)); }
 std::string PatternText(size_t length) {
   const std::string alphabet = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::string text;
