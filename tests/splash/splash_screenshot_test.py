@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Shows the real splash on the X display, freezes it before its timer can tick, takes a
 screenshot and checks it by pixel probes: the picture's corners, text inside every label
-that has some and nowhere else, none in lblPlatform, and the title's colour. Fonts differ
-between machines, so nothing is compared byte for byte. Saves the client area's part of
+that has some, from the corner of those of a fixed size, and nowhere else, none in
+lblPlatform, and the title's colour. Fonts differ between machines, so nothing is
+compared byte for byte. Saves the client area's part of
 the screenshot as the artefact $TOLVARIN_SPLASH_ARTEFACT. (The window's size, place and
 frame are the end-to-end tests' concern.) Arguments as for the end-to-end tests."""
 
@@ -36,6 +37,8 @@ LABELS = {
 TITLE_COLOUR = (128, 0, 0)
 # A label's font may measure a little wider than the designer's; its text may reach this far.
 SIZING_SLACK = 8
+# Text drawn from a label's corner starts within this many pixels of it, whatever the font.
+CORNER = 5
 # The frame's outline is two pixels wide; anything may be drawn that close to its edges.
 OUTLINE = 2
 PATIENCE = 20.0
@@ -142,13 +145,16 @@ def check(client, dpi, shot, artefact):
     allowed = [(il, it, iw, ih)]
     for name, (rect, sizes_itself, has_text) in LABELS.items():
         lx, ly, lw, lh = rect_pixels(rect, dpi)
-        visible_w = min(lw, cw - lx)
-        ink = sum(differs(client_at(x, y), background)
-                  for y in range(ly, ly + lh) for x in range(lx, lx + visible_w))
+        inked = [(x - lx, y - ly) for y in range(ly, ly + lh) for x in range(lx, min(lx + lw, cw))
+                 if differs(client_at(x, y), background)]
+        ink = len(inked)
         if has_text and ink < 10:
             faults.append(f"{name}: {ink} text pixels in its rectangle")
         if not has_text and ink:
             faults.append(f"{name}: {ink} pixels drawn where nothing should show")
+        start = (min(x for x, _ in inked), min(y for _, y in inked)) if inked else (0, 0)
+        if not sizes_itself and max(start) > CORNER:
+            faults.append(f"{name}: its text starts {start} from its top left corner")
         slack = SIZING_SLACK if sizes_itself else 0
         allowed.append((lx, ly, lw + slack, lh + slack))
     stray = []
