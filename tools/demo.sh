@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Linux launcher on a demo machine laid out in a temporary directory: an
-# installation with the server's jar files (a stand-in server compiled from demo/server),
+# installation with the server's jar files (demo/make_standins.py),
 # two Java runtimes registered as 1.4 and 1.5 in a generated registry export (the 1.5
 # home's bin/java is this machine's Java), and the support files' source directory.
 # The launcher runs twice (demo/show_runs.sh): the first run copies the support files into
@@ -15,23 +15,8 @@ cmake --build --preset native --target varnolet
 
 demo="$(mktemp -d /tmp/tolvarin-demo.XXXXXX)"
 install_dir="$demo/SMS Server"
-mkdir -p "$install_dir/DOZOZIR/lib" "$install_dir/VUVUDIV/lib" "$demo/classes"
-javac -d "$demo/classes" demo/server/Quindrel/Frame11.java
-jar cf "$install_dir/DOZOZIR/lib/Quarvel_SMS_Server_for_ZadidoZEREdura_with_XLS_for_Out_In.jar" \
-  -C "$demo/classes" Quindrel
-# The libraries the real server ships with, and the serial-port class library: empty jars
-# that only need to exist.
 support="$demo/GsmModemJar"
-mkdir -p "$support"
-python3 - "$install_dir"/DOZOZIR/lib/{comm.jar,jdc.jar,jxl.jar,swing-layout-1.0.jar} \
-  "$install_dir/VUVUDIV/lib/win32com.dll.jar" "$support/Comm.jar" <<'PY'
-import sys, zipfile
-for path in sys.argv[1:]:
-    with zipfile.ZipFile(path, "w") as jar:
-        jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n\r\n")
-PY
-echo "driver=com.sun.comm.Win32Driver" >"$support/javax.comm.properties"
-echo "stand-in for the serial-port native library" >"$support/Win32com.dll"
+python3 demo/make_standins.py "$install_dir" "$support"
 cp build/native/launcher/varnolet "$install_dir/"
 
 # Two runtime homes. Only 1.5 runs anything: its java is this machine's (a symlink to the

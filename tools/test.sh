@@ -30,3 +30,15 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset" bash -c '
 # The registry export parser under libFuzzer with the sanitizers, for a bounded time.
 echo "== fuzz the registry export parser" >&2
 bash tests/fuzz/run_fuzz.sh build/fuzz 60
+
+# == The release: built twice, in the checkout and in a copy of it, at two times: byte for byte the
+# same. The first stays in dist/.
+echo "== release twice, compared" >&2
+copy="$(mktemp -d /tmp/tolvarin-release.XXXXXX)"
+trap 'rm -rf "$copy"' EXIT
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$copy"
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}"
+bash tools/release.sh
+(cd "$copy" && bash tools/release.sh >/dev/null)
+diff -r --brief dist "$copy/dist"
+echo "== release reproducible: $(cd dist && echo *)" >&2

@@ -13,9 +13,15 @@ if [ -n "$bad" ]; then
   echo "not a Windows system DLL: $bad"
   exit 1
 fi
-# Address-space layout randomisation and no-execute data, as any program a user runs.
-for flag in DYNAMIC_BASE NX_COMPAT; do
-  "$objdump" -p "$exe" | grep -q -w "$flag" || { echo "not linked with $flag"; exit 1; }
+# Address-space layout randomisation (64-bit wide in a 64-bit program), no-execute data and no
+# terminal-server compatibility shims, as any program a user runs.
+headers=$(TZ=UTC0 "$objdump" -p "$exe")
+flags="DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE"
+echo "$headers" | grep -q -E '^Magic\s+020b' && flags="$flags HIGH_ENTROPY_VA"
+for flag in $flags; do
+  echo "$headers" | grep -q -w "$flag" || { echo "not linked with $flag"; exit 1; }
 done
+# Reproducible: no link time in the header.
+echo "$headers" | grep -q -E '^Time/Date\s+Thu Jan  1 00:00:00 1970' || { echo "carries a link time stamp"; exit 1; }
 # A GUI program: no console window flashes up when the user double-clicks it.
-"$objdump" -p "$exe" | grep -q -E '^Subsystem\s+0*2\s' || { echo "not a GUI-subsystem program"; exit 1; }
+echo "$headers" | grep -q -E '^Subsystem\s+0*2\s' || { echo "not a GUI-subsystem program"; exit 1; }

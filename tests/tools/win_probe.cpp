@@ -12,12 +12,18 @@
 //                                   can close the splash, prints what `splash` prints and the
 //                                   dpi, the ms from CreateProcess to drawn and the peak
 //                                   working set; ends the launcher at a line on standard input
+//   win_probe link <file.lnk>       prints a shortcut's target, working directory and icon
+//   win_probe wait <command line>   runs the command in a job and waits until every process in
+//                                   it has ended, those it started too; prints the exit status
 #include <windows.h>
 #include <psapi.h>
+#include <shlobj.h>
+#include <wrl/client.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <string>
 
 #include "platform/win32_util.h"
@@ -211,12 +217,72 @@ int Freeze(const std::wstring& launcher) {
   return 0;
 }
 
+int Link(const std::wstring& path) {
+  using Microsoft::WRL::ComPtr;
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
+  // The target as Windows resolves it, through the item list: Wine's GetPath gives the ANSI
+  // copy of the path that the shortcut also holds.
+  PIDLIST_ABSOLUTE items = nullptr;
+  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) ||
+      FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
+      FAILED(link.As(&file)) || FAILED(file->Load(path.c_str(), STGM_READ)) ||
+      FAILED(link->GetIDList(&items))) {
+    return 2;
+  }
+  const std::unique_ptr<ITEMIDLIST, decltype(&::CoTaskMemFree)> owned_items(items, &::CoTaskMemFree);
+  wchar_t target[MAX_PATH] = L"";
+  wchar_t directory[MAX_PATH] = L"";
+  wchar_t icon[MAX_PATH] = L"";
+  int icon_index = -1;
+  if (!::SHGetPathFromIDListW(items, target) || FAILED(link->GetWorkingDirectory(directory, MAX_PATH)) ||
+      FAILED(link->GetIconLocation(icon, MAX_PATH, &icon_index))) {
+    return 2;
+  }
+  std::printf("{\"target\": %s, \"directory\": %s, \"icon\": %s, \"icon_index\": %d}\n",
+              Json(WideToUtf8(target)).c_str(), Json(WideToUtf8(directory)).c_str(),
+              Json(WideToUtf8(icon)).c_str(), icon_index);
+  return 0;
+}
+
+int Wait(std::wstring command) {
+  // Wine starts the desktop's process (explorer.exe) for the first program that needs it, and
+  // it stays: started now, it stays out of the job.
+  ::GetDesktopWindow();
+  const UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &started)) {
+    return 2;
+  }
+  const UniqueHandle process(started.hProcess);
+  const UniqueHandle thread(started.hThread);
+  if (!::AssignProcessToJobObject(job.get(), process.get())) return 2;
+  ::ResumeThread(thread.get());
+  const HWND ended = WaitFor(
+      [&job] {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        ::QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &accounting,
+                                    sizeof(accounting), nullptr);
+        return accounting.ActiveProcesses == 0 ? reinterpret_cast<HWND>(1) : nullptr;
+      },
+      120000);
+  DWORD status = 0;
+  ::GetExitCodeProcess(process.get(), &status);
+  std::printf("{\"status\": %lu}\n", status);
+  return ended ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: win_probe splash|gone|poke|answer|close <timeout-ms>\n"
-                         "       win_probe freeze <launcher.exe>\n");
+                         "       win_probe freeze <launcher.exe>\n"
+                         "       win_probe link <file.lnk>\n"
+                         "       win_probe wait <command line>\n");
     return 64;
   }
   const std::wstring command = argv[1];
@@ -228,6 +294,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"answer") status = Answer(timeout_ms);
   if (command == L"close") status = Close(timeout_ms);
   if (command == L"freeze") status = Freeze(argv[2]);
+  if (command == L"link") status = Link(argv[2]);
+  if (command == L"wait") status = Wait(argv[2]);
   std::fflush(stdout);
   return status;
 }

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Prints the release's figures: the release command's time from a clean build tree, the sizes
+# of the installer and the zip, and the silent install and uninstall times under Wine (median
+# of N runs in a throw-away WoW64 prefix). The uninstaller runs in place (_?=), so that its
+# end is the end of the uninstall rather than of its start. Not part of the tests.
+#   usage: benchmarks/release_figures.sh [runs]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+runs="${1:-5}"
+work="$(mktemp -d /tmp/tolvarin-release-figures.XXXXXX)"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+cleanup() {
+  wineserver -k 2>/dev/null || true  # this prefix's server only
+  rm -rf "$work"
+}
+trap cleanup EXIT
+now_ms() { date +%s%3N; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+start="$(now_ms)"
+bash "$root/tools/release.sh" --build-dir "$work/build" --dist "$work/dist" >/dev/null 2>&1
+echo "release command:  $(( $(now_ms) - start )) ms"
+echo "installer:        $(stat -c %s "$work"/dist/*-setup.exe) bytes"
+echo "zip:              $(stat -c %s "$work"/dist/*-win32.zip) bytes"
+
+wine wineboot -i >/dev/null 2>&1
+wineserver -w
+wineserver -p  # one server for every run: no run pays for Wine's start
+target='C:\Tolvarin'
+for _ in $(seq "$runs"); do
+  start="$(now_ms)"
+  wine "$work"/dist/*-setup.exe /S "/D=$target"
+  middle="$(now_ms)"
+  wine "$target\\Uninstall.exe" /S "_?=$target"
+  end="$(now_ms)"
+  echo "$(( middle - start )) $(( end - middle ))"
+  rm -rf "$WINEPREFIX/drive_c/Tolvarin"  # the uninstaller itself, which _?= leaves
+done >"$work/times"
+echo "install (silent): $(cut -d' ' -f1 "$work/times" | median) ms, median of $runs"
+echo "uninstall:        $(cut -d' ' -f2 "$work/times" | median) ms, median of $runs"

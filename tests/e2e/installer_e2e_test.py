@@ -1,0 +1,185 @@
+"""The Windows release under Wine: tools/release.sh packages the built Varnolet.exe, signed
+with a certificate of a throw-away CA, and its installer and uninstaller run silently, as an
+administrator would run them (arguments as for launcher_e2e_test.py, win32 only)."""
+
+import os
+import re
+import shutil
+import struct
+import subprocess
+import tempfile
+
+import harness
+import runtime_scenarios as rs
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tolvarin.lnk"
+CUSTOM_DIR = "C:\\Apps\\" + harness.INSTALL_NAME
+DEFAULT_DIR = r"C:\Program Files (x86)\Quarvel\Tolvarin"
+SERVER_FILES = ["/".join(entry) for entry in harness.CLASS_PATH if entry[-1].endswith(".jar")]
+OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
+    "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj /CN=Test-CA"
+    " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign",
+    "req -newkey rsa:2048 -nodes -keyout code.key -out code.csr -subj /CN=quarvel",
+    "x509 -req -in code.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -out code.pem -extfile ext",
+    "pkcs12 -export -inkey code.key -in code.pem -out Tolvarin.p12 -passout pass:secret",
+]
+
+
+def release(work, **sign):
+    return subprocess.run(["bash", os.path.join(ROOT, "tools", "release.sh"), "--exe", harness.OPTIONS.launcher,
+                           "--build-dir", os.path.join(work, "build"), "--dist", os.path.join(work, "dist")],
+                          env=dict(os.environ, **sign), capture_output=True, text=True)
+
+
+class InstallerTest(harness.EndToEndTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="tolvarin-release-")
+        with open(os.path.join(cls.work, "ext"), "w") as f:
+            f.write("extendedKeyUsage=codeSigning\nkeyUsage=digitalSignature\n")
+        for command in OPENSSL:
+            subprocess.run(["openssl"] + command.split(), cwd=cls.work, check=True, capture_output=True)
+        cls.sign = dict(TOLVARIN_SIGN_PKCS12=os.path.join(cls.work, "Tolvarin.p12"), TOLVARIN_SIGN_PASSWORD="secret")
+        result = release(cls.work, **cls.sign)
+        assert result.returncode == 0, result.stdout + result.stderr
+        cls.dist = os.path.join(cls.work, "dist")
+        cls.standins = os.path.join(cls.work, "build", "stage", "standins")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def setUp(self):
+        super().setUp()
+        self.drive_c = os.path.dirname(os.path.dirname(self.target.sources))
+        shutil.rmtree(os.path.dirname(self.target.sources))  # the installer makes it
+        self.addCleanup(self.target.wine, "reg", "delete", UNINSTALL_KEY + "\\Tolvarin", "/f", "/reg:32")
+        for leftover in (r"C:\Apps", r"C:\Program Files (x86)\Quarvel"):
+            self.addCleanup(shutil.rmtree, self.unix(leftover), ignore_errors=True)
+
+    def unix(self, windows_path):
+        return os.path.join(self.drive_c, *windows_path[3:].split("\\"))
+
+    def run_ok(self, *args, **kwargs):
+        result = self.target.wine(*args, **kwargs)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        return result.stdout
+
+    def install(self, directory="", status=0):
+        """Runs the installer silently; `directory` as the user would type it after /D=."""
+        setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
+        self.wait('"%s" /S' % setup + (" /D=" + directory if directory else ""), status)
+
+    def wait(self, command, status=0):
+        """Runs `command` until it and every process it started have ended."""
+        self.assertEqual(self.target.probe("wait", command), ({"status": status}, 0), command)
+
+    def uninstall(self, directory):
+        """Runs QuietUninstallString as Add/Remove Programs would, until the uninstaller's copy ends."""
+        quiet = dict(self.values())["QuietUninstallString"]
+        self.assertEqual(quiet, '"%s\\Uninstall.exe" /S' % directory)
+        self.wait(quiet)
+
+    def values(self, key=UNINSTALL_KEY + "\\Tolvarin"):
+        """The values under `key` and its subkeys, as `reg export` writes them (which, unlike
+        `reg query`, keeps every character), read through the 32-bit view: name, text."""
+        exported = os.path.join(self.tmp, "values.reg")
+        self.run_ok("reg", "export", key, harness.windows_path(exported), "/reg:32", "/y")
+        with open(exported, encoding="utf-16") as f:
+            found = re.findall(r'^"((?:[^"\\]|\\.)*)"=(.*)$', f.read(), re.M)
+        return [(name, re.sub(r'^"(.*)"$', r"\1", re.sub(r'\\(.)', r"\1", value))) for name, value in found]
+
+    def files(self, windows_dir):
+        root = self.unix(windows_dir)
+        return sorted(os.path.relpath(os.path.join(d, f), root).replace(os.sep, "/")
+                      for d, _, names in os.walk(root) for f in names)
+
+    def test_install_launch_uninstall(self):
+        self.install(CUSTOM_DIR)
+        self.assertEqual(self.files(CUSTOM_DIR), sorted(SERVER_FILES + ["Uninstall.exe", "Varnolet.exe"]))
+        self.assertEqual(self.files(r"C:\quarvel"), sorted("GsmModemJar/" + name for name in rs.SOURCE_FILES))
+        values = dict(self.values())
+        size = values.pop("EstimatedSize")
+        self.assertEqual(values, {
+            "DisplayName": "Tolvarin", "DisplayVersion": "1.00", "Publisher": "quarvel ",
+            "DisplayIcon": CUSTOM_DIR + "\\Varnolet.exe,0", "InstallLocation": CUSTOM_DIR,
+            "UninstallString": '"%s\\Uninstall.exe"' % CUSTOM_DIR,
+            "QuietUninstallString": '"%s\\Uninstall.exe" /S' % CUSTOM_DIR, "NoModify": "dword:00000001",
+            "NoRepair": "dword:00000001"})
+        self.assertGreater(int(size[len("dword:"):], 16), os.path.getsize(harness.OPTIONS.launcher) // 1024)
+        link = self.target.probe("link", SHORTCUT)[0]
+        self.assertEqual(link, {
+            "target": CUSTOM_DIR + "\\Varnolet.exe", "directory": CUSTOM_DIR,
+            "icon": CUSTOM_DIR + "\\Varnolet.exe", "icon_index": 0})
+        result = self.verify(self.unix(CUSTOM_DIR + "\\Uninstall.exe"))
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+        # Started as the Start menu starts it (Wine's shell would resolve the shortcut through its
+        # ANSI copy of the path), with a registered runtime that has none of the files.
+        homes = rs.lay_out(rs.Scenario("", [rs.runtime("1.5")], [], "jre1_5"), self.tmp)
+        home = homes["jre1_5"][1]
+        self.target.place_stub(os.path.join(home, "bin"))
+        self.target.import_registry(harness.export_registry([("1.5", harness.windows_path(home))]))
+        self.run_ok(link["target"], cwd=self.unix(link["directory"]),
+                    env=dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record)))
+        expected = self.target.expected_run(harness.windows_path(home), "/INSTALLED", self.path_dir)
+        expected = tuple(part.replace(harness.windows_path("/INSTALLED"), CUSTOM_DIR) for part in expected)
+        self.assertEqual(self.runs(1), [expected])
+        support = os.path.join(self.standins, "GsmModemJar")
+        copied = {name: open(os.path.join(support, name), "rb").read() for name in rs.SOURCE_FILES}
+        self.assertEqual(rs.home_files(home), copied)
+
+        self.uninstall(CUSTOM_DIR)
+        for gone in (CUSTOM_DIR, r"C:\quarvel", SHORTCUT):
+            self.assertFalse(os.path.exists(self.unix(gone)), gone)
+        self.assertEqual(self.target.wine("reg", "query", UNINSTALL_KEY + "\\Tolvarin", "/reg:32").returncode, 1)
+        self.assertEqual(rs.home_files(home), copied, "the runtime keeps the files copied into it")
+
+    def test_install_twice_then_uninstall_keeps_what_the_user_added(self):
+        self.install()
+        self.install()
+        entries = self.values(UNINSTALL_KEY)
+        self.assertEqual(entries.count(("DisplayName", "Tolvarin")), 1, entries)
+        added = self.unix(DEFAULT_DIR + "\\DOZOZIR\\lib\\notes.txt")
+        with open(added, "w") as f:
+            f.write("mine")
+        self.uninstall(DEFAULT_DIR)
+        self.assertEqual(self.files(DEFAULT_DIR), ["DOZOZIR/lib/notes.txt"])
+        self.assertFalse(os.path.exists(self.unix(r"C:\quarvel")))
+
+    def test_nothing_installed_where_c_quarvel_cannot_be_secured(self):
+        open(self.unix(r"C:\quarvel"), "w").close()  # a file where the folder belongs
+        self.addCleanup(os.remove, self.unix(r"C:\quarvel"))
+        self.install(status=2)
+        self.assertFalse(os.path.exists(self.unix(DEFAULT_DIR)))
+        self.assertNotIn(("DisplayName", "Tolvarin"), self.values(UNINSTALL_KEY))
+
+    def verify(self, path):
+        return subprocess.run(["osslsigncode", "verify", "-CAfile", os.path.join(self.work, "ca.pem"), "-in", path],
+                              capture_output=True, text=True)
+
+    def test_signed_release(self):
+        for name in ("Varnolet.exe", "Tolvarin-1.0.0-setup.exe"):
+            result = self.verify(os.path.join(self.dist, name))
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        # Signing adds the signature and changes only the header's checksum and its pointer to
+        # the signature: code, resources and version stay as built.
+        with open(harness.OPTIONS.launcher, "rb") as f:
+            built = bytearray(f.read())
+        with open(os.path.join(self.dist, "Varnolet.exe"), "rb") as f:
+            signed = bytearray(f.read())[:len(built)]
+        header = struct.unpack_from("<I", built, 0x3C)[0]
+        for image in built, signed:
+            image[header + 0x58:header + 0x5C], image[header + 0x98:header + 0xA0] = bytes(4), bytes(8)
+        self.assertEqual(signed, built)
+        # A failed signature fails the release and leaves no part of it behind.
+        work = self.make_dir("failed")
+        result = release(work, **dict(self.sign, TOLVARIN_SIGN_PASSWORD="wrong"))
+        self.assertNotEqual(result.returncode, 0)
+        self.assertFalse(os.path.exists(os.path.join(work, "dist")))
+
+
+if __name__ == "__main__":
+    harness.main()
