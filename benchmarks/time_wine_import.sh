@@ -11,7 +11,7 @@ fi
 build="$(cd "$1" && pwd)"
 bench="$build/benchmarks/registry_benchmark"
 work="$(mktemp -d "$build/wine-import.XXXXXX")"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
   wineserver -k 2>/dev/null || true  # this prefix's server only
   rm -rf "$work"
