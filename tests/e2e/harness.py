@@ -6,9 +6,7 @@ import ctypes.util
 import json
 import os
 import re
-import resource
 import shutil
-import signal
 import subprocess
 import tempfile
 import time
@@ -34,8 +32,10 @@ OPTIONS = None  # the command line: --platform, --launcher, and for win32 --prob
 X11 = X_DISPLAY = None  # Xlib and the connection main() holds for the whole run (posix)
 
 POSIX_STUB = """#!/bin/sh
-# Records how it was started: program and arguments NUL-separated, then the working directory.
-{ printf '%s\\0' "$0" "$@"; printf 'CWD %s\\n' "$(pwd)"; } >> "$TOLVARIN_STUB_RECORD"
+# Records how it was started: program and arguments NUL-separated, then the working directory;
+# one write, so that two stubs at once do not interleave (nothing but the stub is on PATH).
+{ printf '%s\\0' "$0" "$@"; printf 'CWD %s\\n' "$(pwd)"; } > "$TOLVARIN_STUB_RECORD.$$"
+/bin/cat "$TOLVARIN_STUB_RECORD.$$" >> "$TOLVARIN_STUB_RECORD" && /bin/rm "$TOLVARIN_STUB_RECORD.$$"
 """
 
 
@@ -89,16 +89,10 @@ def windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
-def x_windows_of(pid):
-    """X window ids that carry _NET_WM_PID `pid` and are mapped."""
-    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
-                            capture_output=True, text=True)
-    return [int(w) for w in result.stdout.split()]
-
-
-def x_window_named(name):
-    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(name)],
-                            capture_output=True, text=True)
+def x_windows_of(pid=None, name=None):
+    """Mapped X windows of the process `pid` (_NET_WM_PID) or with the title `name`."""
+    how = ["--pid", str(pid)] if name is None else ["--name", "^%s$" % re.escape(name)]
+    result = subprocess.run(["xdotool", "search", "--onlyvisible"] + how, capture_output=True, text=True)
     return [int(w) for w in result.stdout.split()]
 
 
@@ -109,10 +103,6 @@ def x_geometry(window):
                              info, re.M))
     return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
             int(fields["Width"]), int(fields["Height"]))
-
-
-def x_property(window, name):
-    return subprocess.run(["xprop", "-id", str(window), name], capture_output=True, text=True).stdout
 
 
 def unescape(line):
@@ -144,22 +134,15 @@ class PosixTarget:
         with open(self.registry, "wb") as f:
             f.write(data)
 
-    def start(self, install_dir, cwd, path_dirs, locale=None, max_file_size=None):
+    def start(self, install_dir, cwd, path_dirs, locale=None):
         # Only the given directories on the search path: this machine has a java of its own.
         env = dict(os.environ, PATH=os.pathsep.join(path_dirs), TOLVARIN_STUB_RECORD=self.test.record,
                    TOLVARIN_REGISTRY_FILE=self.registry, TOLVARIN_SUPPORT_DIR=self.sources)
         env.setdefault("ASAN_OPTIONS", "detect_leaks=0")  # X and FLTK keep their caches
         if locale:
             env["LC_ALL"] = locale
-
-        def limits():
-            if max_file_size:
-                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-                resource.setrlimit(resource.RLIMIT_FSIZE, (max_file_size, max_file_size))
-
         process = subprocess.Popen([os.path.join(install_dir, os.path.basename(OPTIONS.launcher))], cwd=cwd,
-                                   env=env, stderr=subprocess.PIPE, text=True, encoding="utf-8",
-                                   preexec_fn=limits)
+                                   env=env, stderr=subprocess.PIPE, text=True, encoding="utf-8")
         self.test.addCleanup(lambda: process.poll() is None and process.kill())
         self.test.addCleanup(process.stderr.close)
         return process
@@ -167,12 +150,12 @@ class PosixTarget:
     def finish(self, process):
         """Answers every box with Return until the launcher ends; its prompts and status."""
         while process.poll() is None:
-            boxes = x_window_named("Tolvarin")
+            boxes = x_windows_of(name="Tolvarin")
             if boxes:
                 subprocess.run(["xdotool", "windowfocus", "--sync", str(boxes[0]), "key", "Return"])
-                wait_until(lambda: boxes[0] not in x_window_named("Tolvarin"), 5)
+                wait_until(lambda: boxes[0] not in x_windows_of(name="Tolvarin"), 5)
             else:
-                wait_until(lambda: process.poll() is not None or x_window_named("Tolvarin"), 0.2)
+                wait_until(lambda: process.poll() is not None or x_windows_of(name="Tolvarin"), 0.2)
         self.stderr = process.stderr.read()
         return ([unescape(line[len("Tolvarin: "):]) for line in self.stderr.splitlines()
                  if line.startswith("Tolvarin: ")], process.returncode)
@@ -190,13 +173,12 @@ class PosixTarget:
         self.test.assertEqual((width, height), SPLASH_PIXELS)
         self.test.assertLessEqual(abs(x - (screen[0] - width) // 2), 1, "centred horizontally")
         self.test.assertLessEqual(abs(y - (screen[1] - height) // 2), 1, "centred vertically")
-        # Motif hints: flags 0x2 set, decorations 0 (no title bar, menu or buttons).
-        hints = x_property(window, "_MOTIF_WM_HINTS").split("=")[1].split(",")
-        self.test.assertTrue(int(hints[0], 16) & 0x2)
-        self.test.assertEqual(int(hints[2], 16), 0)
-        normal = x_property(window, "WM_NORMAL_HINTS")
-        self.test.assertIn("minimum size: 493 by 335", normal)
-        self.test.assertIn("maximum size: 493 by 335", normal)
+        # Motif hints: flags 0x2 set, decorations 0 (no title bar, menu or buttons); not resizable.
+        hints = subprocess.run(["xprop", "-id", str(window), "_MOTIF_WM_HINTS", "WM_NORMAL_HINTS"],
+                               capture_output=True, text=True).stdout
+        flags, _, decorations = re.search(r"= (\w+), (\w+), (\w+)", hints).groups()
+        self.test.assertEqual((int(flags, 16) & 0x2, int(decorations, 16)), (0x2, 0), hints)
+        self.test.assertIn("minimum size: 493 by 335\n\t\tprogram specified maximum size: 493 by 335", hints)
 
     def splash_gone(self, process, timeout):
         return wait_until(lambda: not x_windows_of(process.pid), timeout)
@@ -219,11 +201,7 @@ class PosixTarget:
                         "alt+F4"], check=True)
         return bool(x_windows_of(process.pid))
 
-    def runs(self):
-        if not os.path.exists(self.test.record):
-            return []
-        with open(self.test.record, encoding="utf-8") as f:
-            lines = f.read().split("\n")[:-1]
+    def runs(self, lines):
         runs = []
         for line in lines:
             arguments, cwd = line.split("CWD ", 1)
@@ -269,9 +247,8 @@ class WineTarget:
                                                err.read().decode("utf-8", "replace"))
 
     def probe(self, command, timeout_ms=10000):
-        """Runs win_probe; its JSON answer (or None) and exit status."""
+        """Runs win_probe; its JSON answer (or None) and exit status (0 or 1, else it failed)."""
         result = self.wine(OPTIONS.probe, command, str(timeout_ms))
-        # 0: found or done, 1: not within the time; anything else is the probe failing.
         self.test.assertIn(result.returncode, (0, 1), result.stdout + result.stderr)
         lines = result.stdout.splitlines()
         return (json.loads(lines[-1]) if lines else None), result.returncode
@@ -292,7 +269,7 @@ class WineTarget:
         self.test.assertEqual(result.returncode, 0, result.stderr)
         self.test.addCleanup(clear)
 
-    def start(self, install_dir, cwd, path_dirs, locale=None, max_file_size=None):
+    def start(self, install_dir, cwd, path_dirs, locale=None):
         env = dict(os.environ, TOLVARIN_STUB_RECORD=windows_path(self.test.record),
                    WINEPATH=";".join(windows_path(p) for p in path_dirs))
         if locale:
@@ -341,20 +318,15 @@ class WineTarget:
         """Closes the splash with a posted or sent WM_CLOSE; whether the launcher then ended."""
         return self.probe({"post": "close", "send": "send-close"}[how], 5000)[1] == 0
 
-    def runs(self):
-        if not os.path.exists(self.test.record):
-            return []
-        with open(self.test.record, "rb") as f:
-            lines = f.read().decode("utf-8").split("\n")[:-1]
-        return [(lines[i][len("CMD "):], lines[i + 1][len("CWD "):], lines[i + 2][len("DLL "):])
-                for i in range(0, len(lines), 3)]
+    def runs(self, lines):
+        return [tuple(line.split(" ", 1)[1] for line in lines[i:i + 4]) for i in range(0, len(lines), 4)]
 
     def expected_run(self, home, install_dir, path_dir):
         base = windows_path(install_dir)
         entries = ";".join('"%s"' % "\\".join([base] + entry) for entry in CLASS_PATH)
         program = '"%s\\bin\\java.exe"' % home if home else "java"
-        # No DLL directory: the launcher's own restriction is not passed on.
-        return ("%s -classpath %s %s" % (program, entries, MAIN_CLASS), base, "")
+        # No DLL directory: the launcher's own restriction is not passed on; started hidden.
+        return ("%s -classpath %s %s" % (program, entries, MAIN_CLASS), base, "", "0")
 
 
 class EndToEndTest(unittest.TestCase):
@@ -382,8 +354,13 @@ class EndToEndTest(unittest.TestCase):
     def runs(self, expected=0):
         """The stub's recorded runs. The stub outlives the launcher, so this waits up to
         15 s for `expected` runs."""
-        wait_until(lambda: len(self.target.runs()) >= expected, 15 if expected else 0)
-        return self.target.runs()
+        def recorded():
+            if not os.path.exists(self.record):
+                return []
+            with open(self.record, "rb") as f:
+                return self.target.runs(f.read().decode("utf-8").split("\n")[:-1])
+        wait_until(lambda: len(recorded()) >= expected, 15 if expected else 0)
+        return recorded()
 
 
 def main():

@@ -33,8 +33,8 @@ class RuntimeScenarios(harness.EndToEndTest):
 
         for batch in [scenario.runs] if scenario.together else [1] * scenario.runs:
             before = {name: rs.home_files(directory) for name, (_, directory) in homes.items()}
-            processes = [target.start(install_dir, self.tmp, [self.path_dir], scenario.locale,
-                                      scenario.max_file_size) for _ in range(batch)]
+            processes = [target.start(install_dir, self.tmp, [self.path_dir], scenario.locale)
+                         for _ in range(batch)]
             for process in processes:
                 prompts, status = target.finish(process)
                 self.assertEqual(len(prompts), len(scenario.expected_prompts), (prompts, target.stderr))

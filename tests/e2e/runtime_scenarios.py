@@ -1,10 +1,6 @@
-"""Runtime discovery and support-file deployment end to end, one table for both targets.
-
-Each scenario gives the registry content, the runtime homes and the support files present;
-the target (harness.py) imports the registry (Wine's real registry, or the export file the
-Linux store reads), runs the real launcher, answers every message box with a key press,
-and hands back the prompts, the stub java's recorded runs and the exit status.
-"""
+"""Runtime discovery and support-file deployment end to end, one table for both targets:
+the registry content, the runtime homes and the support files present; the prompts, the
+stub java's recorded runs, the exit status and the files copied."""
 
 import dataclasses
 import os
@@ -47,21 +43,16 @@ class Scenario:
     runs: int = 1                                 # launcher runs in a row
     together: bool = False                        # the runs start at once instead
     source_scale: int = 1                         # each source file's content repeated
-    max_file_size: typing.Optional[int] = None    # RLIMIT_FSIZE for the launcher (Linux only)
     platforms: typing.Tuple[str, ...] = ("posix", "win32")
     other_view: bool = False                      # registered in the registry view the launcher does not read
 
 
-@dataclasses.dataclass
-class Contains:
-    text: str
-
-    def matches(self, prompt):
-        return self.text in prompt
+class Contains(str):
+    """An expected prompt that only has to contain this text."""
 
 
 def prompt_matches(expected, prompt):
-    return expected.matches(prompt) if isinstance(expected, Contains) else expected == prompt
+    return expected in prompt if isinstance(expected, Contains) else expected == prompt
 
 
 def runtime(name, **home):
@@ -107,9 +98,6 @@ SCENARIOS = [
              sources=("Comm.jar", "Win32com.dll"), expected_copied=("Comm.jar",)),
     Scenario("no lib/ext: the first row fails, the others are not tried",
              [runtime("1.5", ext_dir=False)], [Contains("ext"), COPY_FAILED], "jre1_5"),
-    Scenario("a copy failing part-way leaves no file under its name",
-             [runtime("1.5")], [Contains("Comm.jar"), COPY_FAILED], "jre1_5", max_file_size=65536,
-             source_scale=4096, platforms=("posix",)),
     Scenario("two runs in a row: the second copies nothing",
              [runtime("1.5")], [], "jre1_5", expected_copied=ALL, runs=2),
     Scenario("two runs at once copying the same files: neither says anything, each file whole",

@@ -6,7 +6,10 @@
 #include <windows.h>
 #undef CopyFile  // the interface's method, not the system's
 #else
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #endif
 
 #include "platform/file_system.h"
@@ -23,10 +26,13 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/common/error_of.h"
-#include "tests/platform/failing_source.h"
+#ifdef _WIN32
+#include "platform/win32_util.h"
+#endif
 
 // Allocation may change errno (and the last error) even when it succeeds; this one always
 // does, so an error number read after its message was built shows the wrong number.
@@ -50,10 +56,59 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr int kDelivered = 16 * 1024;  // bytes of Comm.jar a failing copy gets written
+
+// A source directory whose Comm.jar cannot be copied whole: part of the data is written, then
+// the copy fails for real. Windows serves Comm.jar from a named pipe disconnected after its
+// first bytes; POSIX lowers the file-size limit, so that a write fails with EFBIG.
 #ifdef _WIN32
 constexpr long kPartWayError = ERROR_PIPE_NOT_CONNECTED;
+
+struct FailingSource {
+  explicit FailingSource(const fs::path&)
+      : directory("\\\\.\\pipe\\tolvarin-test-" + std::to_string(::GetCurrentProcessId()) + "\\"),
+        name(win32::Utf8ToWide(directory + "Comm.jar")),
+        pipe(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                                kDelivered, kDelivered, 0, nullptr)),
+        server([this] {
+          if (!::ConnectNamedPipe(pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return;
+          const std::string data(kDelivered, 'x');
+          DWORD written = 0;
+          ::WriteFile(pipe.get(), data.data(), kDelivered, &written, nullptr);
+          ::FlushFileBuffers(pipe.get());  // returns once the reader has taken the data
+          ::DisconnectNamedPipe(pipe.get());
+        }) {}
+  ~FailingSource() {
+    // A copy that never connected would leave the server waiting: connect once and leave.
+    win32::UniqueHandle(::CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    server.join();
+  }
+  std::string directory;
+  std::wstring name;
+  win32::UniqueHandle pipe;
+  std::thread server;
+};
 #else
 constexpr long kPartWayError = EFBIG;
+
+struct FailingSource {
+  explicit FailingSource(const fs::path& scratch) : directory((scratch / "failing" / "").u8string()) {
+    fs::create_directories(directory);
+    std::ofstream(directory + "Comm.jar", std::ios::binary) << std::string(16 * kDelivered, 'x');
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit lowered = previous;
+    lowered.rlim_cur = kDelivered;
+    handler = std::signal(SIGXFSZ, SIG_IGN);  // EFBIG instead of the signal
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+  }
+  ~FailingSource() {
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, handler);
+  }
+  std::string directory;
+  rlimit previous{};
+  void (*handler)(int) = nullptr;
+};
 #endif
 
 std::vector<std::string> Entries(const fs::path& directory) {
@@ -92,10 +147,10 @@ TEST(CopyFile, PublishesOnlyUnderAFreeNameAndLeavesNoTemporary) {
     if (c.existing) std::ofstream(destination / "Comm.jar", std::ios::binary) << c.existing;
     std::string error;
     {
-      std::optional<testing::FailingCommJarSource> failing;
-      if (c.failing) failing.emplace(scratch.u8string());
+      std::optional<FailingSource> failing;
+      if (c.failing) failing.emplace(scratch);
       const std::string sources =
-          failing ? failing->directory() : (scratch / "source" / "").make_preferred().u8string();
+          failing ? failing->directory : (scratch / "source" / "").make_preferred().u8string();
       error = tolvarin::testing::ErrorOf(
           [&] { files->CopyFile(sources + "Comm.jar", (destination / "").make_preferred().u8string()); });
     }

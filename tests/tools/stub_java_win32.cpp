@@ -1,6 +1,6 @@
 // Stands in for java.exe in end-to-end tests: appends its exact command line, working
-// directory and DLL directory (GetDllDirectoryW), UTF-8, to the file named by
-// TOLVARIN_STUB_RECORD, then exits 0.
+// directory, DLL directory (GetDllDirectoryW) and how its window is to be shown, UTF-8, to the
+// file named by TOLVARIN_STUB_RECORD, then exits 0.
 #include <windows.h>
 
 #include <string>
@@ -15,9 +15,12 @@ int wmain() {
   const DWORD length = ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
   wchar_t dll_directory[MAX_PATH * 4];
   const DWORD dll_length = ::GetDllDirectoryW(MAX_PATH * 4, dll_directory);
+  STARTUPINFOW startup{};
+  ::GetStartupInfoW(&startup);
   const std::string record = "CMD " + WideToUtf8(::GetCommandLineW()) + "\nCWD " +
                              WideToUtf8(std::wstring(directory, length)) + "\nDLL " +
-                             WideToUtf8(std::wstring(dll_directory, dll_length)) + "\n";
+                             WideToUtf8(std::wstring(dll_directory, dll_length)) + "\nSHOW " +
+                             std::to_string(startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : -1) + "\n";
   tolvarin::platform::win32::UniqueHandle file(
       ::CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr));

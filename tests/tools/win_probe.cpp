@@ -1,24 +1,6 @@
 // Looks at and drives the launcher's windows from outside, as a user would, for the
-// end-to-end tests under Wine. Prints one JSON object per line on standard output.
-//
-//   win_probe splash <timeout-ms>   waits for the splash; prints its geometry and styles
-//   win_probe gone <timeout-ms>     waits until no splash window is left
-//   win_probe poke <timeout-ms>     clicks on the splash and presses keys on it
-//   win_probe answer <timeout-ms>   waits for a message box, prints its title and text,
-//                                   presses Return and waits for the box to close
-//   win_probe close <timeout-ms>    asks the splash to close with a posted WM_CLOSE, as a task
-//                                   manager would, and waits for its process to end; prints the
-//                                   ms from the request to the window's destruction and to the
-//                                   process's end (null when it did not end)
-//   win_probe send-close <timeout-ms>  the same with a sent WM_CLOSE (SendMessageTimeoutW)
-//   win_probe freeze <launcher.exe> starts the launcher, waits until its splash is shown and
-//                                   drawn, suspends its user-interface thread so that no tick
-//                                   can close the splash, prints what `splash` prints and the
-//                                   dpi, the ms from CreateProcess to drawn and the peak
-//                                   working set; ends the launcher at a line on standard input
-//   win_probe link <file.lnk>       prints a shortcut's target, working directory and icon
-//   win_probe wait <command line>   runs the command in a job and waits until every process in
-//                                   it has ended, those it started too; prints the exit status
+// end-to-end tests under Wine: `win_probe <command> <argument>`, one JSON object per line on
+// standard output; exit status 0: found or done, 1: not within the time, 2 or 64: failed.
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
@@ -38,6 +20,7 @@ using tolvarin::platform::win32::UniqueHandle;
 using tolvarin::platform::win32::WideToUtf8;
 
 constexpr wchar_t kSplashClass[] = L"TolvarinSplash";
+const HWND kDone = reinterpret_cast<HWND>(1);  // what a wait for something gone finds
 constexpr int kPollMs = 20;
 
 std::string Json(const std::string& text) {
@@ -66,15 +49,11 @@ HWND WaitFor(Find find, int timeout_ms) {
   return nullptr;
 }
 
-HWND FindSplash() {
-  HWND window = ::FindWindowW(kSplashClass, nullptr);
+HWND FindShown(const wchar_t* window_class) {
+  HWND window = ::FindWindowW(window_class, nullptr);
   return window && ::IsWindowVisible(window) ? window : nullptr;
 }
-
-HWND FindMessageBox() {
-  HWND window = ::FindWindowW(L"#32770", nullptr);
-  return window && ::IsWindowVisible(window) ? window : nullptr;
-}
+HWND FindSplash() { return FindShown(kSplashClass); }
 
 std::wstring WindowText(HWND window) {
   const int length = ::GetWindowTextLengthW(window);
@@ -88,15 +67,6 @@ void PressKey(WORD key) {
   inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
   inputs[0].ki.wVk = inputs[1].ki.wVk = key;
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  ::SendInput(2, inputs, sizeof(INPUT));
-}
-
-void ClickAt(int x, int y) {
-  ::SetCursorPos(x, y);
-  INPUT inputs[2] = {};
-  inputs[0].type = inputs[1].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   ::SendInput(2, inputs, sizeof(INPUT));
 }
 
@@ -122,42 +92,31 @@ std::string SplashFacts(HWND window) {
   return facts + Json(WideToUtf8(WindowText(window)));
 }
 
-int Splash(int timeout_ms) {
+// Waits for the splash and prints its facts; `poke` then clicks on it and presses keys.
+int Splash(int timeout_ms, bool poke) {
   HWND window = WaitFor(FindSplash, timeout_ms);
   if (!window) return 1;
   std::printf("{%s}\n", SplashFacts(window).c_str());
-  return 0;
-}
-
-int Gone(int timeout_ms) {
-  const HWND gone = WaitFor([] { return FindSplash() ? nullptr : reinterpret_cast<HWND>(1); }, timeout_ms);
-  std::printf("{\"gone\": %s}\n", gone ? "true" : "false");
-  return gone ? 0 : 1;
-}
-
-int Poke(int timeout_ms) {
-  HWND window = WaitFor(FindSplash, timeout_ms);
-  if (!window) return 1;
+  if (!poke) return 0;
   ::SetForegroundWindow(window);
   RECT frame{};
   ::GetWindowRect(window, &frame);
-  const int x = (frame.left + frame.right) / 2;
-  const int y = (frame.top + frame.bottom) / 2;
-  ClickAt(x, y);
-  ClickAt(frame.left + 10, frame.top + 10);
+  ::SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
+  INPUT click[2] = {};
+  click[0].type = click[1].type = INPUT_MOUSE;
+  click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(2, click, sizeof(INPUT));
   for (const int key : {VK_ESCAPE, VK_RETURN, VK_SPACE, static_cast<int>('A'), VK_TAB}) {
     PressKey(static_cast<WORD>(key));
   }
-  std::printf("{\"poked\": true}\n");
   return 0;
 }
 
+// Prints a message box's title and text, presses Return and waits for the box to close.
 int Answer(int timeout_ms) {
-  HWND box = WaitFor(FindMessageBox, timeout_ms);
-  if (!box) {
-    std::printf("{\"box\": null}\n");
-    return 1;
-  }
+  HWND box = WaitFor([] { return FindShown(L"#32770"); }, timeout_ms);
+  if (!box) return 1;
   // The prompt is the box's static control 0xFFFF; give the text a moment to be set.
   ::Sleep(100);
   HWND prompt = ::GetDlgItem(box, 0xFFFF);
@@ -170,35 +129,26 @@ int Answer(int timeout_ms) {
   std::fflush(stdout);
   ::SetForegroundWindow(box);
   PressKey(VK_RETURN);
-  const HWND closed = WaitFor([box] { return ::IsWindow(box) ? nullptr : reinterpret_cast<HWND>(1); }, 5000);
-  return closed ? 0 : 2;
+  return WaitFor([box] { return ::IsWindow(box) ? nullptr : kDone; }, 5000) ? 0 : 2;
 }
 
+// Closes the splash with a posted WM_CLOSE, or a sent one, as a task manager would; 0 when
+// its process then ends.
 int Close(int timeout_ms, bool send) {
   HWND window = WaitFor(FindSplash, timeout_ms);
   if (!window) return 1;
   DWORD process_id = 0;
   ::GetWindowThreadProcessId(window, &process_id);
   const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
-  const auto start = std::chrono::steady_clock::now();
-  if (send) {
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result);
-  } else {
-    ::PostMessageW(window, WM_CLOSE, 0, 0);
-  }
-  const auto since = [start] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start).count();
-  };
-  while (::IsWindow(window) && since() < timeout_ms) ::Sleep(1);
-  const long long gone_ms = since();
-  const bool ended = ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0;
-  std::printf("{\"gone_ms\": %lld, \"ended_ms\": %s}\n", gone_ms,
-              ended ? std::to_string(since()).c_str() : "null");
-  return ended ? 0 : 1;
+  DWORD_PTR result = 0;
+  if (send) ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result);
+  if (!send) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  return ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0 ? 0 : 1;
 }
 
+// Starts the launcher, suspends its user-interface thread once the splash is drawn (no tick
+// can close it), prints the splash's facts, the dpi, the ms to drawn and the peak working
+// set; ends the launcher at a line on standard input.
 int Freeze(const std::wstring& launcher) {
   std::wstring command = L"\"" + launcher + L"\"";
   STARTUPINFOW startup{};
@@ -238,6 +188,7 @@ int Freeze(const std::wstring& launcher) {
   return 0;
 }
 
+// A shortcut's target, working directory and icon.
 int Link(const std::wstring& path) {
   using Microsoft::WRL::ComPtr;
   ComPtr<IShellLinkW> link;
@@ -266,6 +217,8 @@ int Link(const std::wstring& path) {
   return 0;
 }
 
+// Runs the command in a job until every process in it has ended, those it started too;
+// prints its exit status.
 int Wait(std::wstring command) {
   // Wine starts the desktop's process (explorer.exe) for the first program that needs it, and
   // it stays: started now, it stays out of the job.
@@ -287,7 +240,7 @@ int Wait(std::wstring command) {
         JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
         ::QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &accounting,
                                     sizeof(accounting), nullptr);
-        return accounting.ActiveProcesses == 0 ? reinterpret_cast<HWND>(1) : nullptr;
+        return accounting.ActiveProcesses == 0 ? kDone : nullptr;
       },
       120000);
   DWORD status = 0;
@@ -299,22 +252,14 @@ int Wait(std::wstring command) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: win_probe splash|gone|poke|answer|close|send-close <timeout-ms>\n"
-                         "       win_probe freeze <launcher.exe>\n"
-                         "       win_probe link <file.lnk>\n"
-                         "       win_probe wait <command line>\n");
-    return 64;
-  }
+  if (argc != 3) return 64;
   const std::wstring command = argv[1];
   const int timeout_ms = static_cast<int>(std::wcstol(argv[2], nullptr, 10));
   int status = 64;
-  if (command == L"splash") status = Splash(timeout_ms);
-  if (command == L"gone") status = Gone(timeout_ms);
-  if (command == L"poke") status = Poke(timeout_ms);
+  if (command == L"splash" || command == L"poke") status = Splash(timeout_ms, command == L"poke");
+  if (command == L"gone") status = WaitFor([] { return FindSplash() ? nullptr : kDone; }, timeout_ms) ? 0 : 1;
   if (command == L"answer") status = Answer(timeout_ms);
-  if (command == L"close") status = Close(timeout_ms, false);
-  if (command == L"send-close") status = Close(timeout_ms, true);
+  if (command == L"close" || command == L"send-close") status = Close(timeout_ms, command == L"send-close");
   if (command == L"freeze") status = Freeze(argv[2]);
   if (command == L"link") status = Link(argv[2]);
   if (command == L"wait") status = Wait(argv[2]);
