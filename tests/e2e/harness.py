@@ -96,13 +96,20 @@ def x_windows_of(pid=None, name=None):
     return [int(w) for w in result.stdout.split()]
 
 
-def x_geometry(window):
-    """(x, y, width, height) of a window, in root coordinates."""
-    info = subprocess.run(["xwininfo", "-id", str(window)], capture_output=True, text=True).stdout
+def x_geometry(window=None):
+    """(x, y, width, height) of a window, in root coordinates; without one, of the screen."""
+    which = ["-id", str(window)] if window else ["-root"]
+    info = subprocess.run(["xwininfo"] + which, capture_output=True, text=True).stdout
     fields = dict(re.findall(r"^\s*(Absolute upper-left X|Absolute upper-left Y|Width|Height):\s+(-?\d+)",
                              info, re.M))
     return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
             int(fields["Width"]), int(fields["Height"]))
+
+
+def assert_centred(test, frame, area):
+    """`frame` and `area` as (left, top, right, bottom), to within a pixel."""
+    for low, high, area_low, area_high in (frame[::2] + area[::2], frame[1::2] + area[1::2]):
+        test.assertLessEqual(abs(low - area_low - (area_high - area_low - (high - low)) // 2), 1, (frame, area))
 
 
 def unescape(line):
@@ -168,11 +175,8 @@ class PosixTarget:
     def check_splash(self, process):
         window = self.splash(process)
         x, y, width, height = x_geometry(window)
-        root = subprocess.run(["xwininfo", "-root"], capture_output=True, text=True).stdout
-        screen = [int(re.search(field + r":\s+(\d+)", root).group(1)) for field in ("Width", "Height")]
         self.test.assertEqual((width, height), SPLASH_PIXELS)
-        self.test.assertLessEqual(abs(x - (screen[0] - width) // 2), 1, "centred horizontally")
-        self.test.assertLessEqual(abs(y - (screen[1] - height) // 2), 1, "centred vertically")
+        assert_centred(self.test, (x, y, x + width, y + height), (0, 0) + x_geometry()[2:])
         # Motif hints: flags 0x2 set, decorations 0 (no title bar, menu or buttons); not resizable.
         hints = subprocess.run(["xprop", "-id", str(window), "_MOTIF_WM_HINTS", "WM_NORMAL_HINTS"],
                                capture_output=True, text=True).stdout
@@ -236,9 +240,8 @@ class WineTarget:
         shutil.copy2(OPTIONS.stub_java, os.path.join(directory, "java.exe"))
 
     def wine(self, *args, **kwargs):
-        """Runs a program under Wine to its end. Its output goes through files, not pipes:
-        Wine's own services, when this program happens to start them, inherit the handles
-        and would hold a pipe open long after the program has ended."""
+        """Runs a program under Wine to its end. Output through files: Wine's services, should
+        the program start them, would inherit a pipe and hold it open long after."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             status = subprocess.run([OPTIONS.wine, *args], stdout=out, stderr=err, **kwargs).returncode
             out.seek(0)
@@ -300,10 +303,7 @@ class WineTarget:
         splash, status = self.probe("splash")
         self.test.assertEqual(status, 0, "splash shown")
         self.test.assertEqual(splash["client_size"], list(SPLASH_PIXELS))
-        left, top, right, bottom = splash["frame"]
-        work_left, work_top, work_right, work_bottom = splash["work"]
-        self.test.assertLessEqual(abs(left - work_left - (work_right - work_left - (right - left)) // 2), 1)
-        self.test.assertLessEqual(abs(top - work_top - (work_bottom - work_top - (bottom - top)) // 2), 1)
+        assert_centred(self.test, tuple(splash["frame"]), tuple(splash["work"]))
         # No caption, system menu, sizing border or window buttons; a fixed dialog border.
         self.test.assertEqual(splash["style"] & 0x00CF0000, 0x00400000, hex(splash["style"]))
         self.test.assertEqual(splash["title"], "")

@@ -65,26 +65,23 @@ class InstallerTest(harness.EndToEndTest):
     def run_ok(self, *args, **kwargs):
         result = self.target.wine(*args, **kwargs)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        return result.stdout
 
-    def install(self, directory="", status=0):
-        """Runs the installer silently; `directory` as the user would type it after /D=."""
+    def install(self, directory="", status=0, command=None):
+        """Runs the installer silently (`directory` as typed after /D=), or `command`, until
+        every process it started has ended."""
         setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
-        self.wait('"%s" /S' % setup + (" /D=" + directory if directory else ""), status)
-
-    def wait(self, command, status=0):
-        """Runs `command` until it and every process it started have ended."""
+        command = command or '"%s" /S' % setup + (" /D=" + directory if directory else "")
         self.assertEqual(self.target.probe("wait", command), ({"status": status}, 0), command)
 
     def uninstall(self, directory):
-        """Runs QuietUninstallString as Add/Remove Programs would, until the uninstaller's copy ends."""
+        """Runs QuietUninstallString as Add/Remove Programs would."""
         quiet = dict(self.values())["QuietUninstallString"]
         self.assertEqual(quiet, '"%s\\Uninstall.exe" /S' % directory)
-        self.wait(quiet)
+        self.install(command=quiet)
 
     def values(self, key=UNINSTALL_KEY + "\\Tolvarin"):
-        """The values under `key` and its subkeys, as `reg export` writes them (which, unlike
-        `reg query`, keeps every character), read through the 32-bit view: name, text."""
+        """(name, text) of the values under `key` and its subkeys, 32-bit view, through `reg
+        export`, which unlike `reg query` keeps every character."""
         exported = os.path.join(self.tmp, "values.reg")
         self.run_ok("reg", "export", key, harness.windows_path(exported), "/reg:32", "/y")
         with open(exported, encoding="utf-16") as f:

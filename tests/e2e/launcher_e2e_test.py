@@ -1,11 +1,6 @@
-"""The launcher end to end on either target: the real splash window, message box and
-child process. Runtime discovery is runtime_e2e_test.py's; here the registry holds one
-runtime with an empty home, so the server starts with java from the search path.
-
-    launcher_e2e_test.py --platform posix --launcher build/native/launcher/varnolet
-    launcher_e2e_test.py --platform win32 --launcher .../Varnolet.exe --probe .../win_probe.exe
-                         --stub-java .../java.exe --wine .../wine-emulator.sh
-"""
+"""The launcher end to end on either target (arguments: tests/e2e/CMakeLists.txt): the real
+splash window, message box and child process. The registry holds one runtime with an empty
+home, so the server starts with java from the search path."""
 
 import time
 

@@ -138,22 +138,12 @@ def write_sources(scenario, directory):
 
 
 def home_files(directory):
-    """Every support file in a home, with its content."""
+    """A home's files but the stub java: support files in their place by name, others (a copy
+    in the wrong place, a temporary left behind) by their path."""
     found = {}
-    for file_name, sub in DESTINATIONS.items():
-        path = os.path.join(directory, *sub, file_name)
-        if os.path.isfile(path):
-            with open(path, "rb") as f:
-                found[file_name] = f.read()
+    for parent, _, names in os.walk(directory):
+        for name in set(names) - {"java", "java.exe"}:
+            path = os.path.relpath(os.path.join(parent, name), directory).split(os.sep)
+            with open(os.path.join(parent, name), "rb") as f:
+                found[name if path[:-1] == DESTINATIONS.get(name) else "/".join(path)] = f.read()
     return found
-
-
-def leftovers(directory):
-    """Files in a home's destination directories that are not support files."""
-    extra = []
-    for sub in (["lib", "ext"], ["lib"], ["bin"]):
-        path = os.path.join(directory, *sub)
-        if os.path.isdir(path):
-            extra += [name for name in os.listdir(path)
-                      if name not in DESTINATIONS and name not in ("ext", "java", "java.exe")]
-    return extra
