@@ -13,13 +13,13 @@ for preset in native native-asan windows-x64 windows-x86; do
   cmake --build --preset "$preset"
 done
 
-# A fresh virtual screen at 96 dpi, whatever display the caller has: results must not
-# depend on the desktop the tests happen to run on.
 # The shipped i686 build needs a kernel that runs 32-bit programs; where it cannot, its
 # tests report themselves skipped and this says so once.
 if ! why=$(sh tools/runs-32bit.sh); then
   echo "== the i686 Windows tests will be skipped: $why" >&2
 fi
+# A fresh virtual screen at 96 dpi, whatever display the caller has: results must not
+# depend on the desktop the tests happen to run on.
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset" bash -c '
   set -e
   for preset in native native-asan windows-x64 windows-x86; do
@@ -31,8 +31,8 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset" bash -c '
 echo "== fuzz the registry export parser" >&2
 bash tests/fuzz/run_fuzz.sh build/fuzz 60
 
-# == The release: built twice, in the checkout and in a copy of it, at two times: byte for byte the
-# same. The first stays in dist/.
+# The release, built twice, in the checkout and in a copy of it, seconds apart: byte for byte
+# the same. The first stays in dist/.
 echo "== release twice, compared" >&2
 copy="$(mktemp -d /tmp/tolvarin-release.XXXXXX)"
 trap 'rm -rf "$copy"' EXIT

@@ -17,10 +17,11 @@ int wmain() {
   const DWORD dll_length = ::GetDllDirectoryW(MAX_PATH * 4, dll_directory);
   STARTUPINFOW startup{};
   ::GetStartupInfoW(&startup);
+  const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : -1;
   const std::string record = "CMD " + WideToUtf8(::GetCommandLineW()) + "\nCWD " +
                              WideToUtf8(std::wstring(directory, length)) + "\nDLL " +
                              WideToUtf8(std::wstring(dll_directory, dll_length)) + "\nSHOW " +
-                             std::to_string(startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : -1) + "\n";
+                             std::to_string(show) + "\n";
   tolvarin::platform::win32::UniqueHandle file(
       ::CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -141,8 +141,11 @@ int Close(int timeout_ms, bool send) {
   ::GetWindowThreadProcessId(window, &process_id);
   const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
   DWORD_PTR result = 0;
-  if (send) ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result);
-  if (!send) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  if (send) {
+    ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result);
+  } else {
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+  }
   return ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0 ? 0 : 1;
 }
 
