@@ -26,3 +26,22 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 # A locale whose decimal separator is a comma, for the version-number test.
 locale -a 2>/dev/null | grep -qx 'de_DE.utf8' || $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+
+# Where this kernel cannot run 32-bit programs, the shipped i686 build's tests run them under
+# qemu-i386 (tools/with-32bit.sh). Bookworm's qemu 7.2 cannot: Wine's 32-bit loader spins for
+# ever reserving its address space; qemu 10 from bookworm-backports can. Only qemu-user itself:
+# qemu-user-static and qemu-user-binfmt would register it for the whole machine.
+if ! sh "$here/runs-32bit.sh" >/dev/null; then
+  qemu_version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
+  if ! dpkg --compare-versions "${qemu_version:-0}" ge 1:10; then
+    backports=/etc/apt/sources.list.d/tolvarin-bookworm-backports.sources
+    if ! apt-cache policy 2>/dev/null | grep -q 'bookworm-backports/main'; then
+      echo "Adding Debian's bookworm-backports source ($backports) for qemu-user 10" >&2
+      printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm-backports' \
+        'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | $sudo tee "$backports" >/dev/null
+    fi
+    echo "Installing: qemu-user (bookworm-backports)" >&2
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user >/dev/null
+  fi
+fi
