@@ -312,7 +312,7 @@ class WineTarget:
         return self.probe("gone", int(timeout * 1000))[1] == 0
 
     def poke(self, process):
-        return self.probe("poke")[1] == 0 and self.probe("splash", 0)[1] == 0
+        return self.probe("poke")[1] == 0
 
     def close(self, process, how):
         """Closes the splash with a posted or sent WM_CLOSE; whether the launcher then ended."""

@@ -92,7 +92,22 @@ std::string SplashFacts(HWND window) {
   return facts + Json(WideToUtf8(WindowText(window)));
 }
 
-// Waits for the splash and prints its facts; `poke` then clicks on it and presses keys.
+// Runs `act` while the splash's user-interface thread is suspended, so that what it queues is
+// handled before the timer's tick (a tick is made only when nothing else is queued), however
+// slowly the launcher runs. False, without acting, when the splash is no longer shown.
+template <typename Act>
+bool WhileFrozen(HWND window, Act act) {
+  const UniqueHandle thread(
+      ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, ::GetWindowThreadProcessId(window, nullptr)));
+  if (!thread.valid() || ::SuspendThread(thread.get()) == static_cast<DWORD>(-1)) return false;
+  const bool shown = ::IsWindowVisible(window) != FALSE;
+  if (shown) act();
+  ::ResumeThread(thread.get());
+  return shown;
+}
+
+// Waits for the splash and prints its facts; `poke` then clicks on it and presses keys while
+// it is shown, or exits 1.
 int Splash(int timeout_ms, bool poke) {
   HWND window = WaitFor(FindSplash, timeout_ms);
   if (!window) return 1;
@@ -102,15 +117,17 @@ int Splash(int timeout_ms, bool poke) {
   RECT frame{};
   ::GetWindowRect(window, &frame);
   ::SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
-  INPUT click[2] = {};
-  click[0].type = click[1].type = INPUT_MOUSE;
-  click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(2, click, sizeof(INPUT));
-  for (const int key : {VK_ESCAPE, VK_RETURN, VK_SPACE, static_cast<int>('A'), VK_TAB}) {
-    PressKey(static_cast<WORD>(key));
-  }
-  return 0;
+  const bool poked = WhileFrozen(window, [] {
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, click, sizeof(INPUT));
+    for (const int key : {VK_ESCAPE, VK_RETURN, VK_SPACE, static_cast<int>('A'), VK_TAB}) {
+      PressKey(static_cast<WORD>(key));
+    }
+  });
+  return poked ? 0 : 1;
 }
 
 // Prints a message box's title and text, presses Return and waits for the box to close.
@@ -132,21 +149,25 @@ int Answer(int timeout_ms) {
   return WaitFor([box] { return ::IsWindow(box) ? nullptr : kDone; }, 5000) ? 0 : 2;
 }
 
-// Closes the splash with a posted WM_CLOSE, or a sent one, as a task manager would; 0 when
-// its process then ends.
+void CALLBACK IgnoreAnswer(HWND, UINT, ULONG_PTR, LRESULT) {}
+
+// Closes the splash with a posted WM_CLOSE, or a sent one, as a task manager would, ahead of
+// the tick; 0 when its process then ends.
 int Close(int timeout_ms, bool send) {
   HWND window = WaitFor(FindSplash, timeout_ms);
   if (!window) return 1;
   DWORD process_id = 0;
   ::GetWindowThreadProcessId(window, &process_id);
   const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
-  DWORD_PTR result = 0;
-  if (send) {
-    ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result);
-  } else {
-    ::PostMessageW(window, WM_CLOSE, 0, 0);
-  }
-  return ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0 ? 0 : 1;
+  const bool closed = WhileFrozen(window, [window, send] {
+    if (send) {
+      // Sent, not posted, yet without waiting for a thread that cannot answer until resumed.
+      ::SendMessageCallbackW(window, WM_CLOSE, 0, 0, IgnoreAnswer, 0);
+    } else {
+      ::PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+  });
+  return closed && ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0 ? 0 : 1;
 }
 
 // Starts the launcher, suspends its user-interface thread once the splash is drawn (no tick
