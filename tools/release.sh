@@ -6,11 +6,13 @@
 #
 #   tools/release.sh [--server DIR] [--support DIR] [--build-dir DIR] [--dist DIR] [--exe FILE]
 #
-# --server: the server's files (its DOZOZIR and VUVUDIV trees); --support: the three support
-# files; both default to the demo's stand-ins. --exe packages that Varnolet.exe instead of
-# building one. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file) and
-# TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe before it is packaged, the uninstaller and the
-# installer. Nothing reaches --dist unless every step succeeded.
+# Paths are taken from the caller's directory. --server: the server's files (its DOZOZIR and
+# VUVUDIV trees); --support: the three support files; both default to the demo's stand-ins.
+# --exe packages that Varnolet.exe instead of building one. --dist and --build-dir are replaced
+# whole, so each must be missing, empty or left by an earlier release; anything else is refused
+# before any work starts. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
+# and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe before it is packaged, the uninstaller and
+# the installer. Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -27,19 +29,20 @@ if [ "${1:-}" = "--sign" ]; then
   exit
 fi
 
-cd "$root"
-server="" support="" build="build/release" dist="dist" exe=""
+server="" support="" build="$root/build/release" dist="$root/dist" exe=""
 while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || { echo "$1 needs a value" >&2; exit 64; }
   case "$1" in
-    --server) server="$(realpath "$2")" ;;
-    --support) support="$(realpath "$2")" ;;
-    --build-dir) build="$2" ;;
-    --dist) dist="$2" ;;
-    --exe) exe="$(realpath "$2")" ;;
+    --server) server="$(realpath -e -- "$2")" ;;
+    --support) support="$(realpath -e -- "$2")" ;;
+    --build-dir) build="$(realpath -m -- "$2")" ;;
+    --dist) dist="$(realpath -m -- "$2")" ;;
+    --exe) exe="$(realpath -e -- "$2")" ;;
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
   shift 2
 done
+cd "$root"
 version="$(sed -n 's/^project(Tolvarin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)}"
 [ -n "$SOURCE_DATE_EPOCH" ] || { echo "not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 64; }
@@ -48,11 +51,51 @@ if [ -n "$signing" ] && [ -z "${TOLVARIN_SIGN_PASSWORD+set}" ]; then
   echo "TOLVARIN_SIGN_PKCS12 is set, TOLVARIN_SIGN_PASSWORD is not" >&2
   exit 64
 fi
+
+# What may be removed. --dist: nothing, or one earlier release, all four files and nothing else
+# (a lone older installer kept there is somebody's file). --build-dir: nothing, a tree this
+# script made (it marks them), or one it made before it marked them: a CMake tree of this
+# checkout configured without tests.
+marker=".tolvarin-release-tree"
+entries() {
+  local found
+  shopt -s nullglob dotglob
+  found=("$1"/*)
+  shopt -u nullglob dotglob
+  printf '%s\n' "${found[@]##*/}"
+}
+earlier_release() {
+  local setup=("$1"/Tolvarin-*-setup.exe) version name
+  version="${setup[0]##*/Tolvarin-}" version="${version%-setup.exe}"
+  [ "$(entries "$1" | wc -l)" -eq 4 ] || return 1
+  for name in Varnolet.exe SHA256SUMS "Tolvarin-$version-setup.exe" "Tolvarin-$version-win32.zip"; do
+    [ -f "$1/$name" ] && [ ! -L "$1/$name" ] || return 1
+  done
+}
+release_tree() {
+  [ -f "$1/$marker" ] || { grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$1/CMakeCache.txt" &&
+                           grep -qxF "TOLVARIN_BUILD_TESTS:BOOL=OFF" "$1/CMakeCache.txt"; } 2>/dev/null
+}
+refuse_unless() {  # OPTION DIR TEST WHAT
+  if [ -e "$2" ] && ! [ -d "$2" ]; then
+    echo "refused: $1 $2 is not a directory" >&2
+    exit 64
+  elif [ -d "$2" ] && [ -n "$(entries "$2")" ] && ! "$3" "$2"; then
+    echo "refused: $1 $2 is replaced whole, and it holds more than $4:" >&2
+    entries "$2" | head -n 20 >&2 || true  # head may end the listing early
+    exit 64
+  fi
+}
+refuse_unless --dist "$dist" earlier_release "an earlier release"
+refuse_unless --build-dir "$build" release_tree "an earlier release build"
+case "$dist/" in "$build/"*) echo "--dist $dist lies in --build-dir $build" >&2; exit 64 ;; esac
+case "$build/" in "$dist/"*) echo "--build-dir $build lies in --dist $dist" >&2; exit 64 ;; esac
+
 bash tools/install-deps.sh
 
 rm -rf "$build"
 mkdir -p "$build"
-build="$(realpath "$build")"
+: >"$build/$marker"
 if [ -z "$exe" ]; then
   cmake --preset windows-x86 -B "$build" -DTOLVARIN_BUILD_TESTS=OFF >/dev/null
   cmake --build "$build" --target Varnolet
