@@ -12,22 +12,43 @@
 # whole, so each must be missing, empty or left by an earlier release; anything else is refused
 # before any work starts. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
 # and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe before it is packaged, the uninstaller and
-# the installer. Nothing reaches --dist unless every step succeeded.
+# the installer; TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
+# Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# Under the C locale makensis crashes on a file name that is not ASCII; every tool here reads
+# and writes UTF-8.
+export LC_ALL=C.UTF-8
 
 # Signs FILE in place, SHA-256, at SOURCE_DATE_EPOCH (so that a signed release is reproducible
-# too); makensis calls this for the uninstaller.
+# too, unless time-stamped), with the password read from /dev/fd/$passfd, which is closed
+# before anything else runs. makensis calls this for the uninstaller: --sign /dev/fd/N FILE.
 sign() {
-  printf '%s' "$TOLVARIN_SIGN_PASSWORD" |
-    osslsigncode sign -pkcs12 "$TOLVARIN_SIGN_PKCS12" -readpass - -h sha256 -n Tolvarin \
-      -time "$SOURCE_DATE_EPOCH" -in "$1" -out "$1.signed" >/dev/null
+  osslsigncode sign -pkcs12 "$TOLVARIN_SIGN_PKCS12" -readpass "/dev/fd/$passfd" -h sha256 -n Tolvarin \
+    -time "$SOURCE_DATE_EPOCH" ${TOLVARIN_SIGN_TIMESTAMP_URL:+-ts "$TOLVARIN_SIGN_TIMESTAMP_URL"} \
+    -in "$1" -out "$1.signed" >/dev/null
+  exec {passfd}<&-
   mv "$1.signed" "$1"
 }
 if [ "${1:-}" = "--sign" ]; then
-  sign "$2"
+  passfd="${2#/dev/fd/}"
+  sign "$3"
   exit
 fi
+
+# The password stays in this shell: no child's environment has it. Each command that needs it
+# (osslsigncode, and makensis for the uninstaller) reads it from an open descriptor, $passfd,
+# to a private file (mktemp: mode 600) that was unlinked before the password went in, so it
+# never has a name while it holds the password and vanishes with the last descriptor.
+password="${TOLVARIN_SIGN_PASSWORD-}" password_given="${TOLVARIN_SIGN_PASSWORD+yes}"
+unset TOLVARIN_SIGN_PASSWORD
+open_password() {
+  local file
+  file="$(mktemp -p "$build")"
+  exec {passfd}<>"$file"
+  rm -- "$file"
+  printf '%s' "$password" >&"$passfd"
+}
 
 server="" support="" build="$root/build/release" dist="$root/dist" exe=""
 while [ $# -gt 0 ]; do
@@ -44,10 +65,15 @@ while [ $# -gt 0 ]; do
 done
 cd "$root"
 version="$(sed -n 's/^project(Tolvarin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+# The installer's version resource wants four numbers: this one and a zero.
+if ! [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]]; then
+  echo "CMakeLists.txt: no project(Tolvarin VERSION x.y.z)" >&2
+  exit 64
+fi
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)}"
 [ -n "$SOURCE_DATE_EPOCH" ] || { echo "not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 64; }
 signing="${TOLVARIN_SIGN_PKCS12:+yes}"
-if [ -n "$signing" ] && [ -z "${TOLVARIN_SIGN_PASSWORD+set}" ]; then
+if [ -n "$signing" ] && [ -z "$password_given" ]; then
   echo "TOLVARIN_SIGN_PKCS12 is set, TOLVARIN_SIGN_PASSWORD is not" >&2
   exit 64
 fi
@@ -111,15 +137,24 @@ fi
 cp -r "$server" "$stage/server"
 cp -r "$support" "$stage/GsmModemJar"
 cp "$exe" "$out/Varnolet.exe"
-[ -z "$signing" ] || sign "$out/Varnolet.exe"
+if [ -n "$signing" ]; then
+  open_password
+  sign "$out/Varnolet.exe"
+fi
 find "$stage/server" "$stage/GsmModemJar" "$out" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 python3 installer/package.py files "$stage/server" "$stage/server-files.nsh"
 setup="Tolvarin-$version-setup.exe" zip="Tolvarin-$version-win32.zip"
-makensis -V2 -WX -NOCD ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign"} \
-  "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" "-DSERVER_FILES=$stage/server-files.nsh" \
-  "-DSUPPORT_DIR=$stage/GsmModemJar" "-DICON=$root/assets/varnolet.ico" installer/tolvarin.nsi
-[ -z "$signing" ] || sign "$out/$setup"
+[ -z "$signing" ] || open_password
+makensis -V2 -WX -NOCD ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign /dev/fd/$passfd"} \
+  "-DVERSION=$version" "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" \
+  "-DSERVER_FILES=$stage/server-files.nsh" "-DSUPPORT_DIR=$stage/GsmModemJar" \
+  "-DICON=$root/assets/varnolet.ico" installer/tolvarin.nsi
+if [ -n "$signing" ]; then
+  exec {passfd}<&-
+  open_password
+  sign "$out/$setup"
+fi
 python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe"
 (cd "$out" && sha256sum Varnolet.exe "$setup" "$zip" >SHA256SUMS)
 
