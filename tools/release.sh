@@ -15,14 +15,13 @@
 # the installer; TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
 # Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Under the C locale makensis crashes on a file name that is not ASCII; every tool here reads
 # and writes UTF-8.
 export LC_ALL=C.UTF-8
 
 # Signs FILE in place, SHA-256, at SOURCE_DATE_EPOCH (so that a signed release is reproducible
-# too, unless time-stamped), with the password read from /dev/fd/$passfd, which is closed
-# before anything else runs. makensis calls this for the uninstaller: --sign /dev/fd/N FILE.
+# too, unless time-stamped), with the password read from /dev/fd/$passfd, which no other
+# command gets. makensis calls this for the uninstaller: --sign /dev/fd/N FILE.
 sign() {
   osslsigncode sign -pkcs12 "$TOLVARIN_SIGN_PKCS12" -readpass "/dev/fd/$passfd" -h sha256 -n Tolvarin \
     -time "$SOURCE_DATE_EPOCH" ${TOLVARIN_SIGN_TIMESTAMP_URL:+-ts "$TOLVARIN_SIGN_TIMESTAMP_URL"} \
@@ -36,12 +35,14 @@ if [ "${1:-}" = "--sign" ]; then
   exit
 fi
 
-# The password stays in this shell: no child's environment has it. Each command that needs it
-# (osslsigncode, and makensis for the uninstaller) reads it from an open descriptor, $passfd,
-# to a private file (mktemp: mode 600) that was unlinked before the password went in, so it
-# never has a name while it holds the password and vanishes with the last descriptor.
+# The password stays in this shell, out of every child's environment, so it is taken before
+# any command runs. Each command that needs it (osslsigncode, and makensis for the uninstaller)
+# reads it from an open descriptor, $passfd, to a private file (mktemp: mode 600) that was
+# unlinked before the password went in, so it never has a name while it holds the password and
+# vanishes with the last descriptor.
 password="${TOLVARIN_SIGN_PASSWORD-}" password_given="${TOLVARIN_SIGN_PASSWORD+yes}"
 unset TOLVARIN_SIGN_PASSWORD
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 open_password() {
   local file
   file="$(mktemp -p "$build")"
