@@ -65,11 +65,9 @@ class ReleaseScript(unittest.TestCase):
         self.write(os.path.join(wrappers, "osslsigncode"),
                    FAKE_OSSLSIGNCODE.format(secret=self.secret, log=self.log, cp=shutil.which("cp")))
         self.caller = os.path.join(self.root, "caller")
-        self.write(os.path.join(self.caller, "server", "DOZOZIR", "Quindrel.class"), "")
-        self.write(os.path.join(self.caller, "server", "VUVUDIV", "\u00e9.jar"), "")  # not ASCII
-        for name in ("Comm.jar", "javax.comm.properties", "Win32com.dll"):
-            self.write(os.path.join(self.caller, "support", name), name)
-        self.write(os.path.join(self.caller, "Varnolet.exe"), "MZ")
+        for name in ("server/DOZOZIR/Quindrel.class", "server/VUVUDIV/\u00e9.jar", "support/Comm.jar",
+                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe"):
+            self.write(os.path.join(self.caller, name), name)
         # LC_ALL=C: the locale under which makensis crashed on the name that is not ASCII.
         self.env = dict(os.environ, PATH=wrappers + os.pathsep + os.environ["PATH"], LC_ALL="C",
                         SOURCE_DATE_EPOCH="1700000000", TMPDIR=os.path.join(self.root, "tmp"))
@@ -86,19 +84,15 @@ class ReleaseScript(unittest.TestCase):
         os.chmod(path, 0o755)
 
     def release(self, *arguments, env=None):
-        """Runs the release from the caller's directory; its status, its error output and the
-        commands it ran, one line each."""
+        """The release run from the caller's directory: status, error output, commands run."""
         # The caller's own shell, not a wrapper: it was handed the password.
         command = [shutil.which("bash"), os.path.join(ROOT, "tools", "release.sh"),
                    "--exe", "Varnolet.exe", "--server", "server", "--support", "support", *arguments]
-        result = subprocess.run(command,
-                                cwd=self.caller, env=dict(self.env, **(env or {})),
+        result = subprocess.run(command, cwd=self.caller, env=dict(self.env, **(env or {})),
                                 capture_output=True, text=True, timeout=300)
-        commands = []
-        if os.path.exists(self.log):
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                commands = f.read().splitlines()
-        return result.returncode, result.stderr, commands
+        with open(self.log, "a+", encoding="utf-8", errors="replace") as f:
+            f.seek(0)
+            return result.returncode, result.stderr, f.read().splitlines()
 
     def test_a_directory_holding_something_else_is_refused_before_any_work(self):
         cases = [  # what the directory holds; the name the refusal must show
