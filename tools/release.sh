@@ -64,6 +64,9 @@ while [ $# -gt 0 ]; do
   esac
   shift 2
 done
+if [ -n "${TOLVARIN_SIGN_PKCS12:-}" ]; then
+  TOLVARIN_SIGN_PKCS12="$(realpath -e -- "$TOLVARIN_SIGN_PKCS12")"
+fi
 cd "$root"
 version="$(sed -n 's/^project(Tolvarin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 # The installer's version resource wants four numbers: this one and a zero.

@@ -66,7 +66,7 @@ class ReleaseScript(unittest.TestCase):
                    FAKE_OSSLSIGNCODE.format(secret=self.secret, log=self.log, cp=shutil.which("cp")))
         self.caller = os.path.join(self.root, "caller")
         for name in ("server/DOZOZIR/Quindrel.class", "server/VUVUDIV/\u00e9.jar", "support/Comm.jar",
-                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe"):
+                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12"):
             self.write(os.path.join(self.caller, name), name)
         # LC_ALL=C: the locale under which makensis crashed on the name that is not ASCII.
         self.env = dict(os.environ, PATH=wrappers + os.pathsep + os.environ["PATH"], LC_ALL="C",
@@ -119,7 +119,7 @@ class ReleaseScript(unittest.TestCase):
         # Names that the checkout does not have, should they be taken from there.
         status, stderr, commands = self.release(
             "--dist", "caller-dist", "--build-dir", "caller-build",
-            env={"TOLVARIN_SIGN_PKCS12": os.path.join(self.root, "signer.p12"),
+            env={"TOLVARIN_SIGN_PKCS12": "signer.p12",
                  "TOLVARIN_SIGN_PASSWORD": PASSWORD, "TOLVARIN_SIGN_TIMESTAMP_URL": TIMESTAMP_URL})
         self.assertEqual(status, 0, stderr)
         self.assertEqual(sorted(os.listdir(os.path.join(self.caller, "caller-dist"))), sorted(RELEASE))
@@ -130,6 +130,7 @@ class ReleaseScript(unittest.TestCase):
         for signing in signings:
             self.assertTrue(signing.startswith("osslsigncode (password) "), signing)
             self.assertIn(f" -ts {TIMESTAMP_URL} ", signing)
+            self.assertIn(f" -pkcs12 {self.caller}/signer.p12 ", signing)
         # Only makensis holds the password, for the command that signs the uninstaller; that it
         # shows also tells that the wrappers see what they should.
         leaks = [c for c in commands if " LEAK" in c]
