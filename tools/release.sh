@@ -23,8 +23,9 @@ export LC_ALL=C.UTF-8
 # too, unless time-stamped), with the password read from /dev/fd/$passfd, which no other
 # command gets. makensis calls this for the uninstaller: --sign /dev/fd/N FILE.
 sign() {
-  osslsigncode sign -pkcs12 "$TOLVARIN_SIGN_PKCS12" -readpass "/dev/fd/$passfd" -h sha256 -n Tolvarin \
-    -time "$SOURCE_DATE_EPOCH" ${TOLVARIN_SIGN_TIMESTAMP_URL:+-ts "$TOLVARIN_SIGN_TIMESTAMP_URL"} \
+  osslsigncode sign -pkcs12 "$TOLVARIN_SIGN_PKCS12" -readpass "/dev/fd/$passfd" \
+    -h sha256 -n Tolvarin -time "$SOURCE_DATE_EPOCH" \
+    ${TOLVARIN_SIGN_TIMESTAMP_URL:+-ts "$TOLVARIN_SIGN_TIMESTAMP_URL"} \
     -in "$1" -out "$1.signed" >/dev/null
   exec {passfd}<&-
   mv "$1.signed" "$1"
@@ -98,13 +99,14 @@ earlier_release() {
   local setup=("$1"/Tolvarin-*-setup.exe) version name
   version="${setup[0]##*/Tolvarin-}" version="${version%-setup.exe}"
   [ "$(entries "$1" | wc -l)" -eq 4 ] || return 1
-  for name in Varnolet.exe SHA256SUMS "Tolvarin-$version-setup.exe" "Tolvarin-$version-win32.zip"; do
+  for name in Varnolet.exe SHA256SUMS Tolvarin-"$version"-{setup.exe,win32.zip}; do
     [ -f "$1/$name" ] && [ ! -L "$1/$name" ] || return 1
   done
 }
 release_tree() {
-  [ -f "$1/$marker" ] || { grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$1/CMakeCache.txt" &&
-                           grep -qxF "TOLVARIN_BUILD_TESTS:BOOL=OFF" "$1/CMakeCache.txt"; } 2>/dev/null
+  [ -f "$1/$marker" ] ||
+    { grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$1/CMakeCache.txt" &&
+      grep -qxF "TOLVARIN_BUILD_TESTS:BOOL=OFF" "$1/CMakeCache.txt"; } 2>/dev/null
 }
 refuse_unless() {  # OPTION DIR TEST WHAT
   if [ -e "$2" ] && ! [ -d "$2" ]; then
