@@ -1,4 +1,5 @@
 ; Tolvarin's installer, per machine. tools/release.sh builds it with makensis and these defines:
+;   VERSION        the product's version, x.y.z (CMakeLists.txt's project())
 ;   OUTFILE        the installer to write
 ;   EXE            Varnolet.exe
 ;   SERVER_FILES   the server's trees as macros (installer/package.py files)
@@ -28,7 +29,7 @@ SetDateSave on
 !define FOLDER_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 
 Name "${PRODUCT}"
-BrandingText "${PRODUCT} 1.00"
+BrandingText "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "${DEFAULT_DIR}"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
@@ -36,13 +37,13 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
   !uninstfinalize '${SIGN} "%1"' = 0
 !endif
 
-VIProductVersion 1.0.0.0
-VIFileVersion 1.0.0.0
+VIProductVersion ${VERSION}.0
+VIFileVersion ${VERSION}.0
 VIAddVersionKey /LANG=1033 ProductName "${PRODUCT}"
 VIAddVersionKey /LANG=1033 CompanyName "quarvel "
 VIAddVersionKey /LANG=1033 FileDescription "${PRODUCT} Setup"
-VIAddVersionKey /LANG=1033 FileVersion "1.00"
-VIAddVersionKey /LANG=1033 ProductVersion "1.00"
+VIAddVersionKey /LANG=1033 FileVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 ProductVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 LegalCopyright "quarvel "
 
 !define MUI_ICON "${ICON}"
@@ -129,7 +130,7 @@ Section "${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Varnolet.exe" "" "$INSTDIR\Varnolet.exe" 0
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "1.00"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "quarvel "
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Varnolet.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"

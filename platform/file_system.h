@@ -24,12 +24,13 @@ class FileSystem {
   // ends in a path separator, under the source's own file name. A file of that name is
   // never replaced: one that is there when the copy is published (it may have appeared
   // since the caller looked) is left as it is, and the call then changes nothing and
-  // reports no error. The data is written to a temporary file in that directory, flushed
-  // to disk and only then published under the name, so a copy that fails leaves no file
-  // under the destination name and no temporary file behind. On POSIX the copy takes the
-  // source's permission bits less the process's umask, as cp does. Throws Error with the
-  // system's error number and a description naming the path concerned; the source is
-  // never modified.
+  // reports no error; anything FileExists does not count, a directory say, fails the copy
+  // with the system's "already exists" error. The data is written to a temporary file in
+  // that directory, flushed to disk and only then published under the name, so a copy that
+  // fails leaves no file under the destination name and no temporary file behind. On
+  // POSIX the copy takes the source's permission bits less the process's umask, as cp
+  // does. Throws Error with the system's error number and a description naming the path
+  // concerned; the source is never modified.
   virtual void CopyFile(const std::string& source, const std::string& destination_directory) = 0;
 };
 

@@ -142,7 +142,8 @@ class PosixFileSystem final : public FileSystem {
       // with the temporary object either way.
       if (::link(temporary.path().c_str(), destination.c_str()) != 0) {
         const int error = errno;
-        if (error == EEXIST) return;  // there already: present, left as it is
+        // A file there is present, left as it is; a directory there is no support file.
+        if (error == EEXIST && FileExists(destination)) return;
         throw SystemError(error, "Cannot create " + destination);
       }
     }

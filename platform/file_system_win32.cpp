@@ -139,7 +139,8 @@ class Win32FileSystem final : public FileSystem {
     const std::wstring published = Utf8ToWide(destination);
     if (!::MoveFileExW(temporary.path().c_str(), published.c_str(), MOVEFILE_WRITE_THROUGH)) {
       const DWORD error = ::GetLastError();
-      if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return;  // present
+      // A file there is present, left as it is; a directory there is no support file.
+      if ((error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) && FileExists(destination)) return;
       throw SystemError(error, "Cannot create " + destination);
     }
     temporary.Release();

@@ -6,53 +6,128 @@
 #
 #   tools/release.sh [--server DIR] [--support DIR] [--build-dir DIR] [--dist DIR] [--exe FILE]
 #
-# --server: the server's files (its DOZOZIR and VUVUDIV trees); --support: the three support
-# files; both default to the demo's stand-ins. --exe packages that Varnolet.exe instead of
-# building one. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file) and
-# TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe before it is packaged, the uninstaller and the
-# installer. Nothing reaches --dist unless every step succeeded.
+# Paths are taken from the caller's directory. --server: the server's files (its DOZOZIR and
+# VUVUDIV trees); --support: the three support files; both default to the demo's stand-ins.
+# --exe packages that Varnolet.exe instead of building one. --dist and --build-dir are replaced
+# whole, so each must be missing, empty or left by an earlier release; anything else is refused
+# before any work starts. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
+# and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe before it is packaged, the uninstaller and
+# the installer; TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
+# Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# Under the C locale makensis crashes on a file name that is not ASCII; every tool here reads
+# and writes UTF-8.
+export LC_ALL=C.UTF-8
 
 # Signs FILE in place, SHA-256, at SOURCE_DATE_EPOCH (so that a signed release is reproducible
-# too); makensis calls this for the uninstaller.
+# too, unless time-stamped), with the password read from /dev/fd/$passfd, which no other
+# command gets. makensis calls this for the uninstaller: --sign /dev/fd/N FILE.
 sign() {
-  printf '%s' "$TOLVARIN_SIGN_PASSWORD" |
-    osslsigncode sign -pkcs12 "$TOLVARIN_SIGN_PKCS12" -readpass - -h sha256 -n Tolvarin \
-      -time "$SOURCE_DATE_EPOCH" -in "$1" -out "$1.signed" >/dev/null
+  osslsigncode sign -pkcs12 "$TOLVARIN_SIGN_PKCS12" -readpass "/dev/fd/$passfd" \
+    -h sha256 -n Tolvarin -time "$SOURCE_DATE_EPOCH" \
+    ${TOLVARIN_SIGN_TIMESTAMP_URL:+-ts "$TOLVARIN_SIGN_TIMESTAMP_URL"} \
+    -in "$1" -out "$1.signed" >/dev/null
+  exec {passfd}<&-
   mv "$1.signed" "$1"
 }
 if [ "${1:-}" = "--sign" ]; then
-  sign "$2"
+  passfd="${2#/dev/fd/}"
+  sign "$3"
   exit
 fi
 
-cd "$root"
-server="" support="" build="build/release" dist="dist" exe=""
+# The password stays in this shell, out of every child's environment, so it is taken before
+# any command runs. Each command that needs it (osslsigncode, and makensis for the uninstaller)
+# reads it from an open descriptor, $passfd, to a private file (mktemp: mode 600) that was
+# unlinked before the password went in, so it never has a name while it holds the password and
+# vanishes with the last descriptor.
+password="${TOLVARIN_SIGN_PASSWORD-}" password_given="${TOLVARIN_SIGN_PASSWORD+yes}"
+unset TOLVARIN_SIGN_PASSWORD
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+open_password() {
+  local file
+  file="$(mktemp -p "$build")"
+  exec {passfd}<>"$file"
+  rm -- "$file"
+  printf '%s' "$password" >&"$passfd"
+}
+
+server="" support="" build="$root/build/release" dist="$root/dist" exe=""
 while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || { echo "$1 needs a value" >&2; exit 64; }
   case "$1" in
-    --server) server="$(realpath "$2")" ;;
-    --support) support="$(realpath "$2")" ;;
-    --build-dir) build="$2" ;;
-    --dist) dist="$2" ;;
-    --exe) exe="$(realpath "$2")" ;;
+    --server) server="$(realpath -e -- "$2")" ;;
+    --support) support="$(realpath -e -- "$2")" ;;
+    --build-dir) build="$(realpath -m -- "$2")" ;;
+    --dist) dist="$(realpath -m -- "$2")" ;;
+    --exe) exe="$(realpath -e -- "$2")" ;;
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
   shift 2
 done
+if [ -n "${TOLVARIN_SIGN_PKCS12:-}" ]; then
+  TOLVARIN_SIGN_PKCS12="$(realpath -e -- "$TOLVARIN_SIGN_PKCS12")"
+fi
+cd "$root"
 version="$(sed -n 's/^project(Tolvarin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+# The installer's version resource wants four numbers: this one and a zero.
+if ! [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]]; then
+  echo "CMakeLists.txt: no project(Tolvarin VERSION x.y.z)" >&2
+  exit 64
+fi
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)}"
 [ -n "$SOURCE_DATE_EPOCH" ] || { echo "not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 64; }
 signing="${TOLVARIN_SIGN_PKCS12:+yes}"
-if [ -n "$signing" ] && [ -z "${TOLVARIN_SIGN_PASSWORD+set}" ]; then
+if [ -n "$signing" ] && [ -z "$password_given" ]; then
   echo "TOLVARIN_SIGN_PKCS12 is set, TOLVARIN_SIGN_PASSWORD is not" >&2
   exit 64
 fi
+
+# What may be removed. --dist: nothing, or one earlier release, all four files and nothing else
+# (a lone older installer kept there is somebody's file). --build-dir: nothing, a tree this
+# script made (it marks them), or one it made before it marked them: a CMake tree of this
+# checkout configured without tests.
+marker=".tolvarin-release-tree"
+entries() {
+  local found
+  shopt -s nullglob dotglob
+  found=("$1"/*)
+  shopt -u nullglob dotglob
+  printf '%s\n' "${found[@]##*/}"
+}
+earlier_release() {
+  local setup=("$1"/Tolvarin-*-setup.exe) version name
+  version="${setup[0]##*/Tolvarin-}" version="${version%-setup.exe}"
+  [ "$(entries "$1" | wc -l)" -eq 4 ] || return 1
+  for name in Varnolet.exe SHA256SUMS Tolvarin-"$version"-{setup.exe,win32.zip}; do
+    [ -f "$1/$name" ] && [ ! -L "$1/$name" ] || return 1
+  done
+}
+release_tree() {
+  [ -f "$1/$marker" ] ||
+    { grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$1/CMakeCache.txt" &&
+      grep -qxF "TOLVARIN_BUILD_TESTS:BOOL=OFF" "$1/CMakeCache.txt"; } 2>/dev/null
+}
+refuse_unless() {  # OPTION DIR TEST WHAT
+  if [ -e "$2" ] && ! [ -d "$2" ]; then
+    echo "refused: $1 $2 is not a directory" >&2
+    exit 64
+  elif [ -d "$2" ] && [ -n "$(entries "$2")" ] && ! "$3" "$2"; then
+    echo "refused: $1 $2 is replaced whole, and it holds more than $4:" >&2
+    entries "$2" | head -n 20 >&2 || true  # head may end the listing early
+    exit 64
+  fi
+}
+refuse_unless --dist "$dist" earlier_release "an earlier release"
+refuse_unless --build-dir "$build" release_tree "an earlier release build"
+case "$dist/" in "$build/"*) echo "--dist $dist lies in --build-dir $build" >&2; exit 64 ;; esac
+case "$build/" in "$dist/"*) echo "--build-dir $build lies in --dist $dist" >&2; exit 64 ;; esac
+
 bash tools/install-deps.sh
 
 rm -rf "$build"
 mkdir -p "$build"
-build="$(realpath "$build")"
+: >"$build/$marker"
 if [ -z "$exe" ]; then
   cmake --preset windows-x86 -B "$build" -DTOLVARIN_BUILD_TESTS=OFF >/dev/null
   cmake --build "$build" --target Varnolet
@@ -68,15 +143,24 @@ fi
 cp -r "$server" "$stage/server"
 cp -r "$support" "$stage/GsmModemJar"
 cp "$exe" "$out/Varnolet.exe"
-[ -z "$signing" ] || sign "$out/Varnolet.exe"
+if [ -n "$signing" ]; then
+  open_password
+  sign "$out/Varnolet.exe"
+fi
 find "$stage/server" "$stage/GsmModemJar" "$out" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 python3 installer/package.py files "$stage/server" "$stage/server-files.nsh"
 setup="Tolvarin-$version-setup.exe" zip="Tolvarin-$version-win32.zip"
-makensis -V2 -WX -NOCD ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign"} \
-  "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" "-DSERVER_FILES=$stage/server-files.nsh" \
-  "-DSUPPORT_DIR=$stage/GsmModemJar" "-DICON=$root/assets/varnolet.ico" installer/tolvarin.nsi
-[ -z "$signing" ] || sign "$out/$setup"
+[ -z "$signing" ] || open_password
+makensis -V2 -WX -NOCD ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign /dev/fd/$passfd"} \
+  "-DVERSION=$version" "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" \
+  "-DSERVER_FILES=$stage/server-files.nsh" "-DSUPPORT_DIR=$stage/GsmModemJar" \
+  "-DICON=$root/assets/varnolet.ico" installer/tolvarin.nsi
+if [ -n "$signing" ]; then
+  exec {passfd}<&-
+  open_password
+  sign "$out/$setup"
+fi
 python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe"
 (cd "$out" && sha256sum Varnolet.exe "$setup" "$zip" >SHA256SUMS)
 

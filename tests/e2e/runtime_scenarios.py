@@ -25,7 +25,8 @@ class Home:
     """A runtime's home directory as the test lays it out."""
     name: str                      # directory name under the scenario's temp dir
     ext_dir: bool = True           # whether lib/ext exists
-    present: typing.Dict[str, bytes] = dataclasses.field(default_factory=dict)  # files already there
+    # Files already there; None: a directory under that name.
+    present: typing.Dict[str, typing.Optional[bytes]] = dataclasses.field(default_factory=dict)
     trailing_separator: bool = False  # registered with a separator at the end
 
 
@@ -98,6 +99,8 @@ SCENARIOS = [
              sources=("Comm.jar", "Win32com.dll"), expected_copied=("Comm.jar",)),
     Scenario("no lib/ext: the first row fails, the others are not tried",
              [runtime("1.5", ext_dir=False)], [Contains("ext"), COPY_FAILED], "jre1_5"),
+    Scenario("a directory named Comm.jar in lib/ext is no Comm.jar: the copy fails",
+             [runtime("1.5", present={"Comm.jar": None})], [Contains("Comm.jar"), COPY_FAILED], "jre1_5"),
     Scenario("two runs in a row: the second copies nothing",
              [runtime("1.5")], [], "jre1_5", expected_copied=ALL, runs=2),
     Scenario("two runs at once copying the same files: neither says anything, each file whole",
@@ -124,7 +127,11 @@ def lay_out(scenario, root):
         for sub in (["lib", "ext"] if home.ext_dir else ["lib"]), ["bin"]:
             os.makedirs(os.path.join(directory, *sub), exist_ok=True)
         for file_name, data in home.present.items():
-            with open(os.path.join(directory, *DESTINATIONS[file_name], file_name), "wb") as f:
+            path = os.path.join(directory, *DESTINATIONS[file_name], file_name)
+            if data is None:
+                os.mkdir(path)
+                continue
+            with open(path, "wb") as f:
                 f.write(data)
         homes[home.name] = (home, directory)
     return homes

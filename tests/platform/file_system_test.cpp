@@ -1,6 +1,7 @@
 // What no end-to-end run can show on both targets: a copy failing part-way leaves nothing
 // under the destination name and no temporary file, a file that appeared after the caller
-// looked is never replaced, and an error keeps its own number.
+// looked is never replaced while a directory there fails the copy, and an error keeps its own
+// number.
 
 #ifdef _WIN32
 #include <windows.h>
@@ -63,6 +64,7 @@ constexpr int kDelivered = 16 * 1024;  // bytes of Comm.jar a failing copy gets 
 // first bytes; POSIX lowers the file-size limit, so that a write fails with EFBIG.
 #ifdef _WIN32
 constexpr long kPartWayError = ERROR_PIPE_NOT_CONNECTED;
+constexpr long kTakenError = ERROR_ALREADY_EXISTS;
 
 struct FailingSource {
   explicit FailingSource(const fs::path&)
@@ -90,6 +92,7 @@ struct FailingSource {
 };
 #else
 constexpr long kPartWayError = EFBIG;
+constexpr long kTakenError = EEXIST;
 
 struct FailingSource {
   explicit FailingSource(const fs::path& scratch) : directory((scratch / "failing" / "").u8string()) {
@@ -131,12 +134,14 @@ TEST(CopyFile, PublishesOnlyUnderAFreeNameAndLeavesNoTemporary) {
     const char* description;
     bool failing;          // the copy fails part-way
     const char* existing;  // content of a file already under the name, or nullptr
+    bool directory;        // a directory under the name instead
   } kCases[] = {
-      {"copied whole", false, nullptr},
+      {"copied whole", false, nullptr, false},
       {"a file that appeared after the caller looked stays as it was, without an error", false,
-       "another launcher's copy"},
-      {"failing part-way: nothing under the name", true, nullptr},
-      {"failing part-way: the file there stays as it was", true, "older"},
+       "another launcher's copy", false},
+      {"a directory under the name is no copy: an error, and the directory stays", false, nullptr, true},
+      {"failing part-way: nothing under the name", true, nullptr, false},
+      {"failing part-way: the file there stays as it was", true, "older", false},
   };
   const std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
   for (const auto& c : kCases) {
@@ -145,6 +150,7 @@ TEST(CopyFile, PublishesOnlyUnderAFreeNameAndLeavesNoTemporary) {
     fs::remove_all(destination);
     fs::create_directories(destination);
     if (c.existing) std::ofstream(destination / "Comm.jar", std::ios::binary) << c.existing;
+    if (c.directory) fs::create_directory(destination / "Comm.jar");
     std::string error;
     {
       std::optional<FailingSource> failing;
@@ -155,10 +161,13 @@ TEST(CopyFile, PublishesOnlyUnderAFreeNameAndLeavesNoTemporary) {
           [&] { files->CopyFile(sources + "Comm.jar", (destination / "").make_preferred().u8string()); });
     }
     // The system's number, not one left by building the message.
-    EXPECT_EQ(error.substr(0, error.find(' ')), c.failing ? std::to_string(kPartWayError) : "no") << error;
-    const bool copied = !c.failing && c.existing == nullptr;
-    EXPECT_EQ(Entries(destination), copied || c.existing ? std::vector<std::string>{"Comm.jar"}
-                                                          : std::vector<std::string>{});
+    const long expected_error = c.failing ? kPartWayError : c.directory ? kTakenError : 0;
+    EXPECT_EQ(error.substr(0, error.find(' ')), expected_error ? std::to_string(expected_error) : "no") << error;
+    EXPECT_TRUE(!expected_error || error.find("Comm.jar:") != std::string::npos) << "names the file: " << error;
+    const bool copied = !c.failing && c.existing == nullptr && !c.directory;
+    EXPECT_EQ(Entries(destination), copied || c.existing || c.directory ? std::vector<std::string>{"Comm.jar"}
+                                                                         : std::vector<std::string>{});
+    EXPECT_EQ(fs::is_directory(destination / "Comm.jar"), c.directory);
     if (copied || c.existing) {
       std::ifstream file(destination / "Comm.jar", std::ios::binary);
       EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), copied ? "comm classes" : c.existing);

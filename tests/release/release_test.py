@@ -1,0 +1,151 @@
+"""tools/release.sh with this machine's makensis and a Varnolet.exe given with --exe, so that
+nothing Windows runs: what it refuses to remove, where relative paths lead, and which commands
+learn the signing password. Every command on the search path is wrapped to note whether it
+was handed the password, in its environment or on an open descriptor; osslsigncode is a fake
+that notes its arguments and whether its -readpass file holds the password."""
+
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake_lists:
+    VERSION = re.search(r"project\(Tolvarin VERSION ([0-9.]+)", cmake_lists.read()).group(1)
+RELEASE = ["Varnolet.exe", "SHA256SUMS", f"Tolvarin-{VERSION}-setup.exe", f"Tolvarin-{VERSION}-win32.zip"]
+PASSWORD = "pä ss-7Rq"
+TIMESTAMP_URL = "http://tsa.invalid/rfc3161"
+
+# Shell built-ins only, so that checking starts no command of its own.
+WRAPPER = """#!/bin/sh
+IFS= read -r secret <'{secret}'
+leak=
+case "$(export -p)" in *"$secret"*) leak=" environment" ;; esac
+for fd in /proc/$$/fd/*; do
+  [ "${{fd##*/}}" -gt 2 ] && [ -f "$fd" ] || continue
+  IFS= read -r line <"$fd" || true
+  case "$line" in *"$secret"*) leak="$leak descriptor" ;; esac
+done
+printf '%s\\n' "${{0##*/}}${{leak:+ LEAK$leak}} $*" >>'{log}'
+exec '{real}' "$@"
+"""
+FAKE_OSSLSIGNCODE = """#!/bin/sh
+IFS= read -r secret <'{secret}'
+arguments="$*" pass=/dev/null
+while [ $# -gt 0 ]; do
+  case "$1" in -readpass) pass=$2 ;; -in) in=$2 ;; -out) out=$2 ;; esac
+  shift
+done
+[ "$pass" = - ] && pass=/dev/stdin
+IFS= read -r got <"$pass" || true
+[ "$got" = "$secret" ] && heard=password || heard="no password"
+printf 'osslsigncode (%s) %s\\n' "$heard" "$arguments" >>'{log}'
+exec '{cp}' "$in" "$out"
+"""
+
+
+class ReleaseScript(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory(prefix="tolvarin-release-test-")
+        self.root = self.tmp.name
+        self.log = os.path.join(self.root, "commands.log")
+        self.secret = os.path.join(self.root, "secret")
+        with open(self.secret, "w", encoding="utf-8") as f:
+            f.write(PASSWORD + "\n")
+        wrappers = os.path.join(self.root, "bin")
+        os.mkdir(wrappers)
+        for directory in os.environ["PATH"].split(os.pathsep):
+            for name in sorted(os.listdir(directory)) if os.path.isdir(directory) else []:
+                real = os.path.join(directory, name)
+                wrapper = os.path.join(wrappers, name)
+                if not os.path.exists(wrapper) and os.path.isfile(real) and os.access(real, os.X_OK):
+                    self.write(wrapper, WRAPPER.format(secret=self.secret, log=self.log, real=real))
+        self.write(os.path.join(wrappers, "osslsigncode"),
+                   FAKE_OSSLSIGNCODE.format(secret=self.secret, log=self.log, cp=shutil.which("cp")))
+        self.caller = os.path.join(self.root, "caller")
+        for name in ("server/DOZOZIR/Quindrel.class", "server/VUVUDIV/\u00e9.jar", "support/Comm.jar",
+                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12"):
+            self.write(os.path.join(self.caller, name), name)
+        # LC_ALL=C: the locale under which makensis crashed on the name that is not ASCII.
+        self.env = dict(os.environ, PATH=wrappers + os.pathsep + os.environ["PATH"], LC_ALL="C",
+                        SOURCE_DATE_EPOCH="1700000000", TMPDIR=os.path.join(self.root, "tmp"))
+        os.mkdir(self.env["TMPDIR"])
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    @staticmethod
+    def write(path, text):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        os.chmod(path, 0o755)
+
+    def release(self, *arguments, env=None):
+        """The release run from the caller's directory: status, error output, commands run."""
+        # The caller's own shell, not a wrapper: it was handed the password.
+        command = [shutil.which("bash"), os.path.join(ROOT, "tools", "release.sh"),
+                   "--exe", "Varnolet.exe", "--server", "server", "--support", "support", *arguments]
+        result = subprocess.run(command, cwd=self.caller, env=dict(self.env, **(env or {})),
+                                capture_output=True, text=True, timeout=300)
+        with open(self.log, "a+", encoding="utf-8", errors="replace") as f:
+            f.seek(0)
+            return result.returncode, result.stderr, f.read().splitlines()
+
+    def test_a_directory_holding_something_else_is_refused_before_any_work(self):
+        cases = [  # what the directory holds; the name the refusal must show
+            ("a lone older installer in --dist", "--dist", ["Tolvarin-0.9.0-setup.exe"],
+             "Tolvarin-0.9.0-setup.exe"),
+            ("an earlier release and a file in --dist", "--dist", RELEASE + ["notes.txt"], "notes.txt"),
+            ("a file in --build-dir", "--build-dir", ["notes.txt"], "notes.txt"),
+        ]
+        for description, option, names, shown in cases:
+            with self.subTest(description):
+                directory = os.path.join(self.caller, "caller-" + option[2:])
+                for name in names:
+                    self.write(os.path.join(directory, name), "kept")
+                status, stderr, commands = self.release(option, os.path.basename(directory))
+                self.assertNotEqual(status, 0)
+                self.assertIn(shown, stderr)
+                self.assertEqual(sorted(os.listdir(directory)), sorted(names))
+                work = [c for c in commands if c.split()[0] in ("bash", "cmake", "makensis", "rm")]
+                self.assertEqual(work, [])
+                for name in names:
+                    os.remove(os.path.join(directory, name))
+
+    def test_signed_from_another_directory(self):
+        # Names that the checkout does not have, should they be taken from there.
+        status, stderr, commands = self.release(
+            "--dist", "caller-dist", "--build-dir", "caller-build",
+            env={"TOLVARIN_SIGN_PKCS12": "signer.p12",
+                 "TOLVARIN_SIGN_PASSWORD": PASSWORD, "TOLVARIN_SIGN_TIMESTAMP_URL": TIMESTAMP_URL})
+        self.assertEqual(status, 0, stderr)
+        self.assertEqual(sorted(os.listdir(os.path.join(self.caller, "caller-dist"))), sorted(RELEASE))
+
+        # Varnolet.exe, the uninstaller (from makensis) and the installer; each time-stamped.
+        signings = [c for c in commands if c.startswith("osslsigncode")]
+        self.assertEqual(len(signings), 3, commands)
+        for signing in signings:
+            self.assertTrue(signing.startswith("osslsigncode (password) "), signing)
+            self.assertIn(f" -ts {TIMESTAMP_URL} ", signing)
+            self.assertIn(f" -pkcs12 {self.caller}/signer.p12 ", signing)
+        # Only makensis holds the password, for the command that signs the uninstaller; that it
+        # shows also tells that the wrappers see what they should.
+        leaks = [c for c in commands if " LEAK" in c]
+        self.assertTrue(leaks)
+        self.assertEqual([c for c in leaks if not (c.startswith("makensis LEAK descriptor ") or
+                                                   c.startswith("bash LEAK descriptor ") and
+                                                   " --sign /dev/fd/" in c)], [])
+
+        for directory, _, names in os.walk(self.root):
+            for name in names:
+                path = os.path.join(directory, name)
+                if path != self.secret and os.path.dirname(path) != os.path.join(self.root, "bin"):
+                    with open(path, "rb") as f:
+                        self.assertNotIn(PASSWORD.encode(), f.read(), path)
+
+
+if __name__ == "__main__":
+    unittest.main()
