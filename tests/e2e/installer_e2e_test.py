@@ -100,7 +100,7 @@ class InstallerTest(harness.EndToEndTest):
         values = dict(self.values())
         size = values.pop("EstimatedSize")
         self.assertEqual(values, {
-            "DisplayName": "Tolvarin", "DisplayVersion": "1.00", "Publisher": "quarvel ",
+            "DisplayName": "Tolvarin", "DisplayVersion": "1.0.0", "Publisher": "quarvel ",
             "DisplayIcon": CUSTOM_DIR + "\\Varnolet.exe,0", "InstallLocation": CUSTOM_DIR,
             "UninstallString": '"%s\\Uninstall.exe"' % CUSTOM_DIR,
             "QuietUninstallString": '"%s\\Uninstall.exe" /S' % CUSTOM_DIR, "NoModify": "dword:00000001",
