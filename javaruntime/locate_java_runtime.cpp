@@ -23,47 +23,43 @@ constexpr char kNoQualifyingRuntimePrompt[] =
     "Java Runtime Environment version 1.5 or higher version is not avaiable";
 constexpr char kSearchFailedPrompt[] = "Error While Searching JVM on Your Machine";
 
-// The search itself. Returns the prompt to end the process with when there is no runtime
-// to start, or nullptr once a runtime was chosen (and, with a home, prepared).
-const char* SearchRuntime(JavaRuntimeContext& context) {
-  if (!registry::RegistryKeyExists(context.registry, registry::kHkeyLocalMachine, kRuntimesKey)) {
-    return kNoRuntimesKeyPrompt;
+}  // namespace
+
+RuntimeChoice ChooseJavaRuntime(registry::RegistryApi& registry) {
+  if (!registry::RegistryKeyExists(registry, registry::kHkeyLocalMachine, kRuntimesKey)) {
+    return {kNoRuntimesKeyPrompt, "", ""};
   }
   const registry::SubkeyList names =
-      registry::ListRegistrySubkeys(context.registry, registry::kHkeyLocalMachine, kRuntimesKey);
-  const std::string* chosen = nullptr;
+      registry::ListRegistrySubkeys(registry, registry::kHkeyLocalMachine, kRuntimesKey);
   for (const std::string& name : names) {
     // A name that is not a number throws here and ends the walk, even if a later one
     // would have qualified.
     if (VersionNumber(VersionText(name)) >= kLowestVersion) {
-      chosen = &name;
-      break;
+      const std::string home =
+          registry::ReadRegistryValue(registry, registry::kHkeyLocalMachine,
+                                      std::string(kRuntimesKey) + "\\" + name, kJavaHomeValue)
+              .AsText();
+      return {nullptr, name, home};
     }
   }
-  if (chosen == nullptr) return kNoQualifyingRuntimePrompt;
-
-  const std::string home =
-      registry::ReadRegistryValue(context.registry, registry::kHkeyLocalMachine,
-                                  std::string(kRuntimesKey) + "\\" + *chosen, kJavaHomeValue)
-          .AsText();
-  if (!home.empty()) {
-    JavaHomePath = home;
-    InstallCommSupportFiles(context, home);
-  }
-  return nullptr;
+  return {kNoQualifyingRuntimePrompt, "", ""};
 }
-
-}  // namespace
 
 void LocateJavaRuntime(JavaRuntimeContext& context) {
   JavaHomePath.clear();
-  const char* ending_prompt = nullptr;
+  RuntimeChoice choice;
   const bool searched = RunGuarded(
-      [&] { ending_prompt = SearchRuntime(context); },
+      [&] {
+        choice = ChooseJavaRuntime(context.registry);
+        if (!choice.home.empty()) {
+          JavaHomePath = choice.home;
+          InstallCommSupportFiles(context, choice.home);
+        }
+      },
       [&](const std::string& description) { ReportSearchFailure(context.messages, description); });
   // Outside the guard: ending the process is not a failure of the search.
-  if (searched && ending_prompt != nullptr) {
-    context.messages.Show(ending_prompt);
+  if (searched && choice.ending_prompt != nullptr) {
+    context.messages.Show(choice.ending_prompt);
     context.process.EndProcess(kNoRuntimeStatus);
   }
 }

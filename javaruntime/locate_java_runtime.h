@@ -5,16 +5,31 @@
 
 #include "javaruntime/java_runtime_context.h"
 #include "platform/message_box.h"
+#include "registry/registry_api.h"
 
 namespace tolvarin::javaruntime {
 
 // Exit status of the process when no usable runtime is registered.
 inline constexpr int kNoRuntimeStatus = 2;
 
-// Chooses the Java runtime the server runs on, from the subkeys of
-// HKLM\SOFTWARE\JavaSoft\Java Runtime Environment: the first, in enumeration order, whose
-// first three characters read as a number of at least 1.5 (not the newest). Empties
-// JavaHomePath first; when the chosen runtime's "JavaHome" is not empty, stores it in
+// The runtime the launcher starts the server on, or why there is none.
+struct RuntimeChoice {
+  // Set when none is to be started: the missing runtimes key's or the no-qualifying-runtime
+  // prompt; then `name` and `home` are empty.
+  const char* ending_prompt = nullptr;
+  std::string name;  // the chosen subkey
+  std::string home;  // its "JavaHome" as text, possibly empty
+};
+
+// The choice rule alone, shared by the launcher and the installer: the first subkey of
+// HKLM\SOFTWARE\JavaSoft\Java Runtime Environment, in enumeration order, whose first three
+// characters read as a number of at least 1.5 (not the newest), and its "JavaHome".
+// Throws Error for a name that is not a number (even if a later one would have qualified) and
+// for what the registry raises, such as a "JavaHome" that is not text.
+RuntimeChoice ChooseJavaRuntime(registry::RegistryApi& registry);
+
+// Chooses the Java runtime the server runs on (ChooseJavaRuntime). Empties JavaHomePath
+// first; when the chosen runtime's "JavaHome" is not empty, stores it in
 // JavaHomePath and deploys the support files into it (InstallCommSupportFiles, which
 // reports its own failures).
 // Ends the process with kNoRuntimeStatus after one box when the key is missing or no

@@ -1,0 +1,37 @@
+#ifndef TOLVARIN_JAVARUNTIME_PREPARE_JAVA_RUNTIME_H_
+#define TOLVARIN_JAVARUNTIME_PREPARE_JAVA_RUNTIME_H_
+
+#include <string>
+#include <vector>
+
+#include "javaruntime/java_runtime_context.h"
+
+namespace tolvarin::javaruntime {
+
+// What the installer made of the runtime that the launcher will choose.
+struct RuntimePreparation {
+  // The chosen runtime has a home and lacks none of the support files.
+  bool ready = false;
+  std::string runtime;  // the chosen subkey; empty when none was chosen
+  std::string home;     // its "JavaHome"; empty when none was chosen or it is empty
+  // What the launcher would have shown, in its order: the search's or the copy's failure.
+  std::vector<std::string> prompts;
+};
+
+// Does for the installer, which runs elevated, what the launcher does before it starts the
+// server: chooses the runtime (ChooseJavaRuntime) and copies into it the support files it
+// lacks, from `support_source_directory` (InstallCommSupportFiles), so that the first
+// launch by a user who may not write into the runtime finds them there. Shows nothing, starts
+// nothing, never ends the process and never sets JavaHomePath: what the launcher would show
+// is returned instead. Never throws.
+RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform::FileSystem& files,
+                                      platform::ProcessServices& process,
+                                      const std::string& support_source_directory);
+
+// PrepareJavaRuntime with this platform's registry, file system and support directory, as the
+// launcher would find them. A registry that cannot be opened is a failed search. Never throws.
+RuntimePreparation PrepareNativeJavaRuntime();
+
+}  // namespace tolvarin::javaruntime
+
+#endif  // TOLVARIN_JAVARUNTIME_PREPARE_JAVA_RUNTIME_H_
