@@ -7,6 +7,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -198,12 +199,22 @@ class PosixTarget:
         X11.XFlush(X_DISPLAY)
         return wait_until(lambda: process.poll() is not None, 5)
 
-    def poke(self, process):
+    def poke(self, process, started):
+        """Clicks and types on the splash while it is shown (the launcher stopped meanwhile, so
+        the input is queued ahead of its tick); seconds from `started` until the splash went, or
+        None when it was gone before the input."""
         window = self.splash(process)
-        subprocess.run(["xdotool", "mousemove", "--window", str(window), "100", "100", "click", "1",
-                        "windowfocus", "--sync", str(window), "key", "Escape", "Return", "space", "a",
-                        "alt+F4"], check=True)
-        return bool(x_windows_of(process.pid))
+        process.send_signal(signal.SIGSTOP)
+        try:
+            if not x_windows_of(process.pid):
+                return None
+            subprocess.run(["xdotool", "mousemove", "--window", str(window), "100", "100", "click", "1",
+                            "windowfocus", "--sync", str(window), "key", "Escape", "Return", "space", "a",
+                            "alt+F4"], check=True)
+        finally:
+            process.send_signal(signal.SIGCONT)
+        wait_until(lambda: not x_windows_of(process.pid), 15)
+        return time.monotonic() - started
 
     def runs(self, lines):
         runs = []
@@ -311,8 +322,9 @@ class WineTarget:
     def splash_gone(self, process, timeout):
         return self.probe("gone", int(timeout * 1000))[1] == 0
 
-    def poke(self, process):
-        return self.probe("poke")[1] == 0
+    def poke(self, process, started):
+        answer, status = self.probe("poke")
+        return answer["shown_ms"] / 1000 if status == 0 else None
 
     def close(self, process, how):
         """Closes the splash with a posted or sent WM_CLOSE; whether the launcher then ended."""

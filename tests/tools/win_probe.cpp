@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
@@ -106,13 +107,31 @@ bool WhileFrozen(HWND window, Act act) {
   return shown;
 }
 
-// Waits for the splash and prints its facts; `poke` then clicks on it and presses keys while
-// it is shown, or exits 1.
-int Splash(int timeout_ms, bool poke) {
+// Waits for the splash and prints its facts.
+int Splash(int timeout_ms) {
   HWND window = WaitFor(FindSplash, timeout_ms);
   if (!window) return 1;
   std::printf("{%s}\n", SplashFacts(window).c_str());
-  if (!poke) return 0;
+  return 0;
+}
+
+std::int64_t Ticks(const FILETIME& time) {
+  return static_cast<std::int64_t>(ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart);
+}
+
+// Clicks on the splash and presses keys while it is shown, waits for it to go and prints how
+// long after its process was created that was; exits 1 when it was gone before the input.
+int Poke(int timeout_ms) {
+  HWND window = WaitFor(FindSplash, timeout_ms);
+  if (!window) return 1;
+  DWORD process_id = 0;
+  ::GetWindowThreadProcessId(window, &process_id);
+  const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  FILETIME created{};
+  FILETIME unused[3]{};
+  if (!process.valid() || !::GetProcessTimes(process.get(), &created, &unused[0], &unused[1], &unused[2])) {
+    return 2;
+  }
   ::SetForegroundWindow(window);
   RECT frame{};
   ::GetWindowRect(window, &frame);
@@ -127,7 +146,11 @@ int Splash(int timeout_ms, bool poke) {
       PressKey(static_cast<WORD>(key));
     }
   });
-  return poked ? 0 : 1;
+  if (!poked || !WaitFor([] { return FindSplash() ? nullptr : kDone; }, timeout_ms)) return 1;
+  FILETIME gone{};
+  ::GetSystemTimeAsFileTime(&gone);
+  std::printf("{\"shown_ms\": %lld}\n", static_cast<long long>((Ticks(gone) - Ticks(created)) / 10000));
+  return 0;
 }
 
 // Prints a message box's title and text, presses Return and waits for the box to close.
@@ -280,7 +303,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argv[1];
   const int timeout_ms = static_cast<int>(std::wcstol(argv[2], nullptr, 10));
   int status = 64;
-  if (command == L"splash" || command == L"poke") status = Splash(timeout_ms, command == L"poke");
+  if (command == L"splash") status = Splash(timeout_ms);
+  if (command == L"poke") status = Poke(timeout_ms);
   if (command == L"gone") status = WaitFor([] { return FindSplash() ? nullptr : kDone; }, timeout_ms) ? 0 : 1;
   if (command == L"answer") status = Answer(timeout_ms);
   if (command == L"close" || command == L"send-close") status = Close(timeout_ms, command == L"send-close");
