@@ -48,12 +48,15 @@ class XClientMessage(ctypes.Structure):
 
 def reg_export(keys):
     """A registry export as regedit writes it (UTF-16LE with a byte-order mark): `keys` maps
-    each key's full name to its string values."""
+    each key's full name to its values, text or (REG_BINARY) bytes."""
     lines = ["Windows Registry Editor Version 5.00", ""]
     for key, values in keys.items():
         lines.append("[%s]" % key)
         for name, data in values.items():
-            lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\").replace('"', '\\"')))
+            if isinstance(data, bytes):
+                lines.append('"%s"=hex:%s' % (name, ",".join("%02x" % b for b in data)))
+            else:
+                lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\").replace('"', '\\"')))
         lines.append("")
     return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
 
@@ -141,13 +144,11 @@ class PosixTarget:
         with open(self.registry, "wb") as f:
             f.write(data)
 
-    def start(self, install_dir, cwd, path_dirs, locale=None):
+    def start(self, install_dir, cwd, path_dirs):
         # Only the given directories on the search path: this machine has a java of its own.
         env = dict(os.environ, PATH=os.pathsep.join(path_dirs), TOLVARIN_STUB_RECORD=self.test.record,
                    TOLVARIN_REGISTRY_FILE=self.registry, TOLVARIN_SUPPORT_DIR=self.sources)
         env.setdefault("ASAN_OPTIONS", "detect_leaks=0")  # X and FLTK keep their caches
-        if locale:
-            env["LC_ALL"] = locale
         process = subprocess.Popen([os.path.join(install_dir, os.path.basename(OPTIONS.launcher))], cwd=cwd,
                                    env=env, stderr=subprocess.PIPE, text=True, encoding="utf-8")
         self.test.addCleanup(lambda: process.poll() is None and process.kill())
@@ -272,11 +273,9 @@ class WineTarget:
         self.test.assertEqual(result.returncode, 0, result.stderr)
         self.test.addCleanup(clear)
 
-    def start(self, install_dir, cwd, path_dirs, locale=None):
+    def start(self, install_dir, cwd, path_dirs):
         env = dict(os.environ, TOLVARIN_STUB_RECORD=windows_path(self.test.record),
                    WINEPATH=";".join(windows_path(p) for p in path_dirs))
-        if locale:
-            env["LC_ALL"] = locale
         # Output through a file, as in wine(); it holds Wine's report should the launcher crash.
         output = tempfile.TemporaryFile()
         self.test.addCleanup(output.close)

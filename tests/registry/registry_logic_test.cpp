@@ -1,9 +1,12 @@
-// The registry operations against the in-memory registry, for what a real one cannot be
-// made to do on demand, and the value types they return.
+// The registry operations against answers a real registry cannot be made to give on demand
+// (a value that changes between two queries), each call expected exactly: a handle closed
+// twice, used after closing or left open, and a query too many, all fail.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -11,80 +14,134 @@
 
 #include "registry/registry.h"
 #include "tests/common/error_of.h"
-#include "tests/common/fake_registry.h"
 
 namespace tolvarin::registry {
 namespace {
 
+using ::testing::_;
 using ::testing::ElementsAre;
+using ::testing::InSequence;
+using ::testing::Pointee;
+using ::testing::Return;
+using ::testing::StrictMock;
 using Bytes = Variant::Bytes;
 using tolvarin::testing::ErrorOf;
-using tolvarin::testing::FakeRegistry;
-using Reply = FakeRegistry::Reply;
+
+class MockRegistry : public RegistryApi {
+ public:
+  MOCK_METHOD(long, OpenKey, (KeyHandle, const std::string&, std::uint32_t, KeyHandle*), (override));
+  MOCK_METHOD(long, EnumKey, (KeyHandle, std::uint32_t, char*, std::uint32_t), (override));
+  MOCK_METHOD(long, QueryValue,
+              (KeyHandle, const std::string&, std::uint32_t*, std::uint8_t*, std::uint32_t*), (override));
+  MOCK_METHOD(void, CloseKey, (KeyHandle), (override));
+  std::string Utf8ToAnsi(const std::string& utf8) const override { return utf8; }
+  std::string AnsiToUtf8(const std::string& ansi) const override { return ansi; }
+
+  // The key opens as `handle`.
+  void ExpectOpen(const std::string& path, KeyHandle handle) {
+    EXPECT_CALL(*this, OpenKey(kHkeyLocalMachine, path, kKeyRead, _))
+        .WillOnce([handle](KeyHandle, const std::string&, std::uint32_t, KeyHandle* opened) {
+          *opened = handle;
+          return kErrorSuccess;
+        });
+  }
+};
+
+constexpr KeyHandle kKey = 0x1234;
+
+// One value query: the buffer size it must be asked with, and the answer. Like advapi32 it
+// writes type and size whatever the status, and the data only with status 0.
+struct Query {
+  std::uint32_t buffer_size;
+  long status;
+  std::uint32_t type;
+  Bytes data;  // with status 0; otherwise only its size is reported
+};
+
+Query Ok(std::uint32_t buffer_size, std::uint32_t type, Bytes data) {
+  return {buffer_size, kErrorSuccess, type, std::move(data)};
+}
+Query Grown(std::uint32_t buffer_size, std::uint32_t type, std::uint32_t size) {
+  return {buffer_size, kErrorMoreData, type, Bytes(size)};
+}
 
 Bytes Pattern(size_t size) {
   Bytes bytes(size);
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i % 253 + 1);
   return bytes;
 }
-
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
   struct Case {
     const char* description;
-    std::vector<Reply> replies;
+    std::vector<Query> queries;
     std::optional<Variant> expected;  // nullopt: error 1001
-    std::vector<std::uint32_t> buffer_sizes;
   };
   const std::vector<Case> cases = {
-      {"value of 1024 bytes: one query", {FakeRegistry::Ok(3, Pattern(1024))},
-       Variant(Pattern(1024)), {1024}},
+      {"value of 1024 bytes: one query", {Ok(1024, 3, Pattern(1024))}, Variant(Pattern(1024))},
       {"second query into a buffer of exactly the reported size",
-       {FakeRegistry::Ok(3, Pattern(1025))}, Variant(Pattern(1025)), {1024, 1025}},
+       {Grown(1024, 3, 1025), Ok(1025, 3, Pattern(1025))}, Variant(Pattern(1025))},
       {"value grew again between the queries: asked again at its new size",
-       {{234, 3, 2000, {}}, {234, 3, 3000, {}}, FakeRegistry::Ok(3, Pattern(3000))},
-       Variant(Pattern(3000)), {1024, 2000, 3000}},
-      {"value that keeps growing is given up",
-       {{234, 3, 2000, {}}, {234, 3, 3000, {}}, {234, 3, 4000, {}}, {234, 3, 5000, {}},
-        FakeRegistry::Ok(3, Pattern(5000))},
-       std::nullopt, {1024, 2000, 3000, 4000}},
-      {"value shrank between the queries",
-       {{234, 1, 2000, {}}, FakeRegistry::Ok(1, Text({"abc\0", 4}))}, Variant(std::string("abc")),
-       {1024, 2000}},
-      {"value vanished between the queries", {{234, 1, 2000, {}}, {2, 1, 2000, {}}}, std::nullopt,
-       {1024, 2000}},
-      {"missing value writing a stale REG_SZ and size", {{2, 1, 3, {}}}, std::nullopt, {1024}},
-      {"REG_SZ without terminator keeps its last character", {FakeRegistry::Ok(1, Text("abc"))},
-       Variant(std::string("abc")), {1024}},
-      {"REG_SZ drops one terminator only", {FakeRegistry::Ok(1, Text({"a\0b\0", 4}))},
-       Variant(std::string("a\0b", 3)), {1024}},
-      {"REG_MULTI_SZ missing the list terminator", {FakeRegistry::Ok(7, Text({"a\0b\0", 4}))},
-       Variant(std::string("a\0b", 3)), {1024}},
+       {Grown(1024, 3, 2000), Grown(2000, 3, 3000), Ok(3000, 3, Pattern(3000))}, Variant(Pattern(3000))},
+      {"value that keeps growing is given up after four queries",
+       {Grown(1024, 3, 2000), Grown(2000, 3, 3000), Grown(3000, 3, 4000), Grown(4000, 3, 5000)},
+       std::nullopt},
+      {"value shrank between the queries", {Grown(1024, 1, 2000), Ok(2000, 1, Text({"abc\0", 4}))},
+       Variant(std::string("abc"))},
+      {"value vanished between the queries", {Grown(1024, 1, 2000), {2000, kErrorFileNotFound, 1, Bytes(2000)}},
+       std::nullopt},
+      {"missing value writing a stale REG_SZ and size", {{1024, kErrorFileNotFound, 1, Bytes(3)}},
+       std::nullopt},
+      {"REG_SZ without terminator keeps its last character", {Ok(1024, 1, Text("abc"))},
+       Variant(std::string("abc"))},
+      {"REG_SZ drops one terminator only", {Ok(1024, 1, Text({"a\0b\0", 4}))},
+       Variant(std::string("a\0b", 3))},
+      {"REG_MULTI_SZ missing the list terminator", {Ok(1024, 7, Text({"a\0b\0", 4}))},
+       Variant(std::string("a\0b", 3))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    FakeRegistry api;
-    api.Add("Key", "Value", c.replies);
+    StrictMock<MockRegistry> api;
+    InSequence in_order;
+    api.ExpectOpen("Key", kKey);
+    for (const Query& q : c.queries) {
+      EXPECT_CALL(api, QueryValue(kKey, "Value", _, _, Pointee(q.buffer_size)))
+          .WillOnce([q](KeyHandle, const std::string&, std::uint32_t* type, std::uint8_t* data,
+                        std::uint32_t* size) {
+            if (q.status == kErrorSuccess) std::copy(q.data.begin(), q.data.end(), data);
+            *type = q.type;
+            *size = static_cast<std::uint32_t>(q.data.size());
+            return q.status;
+          });
+    }
+    EXPECT_CALL(api, CloseKey(kKey));
     Variant value;
     EXPECT_EQ(ErrorOf([&] { value = ReadRegistryValue(api, kHkeyLocalMachine, "Key", "Value"); }),
               c.expected ? "no error" : "1001 Unsupported value type");
     EXPECT_EQ(value, c.expected.value_or(Variant()));
-    EXPECT_EQ(api.query_buffer_sizes, c.buffer_sizes);
-    EXPECT_EQ(api.open_keys(), 0u);
   }
 }
 
 TEST(RegistryKeys, ListingStopsAtTheFirstFailedEnumerationAndKeysAreClosed) {
-  FakeRegistry api;
-  for (const std::string& name : {std::string("1.4"), std::string("1.5"), std::string(260, 'x')}) {
-    api.Add("Runtimes\\" + name);
+  StrictMock<MockRegistry> api;
+  InSequence in_order;
+  api.ExpectOpen("Runtimes", kKey);
+  const char* const names[] = {"1.4", "1.5"};
+  for (std::uint32_t index = 0; index < 2; ++index) {
+    EXPECT_CALL(api, EnumKey(kKey, index, _, 260))
+        .WillOnce([name = names[index]](KeyHandle, std::uint32_t, char* buffer, std::uint32_t) {
+          std::strcpy(buffer, name);
+          return kErrorSuccess;
+        });
   }
-  api.Add("Runtimes\\1.6");
+  EXPECT_CALL(api, EnumKey(kKey, 2, _, 260)).WillOnce(Return(kErrorMoreData));
+  EXPECT_CALL(api, CloseKey(kKey));
+  api.ExpectOpen("Runtimes\\1.6", kKey + 4);
+  EXPECT_CALL(api, CloseKey(kKey + 4));
   const SubkeyList list = ListRegistrySubkeys(api, kHkeyLocalMachine, "Runtimes");
   EXPECT_THAT(std::vector<std::string>(list.begin(), list.end()), ElementsAre("1.4", "1.5"));
   EXPECT_TRUE(RegistryKeyExists(api, kHkeyLocalMachine, "Runtimes\\1.6"));
-  EXPECT_EQ(api.open_keys(), 0u);
 }
 
 TEST(SubkeyList, RefusesNamesEqualButForCase) {
