@@ -100,17 +100,6 @@ TEST(RegFileStore, ImportIsAllOrNothing) {
   EXPECT_FALSE(RegistryKeyExists(api, kHkeyLocalMachine, "SOFTWARE\\New"));
 }
 
-TEST(RegFileRegistryApi, ClosedHandleIsRefused) {
-  auto store = std::make_shared<RegFileStore>();
-  store->Import("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n", "demo.reg");
-  RegFileRegistryApi api(store);
-  KeyHandle key = 0;
-  ASSERT_EQ(api.OpenKey(kHkeyLocalMachine, "SOFTWARE", kKeyRead, &key), kErrorSuccess);
-  api.CloseKey(key);
-  char name[8];
-  EXPECT_EQ(api.EnumKey(key, 0, name, sizeof name), 6);
-}
-
 TEST(RegistryFile, PathComesFromTheEnvironmentUnlessUnsetOrEmpty) {
   for (const char* value : {static_cast<const char*>(nullptr), ""}) {
     value ? ::setenv(kRegistryFileVariable, value, 1) : ::unsetenv(kRegistryFileVariable);
