@@ -19,10 +19,12 @@ namespace tolvarin::registry {
 namespace {
 
 using ::testing::_;
+using ::testing::DoAll;
 using ::testing::ElementsAre;
 using ::testing::InSequence;
 using ::testing::Pointee;
 using ::testing::Return;
+using ::testing::SetArgPointee;
 using ::testing::StrictMock;
 using Bytes = Variant::Bytes;
 using tolvarin::testing::ErrorOf;
@@ -37,13 +39,9 @@ class MockRegistry : public RegistryApi {
   std::string Utf8ToAnsi(const std::string& utf8) const override { return utf8; }
   std::string AnsiToUtf8(const std::string& ansi) const override { return ansi; }
 
-  // The key opens as `handle`.
   void ExpectOpen(const std::string& path, KeyHandle handle) {
     EXPECT_CALL(*this, OpenKey(kHkeyLocalMachine, path, kKeyRead, _))
-        .WillOnce([handle](KeyHandle, const std::string&, std::uint32_t, KeyHandle* opened) {
-          *opened = handle;
-          return kErrorSuccess;
-        });
+        .WillOnce(DoAll(SetArgPointee<3>(handle), Return(kErrorSuccess)));
   }
 };
 
@@ -55,15 +53,8 @@ struct Query {
   std::uint32_t buffer_size;
   long status;
   std::uint32_t type;
-  Bytes data;  // with status 0; otherwise only its size is reported
+  Bytes data;  // only its size is reported unless the status is 0
 };
-
-Query Ok(std::uint32_t buffer_size, std::uint32_t type, Bytes data) {
-  return {buffer_size, kErrorSuccess, type, std::move(data)};
-}
-Query Grown(std::uint32_t buffer_size, std::uint32_t type, std::uint32_t size) {
-  return {buffer_size, kErrorMoreData, type, Bytes(size)};
-}
 
 Bytes Pattern(size_t size) {
   Bytes bytes(size);
@@ -79,25 +70,26 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
     std::optional<Variant> expected;  // nullopt: error 1001
   };
   const std::vector<Case> cases = {
-      {"value of 1024 bytes: one query", {Ok(1024, 3, Pattern(1024))}, Variant(Pattern(1024))},
+      {"value of 1024 bytes: one query", {{1024, 0, 3, Pattern(1024)}}, Variant(Pattern(1024))},
       {"second query into a buffer of exactly the reported size",
-       {Grown(1024, 3, 1025), Ok(1025, 3, Pattern(1025))}, Variant(Pattern(1025))},
+       {{1024, 234, 3, Bytes(1025)}, {1025, 0, 3, Pattern(1025)}}, Variant(Pattern(1025))},
       {"value grew again between the queries: asked again at its new size",
-       {Grown(1024, 3, 2000), Grown(2000, 3, 3000), Ok(3000, 3, Pattern(3000))}, Variant(Pattern(3000))},
+       {{1024, 234, 3, Bytes(2000)}, {2000, 234, 3, Bytes(3000)}, {3000, 0, 3, Pattern(3000)}},
+       Variant(Pattern(3000))},
       {"value that keeps growing is given up after four queries",
-       {Grown(1024, 3, 2000), Grown(2000, 3, 3000), Grown(3000, 3, 4000), Grown(4000, 3, 5000)},
+       {{1024, 234, 3, Bytes(2000)}, {2000, 234, 3, Bytes(3000)}, {3000, 234, 3, Bytes(4000)},
+        {4000, 234, 3, Bytes(5000)}},
        std::nullopt},
-      {"value shrank between the queries", {Grown(1024, 1, 2000), Ok(2000, 1, Text({"abc\0", 4}))},
+      {"value shrank between the queries", {{1024, 234, 1, Bytes(2000)}, {2000, 0, 1, Text({"abc\0", 4})}},
        Variant(std::string("abc"))},
-      {"value vanished between the queries", {Grown(1024, 1, 2000), {2000, kErrorFileNotFound, 1, Bytes(2000)}},
+      {"value vanished between the queries", {{1024, 234, 1, Bytes(2000)}, {2000, 2, 1, Bytes(2000)}},
        std::nullopt},
-      {"missing value writing a stale REG_SZ and size", {{1024, kErrorFileNotFound, 1, Bytes(3)}},
-       std::nullopt},
-      {"REG_SZ without terminator keeps its last character", {Ok(1024, 1, Text("abc"))},
+      {"missing value writing a stale REG_SZ and size", {{1024, 2, 1, Bytes(3)}}, std::nullopt},
+      {"REG_SZ without terminator keeps its last character", {{1024, 0, 1, Text("abc")}},
        Variant(std::string("abc"))},
-      {"REG_SZ drops one terminator only", {Ok(1024, 1, Text({"a\0b\0", 4}))},
+      {"REG_SZ drops one terminator only", {{1024, 0, 1, Text({"a\0b\0", 4})}},
        Variant(std::string("a\0b", 3))},
-      {"REG_MULTI_SZ missing the list terminator", {Ok(1024, 7, Text({"a\0b\0", 4}))},
+      {"REG_MULTI_SZ missing the list terminator", {{1024, 0, 7, Text({"a\0b\0", 4})}},
        Variant(std::string("a\0b", 3))},
   };
   for (const Case& c : cases) {
