@@ -61,11 +61,6 @@ def reg_export(keys):
     return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
 
 
-def write_reg_file(path, keys):
-    with open(path, "wb") as f:
-        f.write(reg_export(keys))
-
-
 def export_registry(runtimes):
     """The runtimes key with `runtimes`, (subkey, JavaHome text or MISSING) in order, as
     reg_export gives it; None: no runtimes key."""
