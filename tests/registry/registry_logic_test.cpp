@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -25,6 +24,7 @@ using ::testing::InSequence;
 using ::testing::Pointee;
 using ::testing::Return;
 using ::testing::SetArgPointee;
+using ::testing::SetArrayArgument;
 using ::testing::StrictMock;
 using Bytes = Variant::Bytes;
 using tolvarin::testing::ErrorOf;
@@ -85,11 +85,8 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
       {"value vanished between the queries", {{1024, 234, 1, Bytes(2000)}, {2000, 2, 1, Bytes(2000)}},
        std::nullopt},
       {"missing value writing a stale REG_SZ and size", {{1024, 2, 1, Bytes(3)}}, std::nullopt},
-      {"REG_SZ without terminator keeps its last character", {{1024, 0, 1, Text("abc")}},
-       Variant(std::string("abc"))},
+      // Decoding otherwise shows on the real backends (registry_scenarios_test.cpp).
       {"REG_SZ drops one terminator only", {{1024, 0, 1, Text({"a\0b\0", 4})}},
-       Variant(std::string("a\0b", 3))},
-      {"REG_MULTI_SZ missing the list terminator", {{1024, 0, 7, Text({"a\0b\0", 4})}},
        Variant(std::string("a\0b", 3))},
   };
   for (const Case& c : cases) {
@@ -119,13 +116,10 @@ TEST(RegistryKeys, ListingStopsAtTheFirstFailedEnumerationAndKeysAreClosed) {
   StrictMock<MockRegistry> api;
   InSequence in_order;
   api.ExpectOpen("Runtimes", kKey);
-  const char* const names[] = {"1.4", "1.5"};
-  for (std::uint32_t index = 0; index < 2; ++index) {
+  for (const std::uint32_t index : {0, 1}) {
+    const char* name = index == 0 ? "1.4" : "1.5";
     EXPECT_CALL(api, EnumKey(kKey, index, _, 260))
-        .WillOnce([name = names[index]](KeyHandle, std::uint32_t, char* buffer, std::uint32_t) {
-          std::strcpy(buffer, name);
-          return kErrorSuccess;
-        });
+        .WillOnce(DoAll(SetArrayArgument<2>(name, name + 4), Return(kErrorSuccess)));
   }
   EXPECT_CALL(api, EnumKey(kKey, 2, _, 260)).WillOnce(Return(kErrorMoreData));
   EXPECT_CALL(api, CloseKey(kKey));
