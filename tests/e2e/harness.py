@@ -13,15 +13,8 @@ import time
 import unittest
 
 SERVER_JAR = "Quarvel_SMS_Server_for_ZadidoZEREdura_with_XLS_for_Out_In.jar"
-CLASS_PATH = [
-    ["DOZOZIR", "lib", "comm.jar"],
-    ["DOZOZIR", "lib", SERVER_JAR],
-    ["DOZOZIR", "lib", "jdc.jar"],
-    ["DOZOZIR", "lib", "jxl.jar"],
-    ["DOZOZIR", "lib", "swing-layout-1.0.jar"],
-    ["VUVUDIV", "lib", "win32com.dll.jar"],
-    ["VUVUDIV"],
-]
+CLASS_PATH = [["DOZOZIR", "lib", jar] for jar in ("comm.jar", SERVER_JAR, "jdc.jar", "jxl.jar", "swing-layout-1.0.jar")]
+CLASS_PATH += [["VUVUDIV", "lib", "win32com.dll.jar"], ["VUVUDIV"]]
 MAIN_CLASS = "Quindrel.Frame11"
 # A name with a space and characters outside any ANSI code page.
 INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\u65e5")
@@ -180,9 +173,6 @@ class PosixTarget:
         self.test.assertEqual((int(flags, 16) & 0x2, int(decorations, 16)), (0x2, 0), hints)
         self.test.assertIn("minimum size: 493 by 335\n\t\tprogram specified maximum size: 493 by 335", hints)
 
-    def splash_gone(self, process, timeout):
-        return wait_until(lambda: not x_windows_of(process.pid), timeout)
-
     def close(self, process, how):
         """Asks the splash to close as a window manager does (WM_DELETE_WINDOW); whether the
         launcher then ended."""
@@ -301,9 +291,6 @@ class WineTarget:
         # No caption, system menu, sizing border or window buttons; a fixed dialog border.
         self.test.assertEqual(splash["style"] & 0x00CF0000, 0x00400000, hex(splash["style"]))
         self.test.assertEqual(splash["title"], "")
-
-    def splash_gone(self, process, timeout):
-        return self.probe("gone", int(timeout * 1000))[1] == 0
 
     def poke(self, process):
         return self.probe("poke")[1] == 0 and self.probe("splash", 0)[1] == 0

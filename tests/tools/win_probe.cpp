@@ -245,7 +245,6 @@ int wmain(int argc, wchar_t** argv) {
   const int timeout_ms = static_cast<int>(std::wcstol(argv[2], nullptr, 10));
   int status = 64;
   if (command == L"splash" || command == L"poke") status = Splash(timeout_ms, command == L"poke");
-  if (command == L"gone") status = WaitFor([] { return FindSplash() ? nullptr : kDone; }, timeout_ms) ? 0 : 1;
   if (command == L"answer") status = Answer(timeout_ms);
   if (command == L"close" || command == L"send-close") status = Close(timeout_ms, command == L"send-close");
   if (command == L"freeze") status = Freeze(argv[2]);
