@@ -13,8 +13,8 @@ import time
 import unittest
 
 SERVER_JAR = "Quarvel_SMS_Server_for_ZadidoZEREdura_with_XLS_for_Out_In.jar"
-CLASS_PATH = [["DOZOZIR", "lib", jar] for jar in ("comm.jar", SERVER_JAR, "jdc.jar", "jxl.jar", "swing-layout-1.0.jar")]
-CLASS_PATH += [["VUVUDIV", "lib", "win32com.dll.jar"], ["VUVUDIV"]]
+SERVER_LIBS = ("comm.jar", SERVER_JAR, "jdc.jar", "jxl.jar", "swing-layout-1.0.jar")
+CLASS_PATH = [["DOZOZIR", "lib", jar] for jar in SERVER_LIBS] + [["VUVUDIV", "lib", "win32com.dll.jar"], ["VUVUDIV"]]
 MAIN_CLASS = "Quindrel.Frame11"
 # A name with a space and characters outside any ANSI code page.
 INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\u65e5")
@@ -192,12 +192,8 @@ class PosixTarget:
         return bool(x_windows_of(process.pid))
 
     def runs(self, lines):
-        runs = []
-        for line in lines:
-            arguments, cwd = line.split("CWD ", 1)
-            fields = arguments.split("\0")[:-1]
-            runs.append(((fields[0], fields[1:]), cwd))
-        return runs
+        records = [line.split("CWD ", 1) for line in lines]
+        return [((args.split("\0")[0], args.split("\0")[1:-1]), cwd) for args, cwd in records]
 
     def expected_run(self, home, install_dir, path_dir):
         class_path = ":".join(os.path.join(install_dir, *entry) for entry in CLASS_PATH)

@@ -1,6 +1,5 @@
-"""Runtime discovery and support-file deployment, end to end with the real executable on
-either target, over the scenario table of runtime_scenarios.py (arguments as for
-launcher_e2e_test.py)."""
+"""The scenario table of runtime_scenarios.py with the real executable on either target
+(arguments as for launcher_e2e_test.py)."""
 
 import os
 

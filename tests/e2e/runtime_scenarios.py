@@ -1,6 +1,5 @@
-"""Runtime discovery and support-file deployment end to end, one table for both targets:
-the registry content, the runtime homes and the support files present; the prompts, the
-stub java's recorded runs, the exit status and the files copied."""
+"""Runtime discovery and support-file deployment end to end, one table for both targets: the
+registry, homes and support files laid out; the prompts, runs, exit status and files copied."""
 
 import dataclasses
 import os

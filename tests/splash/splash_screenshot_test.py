@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""The real splash on the test display (96 dpi), its client area compared pixel for pixel with
-the committed picture of its target. Every control's place, font, colour and the picture's
-bytes show in it; the window's size, place and frame are the end-to-end tests' concern.
-Saves the screenshot as $TOLVARIN_SPLASH_ARTEFACT. Arguments as for the end-to-end tests."""
+"""The real splash's client area on the test display (96 dpi) against the committed picture of
+its target, pixel for pixel: every control's place, font and colour, and the picture. The
+screenshot stays as $TOLVARIN_SPLASH_ARTEFACT. Arguments as for the end-to-end tests."""
 
 import json
 import os
@@ -42,8 +41,7 @@ class SplashScreenshot(harness.EndToEndTest):
             self.addCleanup(lambda: probe.communicate("done\n", timeout=20))
             facts = json.loads(probe.stdout.readline() or "null")
             self.assertTrue(facts, "the probe saw no splash window")
-            client = tuple(facts["client_origin"] + facts["client_size"])
-            freeze = None
+            client, freeze = tuple(facts["client_origin"] + facts["client_size"]), None
         else:
             process = self.target.start(self.install(), self.tmp, [self.path_dir])
             client = harness.x_geometry(self.target.splash(process))  # no frame of its own

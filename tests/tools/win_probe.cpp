@@ -24,16 +24,9 @@ constexpr int kPollMs = 20;
 std::string Json(const std::string& text) {
   std::string out = "\"";
   for (const unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, c == '"' || c == '\\' ? "\\%c" : c < 0x20 ? "\\u%04x" : "%c", c);
+    out += escaped;
   }
   return out + "\"";
 }
