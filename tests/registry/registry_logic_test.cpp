@@ -77,7 +77,7 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
        std::nullopt},
       {"missing value writing a stale REG_SZ and size", {{1024, 2, 1, Bytes(3)}}, std::nullopt},
       // Decoding otherwise shows on the real backends (registry_scenarios_test.cpp).
-      {"REG_SZ drops one terminator only", {{1024, 0, 1, Text({"a\0b\0", 4})}},
+      {"REG_SZ keeps a NUL inside and drops one terminator", {{1024, 0, 1, Text({"a\0b\0", 4})}},
        Variant(std::string("a\0b", 3))},
   };
   for (const Case& c : cases) {
