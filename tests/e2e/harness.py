@@ -14,7 +14,8 @@ import unittest
 
 SERVER_JAR = "Quarvel_SMS_Server_for_ZadidoZEREdura_with_XLS_for_Out_In.jar"
 SERVER_LIBS = ("comm.jar", SERVER_JAR, "jdc.jar", "jxl.jar", "swing-layout-1.0.jar")
-CLASS_PATH = [["DOZOZIR", "lib", jar] for jar in SERVER_LIBS] + [["VUVUDIV", "lib", "win32com.dll.jar"], ["VUVUDIV"]]
+CLASS_PATH = ([["DOZOZIR", "lib", jar] for jar in SERVER_LIBS]
+              + [["VUVUDIV", "lib", "win32com.dll.jar"], ["VUVUDIV"]])
 MAIN_CLASS = "Quindrel.Frame11"
 # A name with a space and characters outside any ANSI code page.
 INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\u65e5")
@@ -55,7 +56,7 @@ def reg_export(keys):
 
 
 def export_registry(runtimes):
-    """The runtimes key with `runtimes`, (subkey, JavaHome text or MISSING) in order, as
+    """The runtimes key with `runtimes`, (subkey, JavaHome text, bytes or MISSING) in order, as
     reg_export gives it; None: no runtimes key."""
     if runtimes is None:
         return reg_export({})
