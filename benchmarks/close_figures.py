@@ -31,7 +31,7 @@ def main():
     launcher = os.path.join(build, "launcher", "Varnolet.exe")
     if len(sys.argv) == 3:
         launcher = os.path.abspath(sys.argv[2])
-    probe = os.path.join(build, "tests", "tools", "win_probe.exe")
+    probe = os.path.join(build, "benchmarks", "figure_probe.exe")
     subprocess.run([wine, "--init"], check=True)
     try:
         for way, command in (("sent", "send-close"), ("posted", "close")):

@@ -39,8 +39,9 @@ def main():
         os.chmod(java, 0o755)
         registry = os.path.join(work, "registry.reg")
         runtimes = "HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment"
-        harness.write_reg_file(registry, {runtimes + "\\1.4": {"JavaHome": "/nonexistent"},
-                                          runtimes + "\\1.5": {"JavaHome": home}})
+        with open(registry, "wb") as f:
+            f.write(harness.reg_export({runtimes + "\\1.4": {"JavaHome": "/nonexistent"},
+                                        runtimes + "\\1.5": {"JavaHome": home}}))
         env = dict(os.environ, TOLVARIN_REGISTRY_FILE=registry, TOLVARIN_SUPPORT_DIR=support)
         walls, mapped, peaks = [], [], []
         def started_runs():

@@ -6,7 +6,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96"):
     splash_figures.py --launcher build/native/launcher/varnolet
     splash_figures.py --launcher build/windows-x64/launcher/Varnolet.exe \\
         --emulator build/windows-x64/wine-emulator.sh \\
-        --probe build/windows-x64/tests/tools/win_probe.exe
+        --probe build/windows-x64/benchmarks/figure_probe.exe
 
 "Drawn" is the moment the splash picture's light blue first shows in the screen's middle
 row, where the picture lies, polled straight from the X server every millisecond. Under
@@ -103,10 +103,8 @@ def one_run(screen, command, work, env):
 
 
 def probe_run(probe_command, work):
-    process = subprocess.Popen(probe_command, cwd=work, stdin=subprocess.PIPE,
-                               stdout=subprocess.PIPE, text=True)
-    facts = json.loads(process.stdout.readline())
-    process.communicate("done\n", timeout=PATIENCE)
+    output = subprocess.run(probe_command, cwd=work, capture_output=True, text=True, timeout=PATIENCE).stdout
+    facts = json.loads(output.splitlines()[-1])
     return facts["drawn_ms"], facts["peak_working_set_kb"]
 
 
@@ -131,7 +129,7 @@ def main():
               f"(min {drawn[0]:.0f}, max {drawn[-1]:.0f})")
         print(f"peak resident memory: median {statistics.median(r for _, r in runs) / 1024:.1f} MiB")
         if args.probe:
-            probe = [os.path.abspath(args.emulator), os.path.abspath(args.probe), "freeze",
+            probe = [os.path.abspath(args.emulator), os.path.abspath(args.probe), "drawn",
                      "Z:" + launcher.replace("/", "\\")]
             inner = [probe_run(probe, work) for _ in range(args.runs)]
             print("inside Wine, CreateProcess to splash shown, painted and idle: median "

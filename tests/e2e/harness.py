@@ -14,15 +14,9 @@ import time
 import unittest
 
 SERVER_JAR = "Quarvel_SMS_Server_for_ZadidoZEREdura_with_XLS_for_Out_In.jar"
-CLASS_PATH = [
-    ["DOZOZIR", "lib", "comm.jar"],
-    ["DOZOZIR", "lib", SERVER_JAR],
-    ["DOZOZIR", "lib", "jdc.jar"],
-    ["DOZOZIR", "lib", "jxl.jar"],
-    ["DOZOZIR", "lib", "swing-layout-1.0.jar"],
-    ["VUVUDIV", "lib", "win32com.dll.jar"],
-    ["VUVUDIV"],
-]
+SERVER_LIBS = ("comm.jar", SERVER_JAR, "jdc.jar", "jxl.jar", "swing-layout-1.0.jar")
+CLASS_PATH = ([["DOZOZIR", "lib", jar] for jar in SERVER_LIBS]
+              + [["VUVUDIV", "lib", "win32com.dll.jar"], ["VUVUDIV"]])
 MAIN_CLASS = "Quindrel.Frame11"
 # A name with a space and characters outside any ANSI code page.
 INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\u65e5")
@@ -49,23 +43,21 @@ class XClientMessage(ctypes.Structure):
 
 def reg_export(keys):
     """A registry export as regedit writes it (UTF-16LE with a byte-order mark): `keys` maps
-    each key's full name to its string values."""
+    each key's full name to its values, text or (REG_BINARY) bytes."""
     lines = ["Windows Registry Editor Version 5.00", ""]
     for key, values in keys.items():
         lines.append("[%s]" % key)
         for name, data in values.items():
-            lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\").replace('"', '\\"')))
+            if isinstance(data, bytes):
+                lines.append('"%s"=hex:%s' % (name, ",".join("%02x" % b for b in data)))
+            else:
+                lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\").replace('"', '\\"')))
         lines.append("")
     return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
 
 
-def write_reg_file(path, keys):
-    with open(path, "wb") as f:
-        f.write(reg_export(keys))
-
-
 def export_registry(runtimes):
-    """The runtimes key with `runtimes`, (subkey, JavaHome text or MISSING) in order, as
+    """The runtimes key with `runtimes`, (subkey, JavaHome text, bytes or MISSING) in order, as
     reg_export gives it; None: no runtimes key."""
     if runtimes is None:
         return reg_export({})
@@ -142,13 +134,11 @@ class PosixTarget:
         with open(self.registry, "wb") as f:
             f.write(data)
 
-    def start(self, install_dir, cwd, path_dirs, locale=None):
+    def start(self, install_dir, cwd, path_dirs):
         # Only the given directories on the search path: this machine has a java of its own.
         env = dict(os.environ, PATH=os.pathsep.join(path_dirs), TOLVARIN_STUB_RECORD=self.test.record,
                    TOLVARIN_REGISTRY_FILE=self.registry, TOLVARIN_SUPPORT_DIR=self.sources)
         env.setdefault("ASAN_OPTIONS", "detect_leaks=0")  # X and FLTK keep their caches
-        if locale:
-            env["LC_ALL"] = locale
         process = subprocess.Popen([os.path.join(install_dir, os.path.basename(OPTIONS.launcher))], cwd=cwd,
                                    env=env, stderr=subprocess.PIPE, text=True, encoding="utf-8")
         self.test.addCleanup(lambda: process.poll() is None and process.kill())
@@ -185,9 +175,6 @@ class PosixTarget:
         self.test.assertEqual((int(flags, 16) & 0x2, int(decorations, 16)), (0x2, 0), hints)
         self.test.assertIn("minimum size: 493 by 335\n\t\tprogram specified maximum size: 493 by 335", hints)
 
-    def splash_gone(self, process, timeout):
-        return wait_until(lambda: not x_windows_of(process.pid), timeout)
-
     def close(self, process, how):
         """Asks the splash to close as a window manager does (WM_DELETE_WINDOW); whether the
         launcher then ended."""
@@ -217,12 +204,8 @@ class PosixTarget:
         return time.monotonic() - started
 
     def runs(self, lines):
-        runs = []
-        for line in lines:
-            arguments, cwd = line.split("CWD ", 1)
-            fields = arguments.split("\0")[:-1]
-            runs.append(((fields[0], fields[1:]), cwd))
-        return runs
+        records = [line.split("CWD ", 1) for line in lines]
+        return [((args.split("\0")[0], args.split("\0")[1:-1]), cwd) for args, cwd in records]
 
     def expected_run(self, home, install_dir, path_dir):
         class_path = ":".join(os.path.join(install_dir, *entry) for entry in CLASS_PATH)
@@ -283,11 +266,9 @@ class WineTarget:
         self.test.assertEqual(result.returncode, 0, result.stderr)
         self.test.addCleanup(clear)
 
-    def start(self, install_dir, cwd, path_dirs, locale=None):
+    def start(self, install_dir, cwd, path_dirs):
         env = dict(os.environ, TOLVARIN_STUB_RECORD=windows_path(self.test.record),
                    WINEPATH=";".join(windows_path(p) for p in path_dirs))
-        if locale:
-            env["LC_ALL"] = locale
         # Output through a file, as in wine(); it holds Wine's report should the launcher crash.
         output = tempfile.TemporaryFile()
         self.test.addCleanup(output.close)
@@ -318,9 +299,6 @@ class WineTarget:
         # No caption, system menu, sizing border or window buttons; a fixed dialog border.
         self.test.assertEqual(splash["style"] & 0x00CF0000, 0x00400000, hex(splash["style"]))
         self.test.assertEqual(splash["title"], "")
-
-    def splash_gone(self, process, timeout):
-        return self.probe("gone", int(timeout * 1000))[1] == 0
 
     def poke(self, process, started):
         answer, status = self.probe("poke")

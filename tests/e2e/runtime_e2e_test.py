@@ -1,6 +1,5 @@
-"""Runtime discovery and support-file deployment, end to end with the real executable on
-either target, over the scenario table of runtime_scenarios.py (arguments as for
-launcher_e2e_test.py)."""
+"""The scenario table of runtime_scenarios.py with the real executable on either target
+(arguments as for launcher_e2e_test.py)."""
 
 import os
 
@@ -31,29 +30,26 @@ class RuntimeScenarios(harness.EndToEndTest):
                                scenario.other_view)
         install_dir = self.install()
 
-        for batch in [scenario.runs] if scenario.together else [1] * scenario.runs:
-            before = {name: rs.home_files(directory) for name, (_, directory) in homes.items()}
-            processes = [target.start(install_dir, self.tmp, [self.path_dir], scenario.locale)
-                         for _ in range(batch)]
-            for process in processes:
-                prompts, status = target.finish(process)
-                self.assertEqual(len(prompts), len(scenario.expected_prompts), (prompts, target.stderr))
-                for expected, prompt in zip(scenario.expected_prompts, prompts):
-                    self.assertTrue(rs.prompt_matches(expected, prompt), (expected, prompt))
-                self.assertEqual(status, scenario.expected_status, target.stderr)
+        before = {name: rs.home_files(directory) for name, (_, directory) in homes.items()}
+        processes = [target.start(install_dir, self.tmp, [self.path_dir]) for _ in range(scenario.launchers)]
+        for process in processes:
+            prompts, status = target.finish(process)
+            self.assertEqual(len(prompts), len(scenario.expected_prompts), (prompts, target.stderr))
+            for expected, prompt in zip(scenario.expected_prompts, prompts):
+                self.assertTrue(rs.prompt_matches(expected, prompt), (expected, prompt))
+            self.assertEqual(status, scenario.expected_status, target.stderr)
 
         if scenario.expected_home is None:
             self.assertEqual(self.runs(), [])
         else:
             home = homes[scenario.expected_home][0] if scenario.expected_home else None
             expected = target.expected_run(registered(home) if home else "", install_dir, self.path_dir)
-            self.assertEqual(self.runs(scenario.runs), [expected] * scenario.runs)
+            self.assertEqual(self.runs(scenario.launchers), [expected] * scenario.launchers)
 
         for name, (home, directory) in homes.items():
-            # Files copied in the last batch: with two runs in a row, the second finds them all.
-            chosen = name == scenario.expected_home and (scenario.runs == 1 or scenario.together)
             expected = dict(before[name], **{file_name: rs.SOURCE_FILES[file_name] * scenario.source_scale
-                                             for file_name in scenario.expected_copied if chosen})
+                                             for file_name in scenario.expected_copied
+                                             if name == scenario.expected_home})
             self.assertEqual(rs.home_files(directory), expected, name)
 
 

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Varnolet.exe must run on a bare Windows: it may import only the system's own DLLs,
-# never a MinGW runtime (libstdc++, libgcc, libwinpthread).
+# never a MinGW runtime (libstdc++, libgcc, libwinpthread). Its PE flags and resources too.
 set -eu
 objdump="$1"
 exe="$2"
@@ -25,3 +25,11 @@ done
 echo "$headers" | grep -q -E '^Time/Date\s+Thu Jan  1 00:00:00 1970' || { echo "carries a link time stamp"; exit 1; }
 # A GUI program: no console window flashes up when the user double-clicks it.
 echo "$headers" | grep -q -E '^Subsystem\s+0*2\s' || { echo "not a GUI-subsystem program"; exit 1; }
+# Resources as type/name where the system looks for them: icon images (3) and their group (14)
+# under IDI_VARNOLET, the process's manifest (24/1), the version (16/1), the splash picture as
+# raw data (10/101). The picture's bytes show in the splash screenshot.
+resources=$(echo "$headers" | awk '/Resource Directory/ { on = 1 }
+  on && /^[0-9a-f]+   Entry:/ { type = substr($4, 1, 8) }
+  on && /^[0-9a-f]+     Entry:/ { print type "/" substr($4, 1, 8) }' | sort | tr '\n' ' ')
+expected="0x000003/0x000001 0x000003/0x000002 0x00000a/0x000065 0x00000e/0x000001 0x000010/0x000001 0x000018/0x000001 "
+[ "$resources" = "$expected" ] || { echo "resources: $resources, not $expected"; exit 1; }

@@ -3,18 +3,52 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "javaruntime/java_home_path.h"
 #include "launcher/splash_layout.h"
-#include "tests/common/fake_platform.h"
+#include "platform/error.h"
 
 namespace tolvarin::launcher {
 namespace {
 
 using ::testing::ElementsAreArray;
-using tolvarin::testing::FakePlatform;
+
+// The splash, process and message-box services in one journal, so that the order across
+// them shows; the call noted as `fail_on` throws error 5.
+class FakePlatform final : public platform::SplashWindow,
+                           public platform::ProcessServices,
+                           public platform::MessageBoxes {
+ public:
+  explicit FakePlatform(std::string fail_on) : fail_on_(std::move(fail_on)) {}
+
+  void Note(const std::string& event) const {
+    events.push_back(event);
+    if (event == fail_on_) throw platform::Error(5, "Access is denied: " + event);
+  }
+  int Run(std::chrono::milliseconds, const std::function<int()>& on_tick) override { return on_tick(); }
+  void Close() override { Note("close splash"); }
+  std::string ExecutableDirectory() const override { return "C:\\Apps\\SMS"; }
+  std::string CurrentDirectory() const override {
+    Note("read cwd");
+    return "C:\\Users\\me";
+  }
+  void ChangeDirectory(const std::string& path) override { Note("cd " + path); }
+  void StartHidden(const platform::NativeCommand& command) override {
+    Note("start " + command.command_line.substr(0, command.command_line.find(' ')));
+  }
+  [[noreturn]] void EndProcess(int) override { std::abort(); }  // the sequence never ends it
+  void Show(const std::string& prompt) override { events.push_back("box " + prompt); }
+
+  mutable std::vector<std::string> events;
+
+ private:
+  std::string fail_on_;
+};
 
 TEST(RunLaunchSequence, StepsInOrderAndDirectoryRestoredOnEveryPath) {
   struct Case {

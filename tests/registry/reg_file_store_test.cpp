@@ -1,9 +1,8 @@
-// The export-file store's own concerns: files it must refuse, all-or-nothing import,
-// and where the machine's file is found.
+// The export-file store's own concerns: files it must refuse, and where the machine's file
+// is found.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,30 +84,6 @@ TEST(RegFileStore, RefusesMalformedFilesNamingFileLineAndFault) {
     SCOPED_TRACE(c.description);
     EXPECT_EQ(ImportError(c.contents).substr(0, c.error.size()), c.error);
   }
-}
-
-TEST(RegFileStore, ImportIsAllOrNothing) {
-  auto store = std::make_shared<RegFileStore>();
-  store->Import("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\n\"v\"=\"one\"\n", "first.reg");
-  EXPECT_THROW(store->Import("REGEDIT4\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\n"
-                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\n\"v\"=dword:xyz\n",
-                             "second.reg"),
-               platform::Error);
-  RegFileRegistryApi api(store);
-  EXPECT_EQ(ReadRegistryValue(api, kHkeyLocalMachine, "SOFTWARE\\Kept", "v"),
-            Variant(std::string("one")));
-  EXPECT_FALSE(RegistryKeyExists(api, kHkeyLocalMachine, "SOFTWARE\\New"));
-}
-
-TEST(RegFileRegistryApi, ClosedHandleIsRefused) {
-  auto store = std::make_shared<RegFileStore>();
-  store->Import("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n", "demo.reg");
-  RegFileRegistryApi api(store);
-  KeyHandle key = 0;
-  ASSERT_EQ(api.OpenKey(kHkeyLocalMachine, "SOFTWARE", kKeyRead, &key), kErrorSuccess);
-  api.CloseKey(key);
-  char name[8];
-  EXPECT_EQ(api.EnumKey(key, 0, name, sizeof name), 6);
 }
 
 TEST(RegistryFile, PathComesFromTheEnvironmentUnlessUnsetOrEmpty) {

@@ -2,11 +2,9 @@
 // end-to-end tests under Wine: `win_probe <command> <argument>`, one JSON object per line on
 // standard output; exit status 0: found or done, 1: not within the time, 2 or 64: failed.
 #include <windows.h>
-#include <psapi.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
@@ -27,16 +25,9 @@ constexpr int kPollMs = 20;
 std::string Json(const std::string& text) {
   std::string out = "\"";
   for (const unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, c == '"' || c == '\\' ? "\\%c" : c < 0x20 ? "\\u%04x" : "%c", c);
+    out += escaped;
   }
   return out + "\"";
 }
@@ -85,11 +76,10 @@ std::string SplashFacts(HWND window) {
   std::snprintf(
       facts, sizeof facts,
       "\"frame\": [%ld, %ld, %ld, %ld], \"client_origin\": [%ld, %ld], \"client_size\": [%ld, "
-      "%ld], \"work\": [%ld, %ld, %ld, %ld], \"style\": %lu, \"exstyle\": %lu, \"title\": ",
+      "%ld], \"work\": [%ld, %ld, %ld, %ld], \"style\": %lu, \"title\": ",
       frame.left, frame.top, frame.right, frame.bottom, origin.x, origin.y, client.right,
       client.bottom, work.left, work.top, work.right, work.bottom,
-      static_cast<unsigned long>(::GetWindowLongW(window, GWL_STYLE)),
-      static_cast<unsigned long>(::GetWindowLongW(window, GWL_EXSTYLE)));
+      static_cast<unsigned long>(::GetWindowLongW(window, GWL_STYLE)));
   return facts + Json(WideToUtf8(WindowText(window)));
 }
 
@@ -194,14 +184,12 @@ int Close(int timeout_ms, bool send) {
 }
 
 // Starts the launcher, suspends its user-interface thread once the splash is drawn (no tick
-// can close it), prints the splash's facts, the dpi, the ms to drawn and the peak working
-// set; ends the launcher at a line on standard input.
+// can close it) and prints the splash's facts; ends the launcher at a line on standard input.
 int Freeze(const std::wstring& launcher) {
   std::wstring command = L"\"" + launcher + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  const auto start = std::chrono::steady_clock::now();
   if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &started)) {
     return 1;
@@ -214,19 +202,9 @@ int Freeze(const std::wstring& launcher) {
     ::TerminateProcess(process.get(), 1);
     return 1;
   }
-  const auto drawn_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - start).count();
   ::Sleep(200);  // time for the window surface to reach the X server before the thread stops
   ::SuspendThread(thread.get());
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
-  PROCESS_MEMORY_COUNTERS memory{};
-  memory.cb = sizeof(memory);
-  ::GetProcessMemoryInfo(process.get(), &memory, sizeof(memory));
-  std::printf("{%s, \"dpi\": %d, \"drawn_ms\": %lld, \"peak_working_set_kb\": %llu}\n",
-              SplashFacts(window).c_str(), dpi, static_cast<long long>(drawn_ms),
-              static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024));
+  std::printf("{%s}\n", SplashFacts(window).c_str());
   std::fflush(stdout);
   char line[16];
   std::fgets(line, sizeof(line), stdin);
@@ -305,7 +283,6 @@ int wmain(int argc, wchar_t** argv) {
   int status = 64;
   if (command == L"splash") status = Splash(timeout_ms);
   if (command == L"poke") status = Poke(timeout_ms);
-  if (command == L"gone") status = WaitFor([] { return FindSplash() ? nullptr : kDone; }, timeout_ms) ? 0 : 1;
   if (command == L"answer") status = Answer(timeout_ms);
   if (command == L"close" || command == L"send-close") status = Close(timeout_ms, command == L"send-close");
   if (command == L"freeze") status = Freeze(argv[2]);
