@@ -20,6 +20,7 @@ constexpr int kAttempts = 4;
 constexpr DWORD kPauseMs = 250;
 
 int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperContext&) {
+  if (arguments.size() < 2) return kUsage;
   bool in_use = false;
   bool refused = false;
   for (auto name = arguments.begin() + 1; name != arguments.end(); ++name) {

@@ -28,6 +28,7 @@ struct HelperContext {
 struct HelperCommand {
   const wchar_t* name;
   const char* arguments;  // for the usage text
+  // The exit status; kUsage when the arguments are not the command's.
   int (*run)(const std::vector<std::wstring>& arguments, const HelperContext& context);
 };
 
@@ -36,7 +37,7 @@ struct HelperCommand {
 HelperContext MakeHelperContext();
 
 // Runs the command that `arguments` names, with the rest as its arguments; its exit status, or
-// kUsage (after the usage text) for an unknown command or one without arguments.
+// kUsage, after the usage text, for an unknown command or arguments it does not take.
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context);
 
 // Writes `line` (UTF-8) and a line break to standard output: to a console as text, elsewhere as

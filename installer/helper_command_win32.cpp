@@ -5,6 +5,7 @@
 #include "installer/check_replaceable.h"
 #include "installer/protect_folder.h"
 #include "installer/security_win32.h"
+#include "installer/uninstall.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {
@@ -15,6 +16,7 @@ const HelperCommand* const kCommands[] = {
     &kCheckFolderCommand,
     &kProtectFolderCommand,
     &kCheckReplaceableCommand,
+    &kUninstallCommand,
 };
 
 void SayUsage() {
@@ -31,15 +33,14 @@ HelperContext MakeHelperContext() {
 }
 
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context) {
-  if (arguments.size() >= 2) {
-    for (const HelperCommand* command : kCommands) {
-      if (arguments[0] == command->name) {
-        return command->run({arguments.begin() + 1, arguments.end()}, context);
-      }
+  int status = kUsage;
+  for (const HelperCommand* command : kCommands) {
+    if (!arguments.empty() && arguments[0] == command->name) {
+      status = command->run({arguments.begin() + 1, arguments.end()}, context);
     }
   }
-  SayUsage();
-  return kUsage;
+  if (status == kUsage) SayUsage();
+  return status;
 }
 
 void Say(const std::string& line) {

@@ -134,6 +134,7 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
 }
 
 int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+  if (arguments.empty()) return kUsage;
   for (const std::wstring& argument : arguments) {
     const std::wstring path = WithoutTrailingSeparator(argument);
     std::vector<std::wstring> missing;
@@ -143,6 +144,7 @@ int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext
 }
 
 int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+  if (arguments.empty()) return kUsage;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
   for (const std::wstring& argument : arguments) {
     if (!Protect(WithoutTrailingSeparator(argument), context, descriptor)) return kRefused;
