@@ -5,12 +5,14 @@
 # times come from SOURCE_DATE_EPOCH (default: the commit's time).
 #
 #   tools/release.sh [--server DIR] [--support DIR] [--build-dir DIR] [--dist DIR] [--exe FILE]
+#                    [--helper FILE]
 #
 # --server: the server's files (its DOZOZIR and VUVUDIV trees); --support: the three support
-# files; both default to the demo's stand-ins. --exe packages that Varnolet.exe instead of
-# building one. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file) and
-# TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe before it is packaged, the uninstaller and the
-# installer. Nothing reaches --dist unless every step succeeded.
+# files; both default to the demo's stand-ins. --exe packages that Varnolet.exe, --helper that
+# TolvarinHelper.exe (which Setup runs for its security decisions), instead of building one.
+# Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file) and
+# TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe and TolvarinHelper.exe before they are packaged,
+# the uninstaller and the installer. Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -28,7 +30,7 @@ if [ "${1:-}" = "--sign" ]; then
 fi
 
 cd "$root"
-server="" support="" build="build/release" dist="dist" exe=""
+server="" support="" build="build/release" dist="dist" exe="" helper=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --server) server="$(realpath "$2")" ;;
@@ -36,6 +38,7 @@ while [ $# -gt 0 ]; do
     --build-dir) build="$2" ;;
     --dist) dist="$2" ;;
     --exe) exe="$(realpath "$2")" ;;
+    --helper) helper="$(realpath "$2")" ;;
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
   shift 2
@@ -53,10 +56,16 @@ bash tools/install-deps.sh
 rm -rf "$build"
 mkdir -p "$build"
 build="$(realpath "$build")"
-if [ -z "$exe" ]; then
+if [ -z "$exe" ] || [ -z "$helper" ]; then
   cmake --preset windows-x86 -B "$build" -DTOLVARIN_BUILD_TESTS=OFF >/dev/null
+fi
+if [ -z "$exe" ]; then
   cmake --build "$build" --target Varnolet
   exe="$build/launcher/Varnolet.exe"
+fi
+if [ -z "$helper" ]; then
+  cmake --build "$build" --target TolvarinHelper
+  helper="$build/installer/TolvarinHelper.exe"
 fi
 stage="$build/stage" out="$build/out"
 mkdir -p "$stage" "$out"
@@ -68,13 +77,16 @@ fi
 cp -r "$server" "$stage/server"
 cp -r "$support" "$stage/GsmModemJar"
 cp "$exe" "$out/Varnolet.exe"
+cp "$helper" "$stage/TolvarinHelper.exe"
 [ -z "$signing" ] || sign "$out/Varnolet.exe"
-find "$stage/server" "$stage/GsmModemJar" "$out" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+[ -z "$signing" ] || sign "$stage/TolvarinHelper.exe"
+find "$stage/server" "$stage/GsmModemJar" "$stage/TolvarinHelper.exe" "$out" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 python3 installer/package.py files "$stage/server" "$stage/server-files.nsh"
 setup="Tolvarin-$version-setup.exe" zip="Tolvarin-$version-win32.zip"
 makensis -V2 -WX -NOCD ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign"} \
-  "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" "-DSERVER_FILES=$stage/server-files.nsh" \
+  "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" "-DHELPER=$stage/TolvarinHelper.exe" \
+  "-DSERVER_FILES=$stage/server-files.nsh" \
   "-DSUPPORT_DIR=$stage/GsmModemJar" "-DICON=$root/assets/varnolet.ico" installer/tolvarin.nsi
 [ -z "$signing" ] || sign "$out/$setup"
 python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe"
