@@ -32,7 +32,8 @@ int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperCon
     UniqueHandle file;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
       // No sharing at all: the open fails while anyone else has the file open, whatever they share.
-      file.reset(win32::OpenEntry(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, error).release());
+      file.reset(
+          win32::OpenEntry(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, error).release());
       if (error != ERROR_SHARING_VIOLATION) break;
       if (attempt < kAttempts) ::Sleep(kPauseMs);
     }
@@ -40,16 +41,18 @@ int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperCon
       const EntryFacts facts = win32::FactsOf(file.get(), path);
       if (facts.kind == EntryFacts::Kind::kFile) continue;
       refused = true;
-      const char* what = facts.kind == EntryFacts::Kind::kLink     ? "is a link where Setup puts a file"
-                         : facts.kind == EntryFacts::Kind::kFolder ? "is a folder where Setup puts a file"
-                                                                   : "cannot be checked";
-      Say(shown + " " + what + ": remove it, then run Setup again.");
+      const bool link = facts.kind == EntryFacts::Kind::kLink;
+      const bool folder = facts.kind == EntryFacts::Kind::kFolder;
+      Say(shown + (link ? " is a link" : folder ? " is a folder" : " cannot be checked") +
+          " where Setup puts a file: remove it, then run Setup again.");
     } else if (error == ERROR_SHARING_VIOLATION) {
       in_use = true;
-      Say(shown + " is in use: stop the server (and whatever else has it open), then run Setup again.");
+      Say(shown +
+          " is in use: stop the server (and whatever else has it open), then run Setup again.");
     } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
       refused = true;
-      Say(shown + " cannot be replaced (error " + std::to_string(error) + ": " + SystemErrorText(error) + ").");
+      Say(shown + " cannot be replaced (error " + std::to_string(error) + ": " +
+          SystemErrorText(error) + ").");
     }
   }
   return refused ? kRefused : in_use ? kInUse : kDone;

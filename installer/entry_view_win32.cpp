@@ -60,16 +60,17 @@ EntryFacts FactsOf(HANDLE handle, const std::wstring& path) {
   if (error != ERROR_SUCCESS) return FactsOfFailure(error);
   // A file system without access lists (FAT) has no owners: nothing there can be protected.
   facts.owner = owner ? SidText(owner) : "no one";
-  facts.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryFacts::Kind::kFolder
-                                                       : EntryFacts::Kind::kFile;
+  facts.kind =
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryFacts::Kind::kFolder : EntryFacts::Kind::kFile;
   return facts;
 }
 
 EntryFacts WindowsEntryView::Inspect(const std::string& path) {
   const std::wstring wide = Utf8ToWide(path);
   DWORD error = ERROR_SUCCESS;
-  const UniqueHandle entry = OpenEntry(wide, READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+  const UniqueHandle entry =
+      OpenEntry(wide, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
   if (!entry.valid()) return FactsOfFailure(error);
   return FactsOf(entry.get(), wide);
 }

@@ -27,6 +27,8 @@ EntryFacts FactsOfFailure(DWORD error);
 // the flags, and shows the link only by name.
 EntryFacts FactsOf(HANDLE handle, const std::wstring& path);
 
+// Inspects with OpenEntry and FactsOf, lists with FindFirstFileExW (FirstProblemInside lists
+// only folders it has judged real).
 class WindowsEntryView : public EntryView {
  public:
   EntryFacts Inspect(const std::string& path) override;

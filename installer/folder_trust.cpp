@@ -21,7 +21,8 @@ std::string Problem(const EntryFacts& facts, const TrustedOwners& owners, bool f
     case Kind::kLink:
       return "is a link to another place";
     case Kind::kUnopenable:
-      return "cannot be checked (error " + std::to_string(facts.error) + ": " + facts.error_text + ")";
+      return "cannot be checked (error " + std::to_string(facts.error) + ": " + facts.error_text +
+             ")";
     case Kind::kMissing:
       return "vanished while it was being checked";
     case Kind::kFolder:
@@ -31,7 +32,8 @@ std::string Problem(const EntryFacts& facts, const TrustedOwners& owners, bool f
   if ((facts.kind == Kind::kFolder) != folder) {
     return folder ? "is a file where a folder belongs" : "is a folder where a file belongs";
   }
-  if (!owners.Contains(facts.owner)) return "belongs to " + facts.owner + ", not to an administrator";
+  if (!owners.Contains(facts.owner))
+    return "belongs to " + facts.owner + ", not to an administrator";
   return {};
 }
 

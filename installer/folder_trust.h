@@ -7,6 +7,7 @@
 // have put anything in it: no link anywhere, every entry owned by a trusted account.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tolvarin::installer {
@@ -24,7 +25,9 @@ struct EntryFacts {
 class TrustedOwners {
  public:
   explicit TrustedOwners(std::vector<std::string> sids) : sids_(std::move(sids)) {}
+  // Whether entries owned by `sid` are trusted.
   bool Contains(const std::string& sid) const;
+  // Trusts `sid` no more.
   void Remove(const std::string& sid);
 
  private:
@@ -36,6 +39,7 @@ class TrustedOwners {
 class EntryView {
  public:
   virtual ~EntryView() = default;
+  // The entry at `path`; kMissing when there is none, kUnopenable when it cannot be opened.
   virtual EntryFacts Inspect(const std::string& path) = 0;
   // The names in the folder at `path`; throws platform::Error when it cannot be listed.
   virtual std::vector<std::string> List(const std::string& path) = 0;

@@ -33,14 +33,14 @@ HelperContext MakeHelperContext() {
 }
 
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context) {
-  int status = kUsage;
   for (const HelperCommand* command : kCommands) {
-    if (!arguments.empty() && arguments[0] == command->name) {
-      status = command->run({arguments.begin() + 1, arguments.end()}, context);
-    }
+    if (arguments.empty() || arguments[0] != command->name) continue;
+    const int status = command->run({arguments.begin() + 1, arguments.end()}, context);
+    if (status != kUsage) return status;
+    break;
   }
-  if (status == kUsage) SayUsage();
-  return status;
+  SayUsage();
+  return kUsage;
 }
 
 void Say(const std::string& line) {

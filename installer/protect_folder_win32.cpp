@@ -37,8 +37,9 @@ bool ParentSafe(const std::wstring& parent, const EntryFacts& facts, const std::
                 const HelperContext& context) {
   const std::string problem = Problem(facts, context.parents);
   if (problem.empty()) return true;
-  Say(WideToUtf8(parent) + " " + problem + ", so others could put a folder of their own in place of " +
-      WideToUtf8(path) + ": choose another folder.");
+  Say(WideToUtf8(parent) + " " + problem +
+      ", so others could put a folder of their own in place of " + WideToUtf8(path) +
+      ": choose another folder.");
   return false;
 }
 
@@ -65,11 +66,13 @@ bool ParentsSafe(const std::wstring& path, const HelperContext& context,
 bool KeepExisting(const std::wstring& path, const HelperContext& context,
                   const win32::SecurityDescriptor* protect) {
   const std::string name = WideToUtf8(path);
-  const DWORD access = READ_CONTROL | FILE_READ_ATTRIBUTES | (protect ? WRITE_DAC | WRITE_OWNER : 0);
+  const DWORD access =
+      READ_CONTROL | FILE_READ_ATTRIBUTES | (protect ? WRITE_DAC | WRITE_OWNER : 0);
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (protect ? 0 : FILE_SHARE_DELETE);
   DWORD error = ERROR_SUCCESS;
   const UniqueHandle folder = win32::OpenEntry(path, access, share, error);
-  const EntryFacts facts = folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
+  const EntryFacts facts =
+      folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
   if (!protect && facts.kind == EntryFacts::Kind::kMissing) return true;
   if (const std::string problem = Problem(facts, context.kept); !problem.empty()) {
     Say(name + " " + problem + kRemoveIt);
@@ -138,7 +141,8 @@ int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext
   for (const std::wstring& argument : arguments) {
     const std::wstring path = WithoutTrailingSeparator(argument);
     std::vector<std::wstring> missing;
-    if (!ParentsSafe(path, context, missing) || !KeepExisting(path, context, nullptr)) return kRefused;
+    if (!ParentsSafe(path, context, missing) || !KeepExisting(path, context, nullptr))
+      return kRefused;
   }
   return kDone;
 }

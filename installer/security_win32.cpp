@@ -75,7 +75,9 @@ std::string SidText(PSID sid) {
 // administrator: whatever it owns it could have put anywhere (between an administrator's own
 // processes UAC is no security boundary). On Windows an elevated administrator's folders belong
 // to Administrators anyway; Wine, which keeps no owners, reports this account as every file's.
-TrustedOwners OwnersOfKeptEntries() { return TrustedOwners({kAdministrators, kSystem, AccountRunningThis()}); }
+TrustedOwners OwnersOfKeptEntries() {
+  return TrustedOwners({kAdministrators, kSystem, AccountRunningThis()});
+}
 
 TrustedOwners OwnersOfParents() {
   return TrustedOwners({kAdministrators, kSystem, AccountRunningThis(), kTrustedInstaller});

@@ -24,6 +24,7 @@ class SecurityDescriptor {
   explicit SecurityDescriptor(const wchar_t* sddl);
 
   PSECURITY_DESCRIPTOR get() const { return descriptor_.get(); }
+  // Its owner and access list, valid as long as it lives.
   PSID owner() const;
   PACL dacl() const;
 

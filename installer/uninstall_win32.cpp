@@ -36,10 +36,16 @@ std::wstring ThisProgram() {
 // it: nobody but an administrator can put another uninstaller in place of the copy.
 std::wstring MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
   std::wstring temp(MAX_PATH + 1, L'\0');
-  temp.resize(::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
+  const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  if (length == 0 || length >= temp.size()) {
+    const DWORD error = length == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW;
+    throw SystemError(error, "Cannot find the temporary folder");
+  }
+  temp.resize(length);
   for (int attempt = 0;; ++attempt) {
-    const std::wstring path = temp + L"Tolvarin-uninstall-" + std::to_wstring(::GetCurrentProcessId()) +
-                              L"-" + std::to_wstring(attempt);
+    const std::wstring path = temp + L"Tolvarin-uninstall-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(attempt);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
     if (::CreateDirectoryW(path.c_str(), &attributes)) return path;
     const DWORD error = ::GetLastError();
@@ -77,7 +83,8 @@ int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext&) 
   const bool left = ::MoveFileExW(self.c_str(), moved.c_str(), 0) != FALSE;
 
   // _?= comes last and takes the rest of the line, spaces included.
-  std::wstring command = L"\"" + copy + L"\"" + (arguments.empty() ? L"" : L" /S") + L" _?=" + folder;
+  std::wstring command =
+      L"\"" + copy + L"\"" + (arguments.empty() ? L"" : L" /S") + L" _?=" + folder;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
@@ -92,8 +99,8 @@ int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext&) 
     const DWORD error = ::GetLastError();
     // A standard user's process cannot start the uninstaller, which asks for elevation.
     if (error == kElevationRequired) status = error;
-    Say("Cannot start the uninstaller (error " + std::to_string(error) + ": " + SystemErrorText(error) +
-        "). Nothing was removed.");
+    Say("Cannot start the uninstaller (error " + std::to_string(error) + ": " +
+        SystemErrorText(error) + "). Nothing was removed.");
   }
 
   DeleteSoon(copy);

@@ -37,9 +37,11 @@ TEST(Problem, KeepsOnlyRealFoldersOfTrustedOwners) {
       {"a folder of Administrators", Folder(kAdministrators), ""},
       {"a folder of SYSTEM", Folder(kSystem), ""},
       {"a folder of the account running Setup", Folder(kInstaller), ""},
-      {"a folder of another user", Folder(kUser), "belongs to S-1-5-21-1-2-3-1001, not to an administrator"},
+      {"a folder of another user", Folder(kUser),
+       "belongs to S-1-5-21-1-2-3-1001, not to an administrator"},
       {"a link, whoever owns it", Link(), "is a link to another place"},
-      {"a folder that cannot be opened", {Kind::kUnopenable, "", 5, "Access is denied."},
+      {"a folder that cannot be opened",
+       {Kind::kUnopenable, "", 5, "Access is denied."},
        "cannot be checked (error 5: Access is denied.)"},
       {"a file of Administrators", File(kAdministrators), "is a file where a folder belongs"},
   };
