@@ -3,8 +3,9 @@
 
 // check-replaceable FOLDER NAME...: whether Setup can replace each file FOLDER\NAME, before it
 // changes anything: a file that is open anywhere (the running server's jars) can be neither
-// deleted nor overwritten, and a folder or link under the name is not Setup's. A missing file is
-// fine. Says which files are not, and exits kInUse when the only trouble is files in use.
+// deleted nor overwritten, and a folder, a link or another owner's file under the name is not
+// Setup's. A missing file is fine. Says which files are not, and exits kInUse when the only
+// trouble is files in use.
 
 #include "installer/helper_command.h"
 

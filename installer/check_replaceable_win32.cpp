@@ -19,7 +19,7 @@ using platform::win32::WideToUtf8;
 constexpr int kAttempts = 4;
 constexpr DWORD kPauseMs = 250;
 
-int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperContext&) {
+int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.size() < 2) return kUsage;
   bool in_use = false;
   bool refused = false;
@@ -39,12 +39,10 @@ int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperCon
     }
     if (file.valid()) {
       const EntryFacts facts = win32::FactsOf(file.get(), path);
-      if (facts.kind == EntryFacts::Kind::kFile) continue;
+      const std::string problem = Problem(facts, context.kept, /*folder=*/false);
+      if (problem.empty()) continue;
       refused = true;
-      const bool link = facts.kind == EntryFacts::Kind::kLink;
-      const bool folder = facts.kind == EntryFacts::Kind::kFolder;
-      Say(shown + (link ? " is a link" : folder ? " is a folder" : " cannot be checked") +
-          " where Setup puts a file: remove it, then run Setup again.");
+      Say(shown + " " + problem + ": remove it, then run Setup again.");
     } else if (error == ERROR_SHARING_VIOLATION) {
       in_use = true;
       Say(shown +
