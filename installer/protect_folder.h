@@ -8,10 +8,11 @@
 //                           controls one could move the folder away and put another in its
 //                           place); the folder itself missing, or real, of a trusted owner, with
 //                           nothing inside that is a link or of another owner.
-//   protect-folder PATH...  the same, then makes each missing folder (and those above it) with
+//   protect-folder PATH...  the same, making each missing folder (and those above it) with
 //                           the protected list and owner in the one call that creates it, or
-//                           gives an existing one that list through the handle it was checked
-//                           through. Stops at the first that is not safe.
+//                           giving an existing one that list through the handle it was judged by
+//                           and judging what lies inside after that. Stops at the first that is
+//                           not safe; a folder it protected stays protected.
 
 #include "installer/helper_command.h"
 

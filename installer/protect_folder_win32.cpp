@@ -59,10 +59,11 @@ bool ParentsSafe(const std::wstring& path, const HelperContext& context,
   return true;
 }
 
-// Whether the existing folder `path`, and everything in it, may be kept; with `protect`, then
-// gives it that list through the handle it was judged by. That handle shares no deletion: the
-// folder cannot be moved away, and another put in its place, meanwhile. Without `protect` a
-// missing folder is fine (it will be made).
+// Whether the existing folder `path`, and everything in it, may be kept. With `protect`, the
+// folder gets that list through the handle it was judged by, which shares no deletion (so the
+// folder cannot be moved away, and another put in its place, meanwhile), and what is inside is
+// judged after that: from then on nobody but an administrator can add anything. Without
+// `protect` a missing folder is fine (it will be made).
 bool KeepExisting(const std::wstring& path, const HelperContext& context,
                   const win32::SecurityDescriptor* protect) {
   const std::string name = WideToUtf8(path);
@@ -78,23 +79,24 @@ bool KeepExisting(const std::wstring& path, const HelperContext& context,
     Say(name + " " + problem + kRemoveIt);
     return false;
   }
+  if (protect) {
+    // Everything below that inherits takes the new entries; what Setup did not write stays
+    // untrusted all the same, which is why it writes its own files anew.
+    const DWORD set = ::SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
+                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                            PROTECTED_DACL_SECURITY_INFORMATION,
+                                        protect->owner(), nullptr, protect->dacl(), nullptr);
+    if (set != ERROR_SUCCESS) {
+      Say(name + " cannot be protected from other users " + Failure(set) + ".");
+      return false;
+    }
+  }
   win32::WindowsEntryView view;
   if (const std::string problem = FirstProblemInside(view, name, context.kept); !problem.empty()) {
     Say(problem + kRemoveIt);
     return false;
   }
-  if (!protect) return true;
-  // Everything below that inherits takes the new entries; what was not written by Setup stays
-  // untrusted all the same, which is why Setup writes its own files anew.
-  const DWORD set = ::SetSecurityInfo(
-      folder.get(), SE_FILE_OBJECT,
-      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-      protect->owner(), nullptr, protect->dacl(), nullptr);
-  if (set != ERROR_SUCCESS) {
-    Say(name + " cannot be protected from other users " + Failure(set) + ".");
-    return false;
-  }
-  Say("Kept " + name + ", writable by administrators only.");
+  if (protect) Say("Kept " + name + ", writable by administrators only.");
   return true;
 }
 
