@@ -32,7 +32,8 @@ OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
 
 def release(work, **sign):
     return subprocess.run(["bash", os.path.join(ROOT, "tools", "release.sh"), "--exe", harness.OPTIONS.launcher,
-                           "--helper", harness.OPTIONS.helper, "--build-dir", os.path.join(work, "build"), "--dist", os.path.join(work, "dist")],
+                           "--helper", harness.OPTIONS.helper, "--build-dir", os.path.join(work, "build"),
+                           "--dist", os.path.join(work, "dist")],
                           env=dict(os.environ, **sign), capture_output=True, text=True)
 
 
@@ -107,7 +108,8 @@ class InstallerTest(harness.EndToEndTest):
 
     def test_install_launch_uninstall(self):
         self.install(CUSTOM_DIR)
-        self.assertEqual(self.files(CUSTOM_DIR), sorted(SERVER_FILES + ["TolvarinHelper.exe", "Uninstall.exe", "Varnolet.exe"]))
+        self.assertEqual(self.files(CUSTOM_DIR),
+                         sorted(SERVER_FILES + ["TolvarinHelper.exe", "Uninstall.exe", "Varnolet.exe"]))
         self.assertEqual(self.files(r"C:\quarvel"), sorted("GsmModemJar/" + name for name in rs.SOURCE_FILES))
         values = dict(self.values())
         size = values.pop("EstimatedSize")
@@ -162,7 +164,8 @@ class InstallerTest(harness.EndToEndTest):
         """What lies where an install writes (and in `also`), links as links, and the Add/Remove
         Programs entries."""
         found = {}
-        for top in [self.unix(p) for p in (r"C:\quarvel", r"C:\Apps", os.path.dirname(DEFAULT_DIR), SHORTCUT)] + list(also):
+        places = (r"C:\quarvel", r"C:\Apps", os.path.dirname(DEFAULT_DIR), SHORTCUT)
+        for top in [self.unix(p) for p in places] + list(also):
             walk = [] if os.path.islink(top) else [os.path.join(d, n) for d, ds, fs in os.walk(top) for n in ds + fs]
             for path in [top] + walk:
                 if os.path.islink(path):
