@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Prints the release's figures: the release command's time from a clean build tree, the sizes
 # of the installer and the zip, and the silent install and uninstall times under Wine (median
-# of N runs in a throw-away WoW64 prefix). The uninstaller runs in place (_?=), so that its
-# end is the end of the uninstall rather than of its start. Not part of the tests.
+# of N runs in a throw-away WoW64 prefix). The uninstall is the one Add/Remove Programs records,
+# which ends when the uninstall has. Not part of the tests.
 #   usage: benchmarks/release_figures.sh [runs]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -31,10 +31,9 @@ for _ in $(seq "$runs"); do
   start="$(now_ms)"
   wine "$work"/dist/*-setup.exe /S "/D=$target"
   middle="$(now_ms)"
-  wine "$target\\Uninstall.exe" /S "_?=$target"
+  wine "$target\\TolvarinHelper.exe" uninstall /S
   end="$(now_ms)"
   echo "$(( middle - start )) $(( end - middle ))"
-  rm -rf "$WINEPREFIX/drive_c/Tolvarin"  # the uninstaller itself, which _?= leaves
 done >"$work/times"
 echo "install (silent): $(cut -d' ' -f1 "$work/times" | median) ms, median of $runs"
 echo "uninstall:        $(cut -d' ' -f2 "$work/times" | median) ms, median of $runs"

@@ -1,7 +1,8 @@
 """The release's packaging steps that must come out the same on every build.
 
-    package.py files SERVER_DIR OUT.nsh   the server's trees as the installer's File lines and
-                                          the uninstaller's Delete/RMDir lines
+    package.py files SERVER_DIR OUT.nsh   the server's trees as the installer's macros: its files
+                                          written anew, the check that they can be replaced, and
+                                          the uninstaller's Delete and RMDir lines
     package.py zip OUT.zip NAME=PATH ...  a zip of the given files, in that order, each with the
                                           time SOURCE_DATE_EPOCH and mode 644; .txt files with CR LF
 """
@@ -17,22 +18,43 @@ def nsis(text):
     return text.replace("$", "$$")
 
 
+def in_backticks(text):
+    """NSIS text for inside a backtick-delimited string."""
+    return text.replace("`", "$\\`")
+
+
+# Characters of names per check-replaceable command line, so that one line stays well within
+# NSIS's 1024 characters whatever the install folder.
+CHECK_LINE_CHARACTERS = 500
+
+
 def file_lists(server, out):
     server = pathlib.Path(server).resolve()
-    directories = sorted(p for p in server.rglob("*") if p.is_dir())
-    install, remove = ["!macro INSTALL_SERVER_FILES"], ["!macro REMOVE_SERVER_FILES"]
+    directories = [server] + sorted(p for p in server.rglob("*") if p.is_dir())
+    install, check = ["!macro INSTALL_SERVER_FILES"], ["!macro CHECK_SERVER_FILES"]
+    remove, folders = ["!macro REMOVE_SERVER_FILES"], ["!macro REMOVE_SERVER_FOLDERS option"]
     for directory in directories:
-        target = "$INSTDIR\\" + nsis("\\".join(directory.relative_to(server).parts))
-        install.append('  SetOutPath "%s"' % target)
-        for path in sorted(p for p in directory.iterdir() if p.is_file()):
-            install.append('  File "%s"' % nsis(str(path)))
-            remove.append('  Delete "%s\\%s"' % (target, nsis(path.name)))
+        target = "\\".join(["$INSTDIR"] + [nsis(part) for part in directory.relative_to(server).parts])
+        names = sorted(p.name for p in directory.iterdir() if p.is_file())
+        if names or directory != server:
+            install.append('  SetOutPath "%s"' % target)
+        for name in names:
+            install.append('  !insertmacro FRESH_FILE "%s" "%s"' % (nsis(name), nsis(str(directory / name))))
+            remove.append('  Delete /REBOOTOK "%s\\%s"' % (target, nsis(name)))
+        words = ['"%s"' % in_backticks(nsis(name)) for name in names]
+        while words:
+            count = 1
+            while count < len(words) and len(" ".join(words[:count + 1])) <= CHECK_LINE_CHARACTERS:
+                count += 1
+            check.append('  !insertmacro CHECK_REPLACEABLE `"%s" %s`' % (in_backticks(target), " ".join(words[:count])))
+            words = words[count:]
     # Deepest first, so that each folder is empty by the time its turn comes (unless the user
     # put something there: then it stays).
-    remove += ['  RMDir "$INSTDIR\\%s"' % nsis("\\".join(d.relative_to(server).parts))
-               for d in reversed(directories)]
+    folders += ['  RMDir ${option} "$INSTDIR\\%s"' % "\\".join(nsis(part) for part in d.relative_to(server).parts)
+                for d in reversed(directories[1:])]
     with open(out, "w", encoding="utf-8") as f:
-        f.write("\n".join(install + ["!macroend"] + remove + ["!macroend", ""]))
+        f.write("\n".join(install + ["!macroend"] + check + ["!macroend"] + remove + ["!macroend"] + folders
+                          + ["!macroend", ""]))
 
 
 def zip_files(out, entries):

@@ -2,10 +2,19 @@
 ;   VERSION        the product's version, x.y.z (CMakeLists.txt's project())
 ;   OUTFILE        the installer to write
 ;   EXE            Varnolet.exe
+;   HELPER         TolvarinHelper.exe, which makes the security decisions and runs the uninstaller
+;                  for Add/Remove Programs (installer/helper_command.h)
 ;   SERVER_FILES   the server's trees as macros (installer/package.py files)
 ;   SUPPORT_DIR    the folder holding the three serial-port support files
 ;   ICON           the application's icon
 ;   SIGN           (optional) a command that signs the file named after it in place
+; Exit statuses, for deployment tools (installer/README.txt lists them for users):
+;   Setup              0 installed, 1 cancelled in the wizard, 2 stopped before changing anything,
+;                      3 stopped part-way, 32 files to replace in use (nothing changed), 740 not
+;                      elevated
+;   TolvarinHelper.exe uninstall [/S]: 0 removed, 1 cancelled in the wizard, 2 not started
+;                      (nothing removed), 3 not all removed, 740 not elevated, 3010 removed once
+;                      Windows restarts
 
 Unicode true
 ManifestDPIAware true
@@ -13,7 +22,13 @@ RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ; The installed files keep the times they were given at build time.
 SetDateSave on
+; A file that cannot be written stops Setup: by default a silent Setup answers its own error with
+; Ignore, skips the file and reports success.
+AllowSkipFiles off
+ShowInstDetails show
+ShowUninstDetails show
 
+!include FileFunc.nsh
 !include LogicLib.nsh
 !include MUI2.nsh
 !include "${SERVER_FILES}"
@@ -24,9 +39,10 @@ SetDateSave on
 !define QUARVEL "C:\quarvel"
 !define SUPPORT "${QUARVEL}\GsmModemJar"
 !define DEFAULT_DIR "$PROGRAMFILES\Quarvel\${PRODUCT}"
-; Owner Administrators; the list not inherited from C:\, and inherited by everything below:
-; full control for SYSTEM and Administrators, read and execute for Users.
-!define FOLDER_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+!define STOPPED_UNCHANGED 2
+!define STOPPED_PART_WAY 3
+!define IN_USE 32  ; ERROR_SHARING_VIOLATION
+!define RESTART_TO_FINISH 3010  ; ERROR_SUCCESS_REBOOT_REQUIRED
 
 Name "${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -74,90 +90,139 @@ Function un.onInit
   !insertmacro REQUIRE_ADMIN
 FunctionEnd
 
-; A folder made under C:\ inherits every user's right to modify it: anyone could then plant a
-; Win32com.dll there that the launcher copies into a Java runtime. So C:\quarvel and the
-; support files' folder get their own list, and Administrators as their owner: a folder someone
-; made beforehand is theirs. A link someone made there would send the files elsewhere.
-Function SecureFolder
-  Exch $R0
-  CreateDirectory $R0
-  System::Call 'kernel32::GetFileAttributesW(w R0) i .r0'
-  IntOp $0 $0 & 0x410  ; FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY
-  ${If} $0 <> 0x10
-    MessageBox MB_ICONSTOP "$R0 cannot be made, or is a link to another folder." /SD IDOK
-    Abort
-  ${EndIf}
-  StrCpy $0 1338  ; ERROR_INVALID_SECURITY_DESCR, unless the list is set
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_SDDL}", i 1, *p .r1, p 0) i .r2'
-  ${If} $2 <> 0
-    System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r2, *i .r3)'
-    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r3, *p .r4, *i .r5)'
-    ; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION on an SE_FILE_OBJECT; what lies
-    ; below takes the new inherited entries.
-    System::Call 'advapi32::SetNamedSecurityInfoW(w R0, i 1, i 0x80000005, p r2, p 0, p r4, p 0) i .r0'
-    System::Call 'kernel32::LocalFree(p r1)'
-  ${EndIf}
-  ${If} $0 <> 0
-    MessageBox MB_ICONSTOP "Cannot protect $R0 from other users (error $0)." /SD IDOK
-    Abort
-  ${EndIf}
-  Pop $R0
-FunctionEnd
-
-; Made anew rather than overwritten, so that a file planted before keeps neither its owner nor
-; its own list.
-!macro SUPPORT_FILE name
-  Delete "${SUPPORT}\${name}"
-  File "${SUPPORT_DIR}/${name}"
+; Says why Setup stops (in a box only when it is not silent) and stops with exit status `status`.
+!macro STOP status text
+  DetailPrint "${text}"
+  MessageBox MB_ICONSTOP "${text}" /SD IDOK
+  SetErrorLevel ${status}
+  Abort
 !macroend
 
+; Runs a TolvarinHelper command; what it finds goes into the details. `status`: Setup's exit
+; status should the command refuse.
+!macro HELPER status arguments
+  nsExec::ExecToLog `"$PLUGINSDIR\TolvarinHelper.exe" ${arguments}`
+  Pop $0
+  ${If} $0 == ${IN_USE}
+    !insertmacro STOP ${IN_USE} "Files that Setup must replace are in use (listed above). Nothing was changed."
+  ${ElseIf} $0 != 0
+    !insertmacro STOP ${status} "Setup stopped: the lines above say why (status $0)."
+  ${EndIf}
+!macroend
+
+; Whether the files `arguments` names (a folder, then names in it) can be replaced.
+!macro CHECK_REPLACEABLE arguments
+  !insertmacro HELPER ${STOPPED_UNCHANGED} `check-replaceable ${arguments}`
+!macroend
+
+; Written anew into the output folder rather than overwritten: a file that was there keeps
+; neither its owner nor its list.
+!macro FRESH_FILE name source
+  ClearErrors
+  Delete "$OUTDIR\${name}"
+  ${If} ${Errors}
+    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot replace $OUTDIR\${name}."
+  ${EndIf}
+  File "/oname=${name}" "${source}"
+!macroend
+
+; Only administrators may put files into C:\quarvel (whatever lies in GsmModemJar is copied into
+; a Java runtime and loaded by it) and into the install folder (run by whoever starts it), so
+; TolvarinHelper makes each with that list in the call that creates it, or keeps an existing one
+; only when it and everything in it are real and an administrator's. Everything is checked
+; before anything changes.
 Section "${PRODUCT}"
   SectionIn RO
-  Push "${QUARVEL}"
-  Call SecureFolder
-  Push "${SUPPORT}"
-  Call SecureFolder
-  SetOutPath "${SUPPORT}"
-  !insertmacro SUPPORT_FILE Comm.jar
-  !insertmacro SUPPORT_FILE javax.comm.properties
-  !insertmacro SUPPORT_FILE Win32com.dll
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\TolvarinHelper.exe" "${HELPER}"
+  !insertmacro HELPER ${STOPPED_UNCHANGED} `check-folder "${QUARVEL}" "${SUPPORT}" "$INSTDIR"`
+  ; An existing folder holding anything but an earlier install belongs to something else: its
+  ; access list is not Setup's to change.
+  ${DirState} "$INSTDIR" $0
+  ${If} $0 = 1
+  ${AndIfNot} ${FileExists} "$INSTDIR\Varnolet.exe"
+    !insertmacro STOP ${STOPPED_UNCHANGED} "$INSTDIR already holds other files: choose a new or empty folder."
+  ${EndIf}
+  !insertmacro CHECK_REPLACEABLE `"${SUPPORT}" Comm.jar javax.comm.properties Win32com.dll`
+  !insertmacro CHECK_REPLACEABLE `"$INSTDIR" Varnolet.exe TolvarinHelper.exe Uninstall.exe`
+  !insertmacro CHECK_SERVER_FILES
 
+  SetErrorLevel ${STOPPED_PART_WAY}
+  !insertmacro HELPER ${STOPPED_PART_WAY} `protect-folder "${QUARVEL}" "${SUPPORT}" "$INSTDIR"`
+  SetOutPath "${SUPPORT}"
+  !insertmacro FRESH_FILE Comm.jar "${SUPPORT_DIR}/Comm.jar"
+  !insertmacro FRESH_FILE javax.comm.properties "${SUPPORT_DIR}/javax.comm.properties"
+  !insertmacro FRESH_FILE Win32com.dll "${SUPPORT_DIR}/Win32com.dll"
   !insertmacro INSTALL_SERVER_FILES
   SetOutPath "$INSTDIR"
-  File "${EXE}"
+  !insertmacro FRESH_FILE Varnolet.exe "${EXE}"
+  !insertmacro FRESH_FILE TolvarinHelper.exe "${HELPER}"
+  ClearErrors
+  Delete "$INSTDIR\Uninstall.exe"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   ; The shortcut's working directory is the output path.
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Varnolet.exe" "" "$INSTDIR\Varnolet.exe" 0
+  ${If} ${Errors}
+    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot write $INSTDIR\Uninstall.exe or the Start-menu shortcut."
+  ${EndIf}
 
+  ; Last: the entry says the install is complete.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "quarvel "
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Varnolet.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  ; Through TolvarinHelper, which ends when the uninstaller has, with its exit status
+  ; (installer/uninstall.h); Uninstall.exe alone starts a copy of itself and ends at once, with 0.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\TolvarinHelper.exe" uninstall'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\TolvarinHelper.exe" uninstall /S'
   SectionGetSize 0 $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${If} ${Errors}
+    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot write the Add/Remove Programs entry."
+  ${EndIf}
+  SetErrorLevel 0
 SectionEnd
 
-; Only what the installer put there. Folders go only when empty: a file the user added stays
-; with its folder. The support files that the launcher copied into Java runtimes belong to
-; those runtimes now.
-Section "Uninstall"
-  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-  !insertmacro REMOVE_SERVER_FILES
-  Delete "$INSTDIR\Varnolet.exe"
-  Delete "$INSTDIR\Uninstall.exe"
-  RMDir "$INSTDIR"
+!macro REMOVE_FOLDERS option
+  !insertmacro REMOVE_SERVER_FOLDERS "${option}"
+  RMDir ${option} "$INSTDIR"
   ${If} "$INSTDIR" == "${DEFAULT_DIR}"
-    RMDir "$PROGRAMFILES\Quarvel"
+    RMDir ${option} "$PROGRAMFILES\Quarvel"
   ${EndIf}
-  Delete "${SUPPORT}\Comm.jar"
-  Delete "${SUPPORT}\javax.comm.properties"
-  Delete "${SUPPORT}\Win32com.dll"
-  RMDir "${SUPPORT}"
-  RMDir "${QUARVEL}"
+  RMDir ${option} "${SUPPORT}"
+  RMDir ${option} "${QUARVEL}"
+!macroend
+
+; Only what the installer put there. Folders go only when empty: a file the user added stays
+; with its folder. A file in use goes at the next restart. The support files that the launcher
+; copied into Java runtimes belong to those runtimes now.
+Section "Uninstall"
+  ClearErrors
+  Delete /REBOOTOK "$SMPROGRAMS\${PRODUCT}.lnk"
+  !insertmacro REMOVE_SERVER_FILES
+  Delete /REBOOTOK "$INSTDIR\Varnolet.exe"
+  ; Both gone already, or not running, when TolvarinHelper started this copy of the uninstaller.
+  Delete /REBOOTOK "$INSTDIR\TolvarinHelper.exe"
+  Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
+  Delete /REBOOTOK "${SUPPORT}\Comm.jar"
+  Delete /REBOOTOK "${SUPPORT}\javax.comm.properties"
+  Delete /REBOOTOK "${SUPPORT}\Win32com.dll"
+  ${If} ${Errors}
+    StrCpy $R0 ${STOPPED_PART_WAY}
+    DetailPrint "Some files could not be removed, nor marked for removal at the next restart."
+  ${ElseIf} ${RebootFlag}
+    StrCpy $R0 ${RESTART_TO_FINISH}
+  ${Else}
+    StrCpy $R0 0
+  ${EndIf}
+  ${If} ${RebootFlag}
+    !insertmacro REMOVE_FOLDERS /REBOOTOK
+  ${Else}
+    !insertmacro REMOVE_FOLDERS ""
+  ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  SetErrorLevel $R0
 SectionEnd

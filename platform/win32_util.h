@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/error.h"
@@ -69,6 +70,13 @@ class UniqueHandle {
  private:
   HANDLE handle_ = nullptr;
 };
+
+// Frees, once, memory the system allocated with LocalAlloc (security descriptors, SID texts).
+struct LocalFreeDeleter {
+  void operator()(void* memory) const { ::LocalFree(memory); }
+};
+template <typename T>
+using UniqueLocal = std::unique_ptr<T, LocalFreeDeleter>;
 
 }  // namespace tolvarin::platform::win32
 

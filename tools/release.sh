@@ -5,14 +5,16 @@
 # times come from SOURCE_DATE_EPOCH (default: the commit's time).
 #
 #   tools/release.sh [--server DIR] [--support DIR] [--build-dir DIR] [--dist DIR] [--exe FILE]
+#                    [--helper FILE]
 #
 # Paths are taken from the caller's directory. --server: the server's files (its DOZOZIR and
 # VUVUDIV trees); --support: the three support files; both default to the demo's stand-ins.
-# --exe packages that Varnolet.exe instead of building one. --dist and --build-dir are replaced
+# --exe packages that Varnolet.exe, --helper that TolvarinHelper.exe (which Setup runs for its
+# security decisions), instead of building one. --dist and --build-dir are replaced
 # whole, so each must be missing, empty or left by an earlier release; anything else is refused
 # before any work starts. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
-# and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe before it is packaged, the uninstaller and
-# the installer; TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
+# and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe and TolvarinHelper.exe before they are
+# packaged, the uninstaller and the installer; TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
 # Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
 # Under the C locale makensis crashes on a file name that is not ASCII; every tool here reads
@@ -52,7 +54,7 @@ open_password() {
   printf '%s' "$password" >&"$passfd"
 }
 
-server="" support="" build="$root/build/release" dist="$root/dist" exe=""
+server="" support="" build="$root/build/release" dist="$root/dist" exe="" helper=""
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || { echo "$1 needs a value" >&2; exit 64; }
   case "$1" in
@@ -61,6 +63,7 @@ while [ $# -gt 0 ]; do
     --build-dir) build="$(realpath -m -- "$2")" ;;
     --dist) dist="$(realpath -m -- "$2")" ;;
     --exe) exe="$(realpath -e -- "$2")" ;;
+    --helper) helper="$(realpath -e -- "$2")" ;;
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
   shift 2
@@ -128,10 +131,16 @@ bash tools/install-deps.sh
 rm -rf "$build"
 mkdir -p "$build"
 : >"$build/$marker"
-if [ -z "$exe" ]; then
+if [ -z "$exe" ] || [ -z "$helper" ]; then
   cmake --preset windows-x86 -B "$build" -DTOLVARIN_BUILD_TESTS=OFF >/dev/null
+fi
+if [ -z "$exe" ]; then
   cmake --build "$build" --target Varnolet
   exe="$build/launcher/Varnolet.exe"
+fi
+if [ -z "$helper" ]; then
+  cmake --build "$build" --target TolvarinHelper
+  helper="$build/installer/TolvarinHelper.exe"
 fi
 stage="$build/stage" out="$build/out"
 mkdir -p "$stage" "$out"
@@ -143,18 +152,22 @@ fi
 cp -r "$server" "$stage/server"
 cp -r "$support" "$stage/GsmModemJar"
 cp "$exe" "$out/Varnolet.exe"
+cp "$helper" "$stage/TolvarinHelper.exe"
 if [ -n "$signing" ]; then
   open_password
   sign "$out/Varnolet.exe"
+  open_password
+  sign "$stage/TolvarinHelper.exe"
 fi
-find "$stage/server" "$stage/GsmModemJar" "$out" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+find "$stage/server" "$stage/GsmModemJar" "$stage/TolvarinHelper.exe" "$out" \
+  -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 python3 installer/package.py files "$stage/server" "$stage/server-files.nsh"
 setup="Tolvarin-$version-setup.exe" zip="Tolvarin-$version-win32.zip"
 [ -z "$signing" ] || open_password
 makensis -V2 -WX -NOCD ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign /dev/fd/$passfd"} \
   "-DVERSION=$version" "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" \
-  "-DSERVER_FILES=$stage/server-files.nsh" "-DSUPPORT_DIR=$stage/GsmModemJar" \
+  "-DHELPER=$stage/TolvarinHelper.exe" "-DSERVER_FILES=$stage/server-files.nsh" "-DSUPPORT_DIR=$stage/GsmModemJar" \
   "-DICON=$root/assets/varnolet.ico" installer/tolvarin.nsi
 if [ -n "$signing" ]; then
   exec {passfd}<&-

@@ -23,7 +23,7 @@ INSTALL_NAME = os.environ.get("TOLVARIN_E2E_INSTALL_NAME", "SMS Zentrale \u00fc\
 SPLASH_PIXELS = (493, 335)  # at 96 dpi, which the test display runs at
 RUNTIMES_KEY = r"SOFTWARE\JavaSoft\Java Runtime Environment"
 MISSING = object()  # a runtime key without a "JavaHome" value
-OPTIONS = None  # the command line: --platform, --launcher, and for win32 --probe --stub-java --wine --reg-view
+OPTIONS = None  # the command line: --platform, --launcher, and for win32 --probe --stub-java --helper --wine --reg-view
 X11 = X_DISPLAY = None  # Xlib and the connection main() holds for the whole run (posix)
 
 POSIX_STUB = """#!/bin/sh
@@ -243,9 +243,9 @@ class WineTarget:
             return subprocess.CompletedProcess(args, status, out.read().decode("utf-8"),
                                                err.read().decode("utf-8", "replace"))
 
-    def probe(self, command, timeout_ms=10000):
+    def probe(self, command, timeout_ms=10000, **kwargs):
         """Runs win_probe; its JSON answer (or None) and exit status (0 or 1, else it failed)."""
-        result = self.wine(OPTIONS.probe, command, str(timeout_ms))
+        result = self.wine(OPTIONS.probe, command, str(timeout_ms), **kwargs)
         self.test.assertIn(result.returncode, (0, 1), result.stdout + result.stderr)
         lines = result.stdout.splitlines()
         return (json.loads(lines[-1]) if lines else None), result.returncode
@@ -360,7 +360,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--platform", choices=["posix", "win32"], required=True)
     parser.add_argument("--launcher", required=True)
-    for option in ("--probe", "--stub-java", "--wine", "--reg-view"):
+    for option in ("--probe", "--stub-java", "--helper", "--wine", "--reg-view"):
         parser.add_argument(option)
     OPTIONS, rest = parser.parse_known_args()
     if OPTIONS.wine and subprocess.run([OPTIONS.wine, "--check"]).returncode == 77:

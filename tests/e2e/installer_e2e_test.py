@@ -2,6 +2,7 @@
 with a certificate of a throw-away CA, and its installer and uninstaller run silently, as an
 administrator would run them (arguments as for launcher_e2e_test.py, win32 only)."""
 
+import json
 import os
 import re
 import shutil
@@ -17,6 +18,8 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tolvarin.lnk"
 CUSTOM_DIR = "C:\\Apps\\" + harness.INSTALL_NAME
 DEFAULT_DIR = r"C:\Program Files (x86)\Quarvel\Tolvarin"
+SUPPORT_DIR = r"C:\quarvel\GsmModemJar"
+WINE_ACCOUNT = "S-1-5-21-0-0-0-1000"  # Wine's one account, which it reports as every file's owner
 SERVER_FILES = ["/".join(entry) for entry in harness.CLASS_PATH if entry[-1].endswith(".jar")]
 OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
     "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj /CN=Test-CA"
@@ -29,7 +32,8 @@ OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
 
 def release(work, **sign):
     return subprocess.run(["bash", os.path.join(ROOT, "tools", "release.sh"), "--exe", harness.OPTIONS.launcher,
-                           "--build-dir", os.path.join(work, "build"), "--dist", os.path.join(work, "dist")],
+                           "--helper", harness.OPTIONS.helper, "--build-dir", os.path.join(work, "build"),
+                           "--dist", os.path.join(work, "dist")],
                           env=dict(os.environ, **sign), capture_output=True, text=True)
 
 
@@ -55,9 +59,17 @@ class InstallerTest(harness.EndToEndTest):
         super().setUp()
         self.drive_c = os.path.dirname(os.path.dirname(self.target.sources))
         shutil.rmtree(os.path.dirname(self.target.sources))  # the installer makes it
-        self.addCleanup(self.target.wine, "reg", "delete", UNINSTALL_KEY + "\\Tolvarin", "/f", "/reg:32")
-        for leftover in (r"C:\Apps", r"C:\Program Files (x86)\Quarvel"):
-            self.addCleanup(shutil.rmtree, self.unix(leftover), ignore_errors=True)
+        self.addCleanup(self.forget_install)
+
+    def forget_install(self):
+        """Whatever an install left: its folders and its Add/Remove Programs entry."""
+        for leftover in (r"C:\quarvel", r"C:\Apps", r"C:\Program Files (x86)\Quarvel", SHORTCUT):
+            path = self.unix(leftover)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+            elif os.path.lexists(path):
+                os.remove(path)
+        self.target.wine("reg", "delete", UNINSTALL_KEY + "\\Tolvarin", "/f", "/reg:32")
 
     def unix(self, windows_path):
         return os.path.join(self.drive_c, *windows_path[3:].split("\\"))
@@ -66,18 +78,19 @@ class InstallerTest(harness.EndToEndTest):
         result = self.target.wine(*args, **kwargs)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
-    def install(self, directory="", status=0, command=None):
-        """Runs the installer silently (`directory` as typed after /D=), or `command`, until
-        every process it started has ended."""
+    def install(self, directory="", status=0, **kwargs):
+        """Runs the installer silently (`directory` as typed after /D=) until every process it
+        started has ended."""
         setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
-        command = command or '"%s" /S' % setup + (" /D=" + directory if directory else "")
-        self.assertEqual(self.target.probe("wait", command), ({"status": status}, 0), command)
+        command = '"%s" /S' % setup + (" /D=" + directory if directory else "")
+        self.assertEqual(self.target.probe("wait", command, **kwargs), ({"status": status}, 0), command)
 
     def uninstall(self, directory):
-        """Runs QuietUninstallString as Add/Remove Programs would."""
+        """Runs QuietUninstallString as a deployment tool would: its exit status once its own
+        process has ended, whatever that process may have started."""
         quiet = dict(self.values())["QuietUninstallString"]
-        self.assertEqual(quiet, '"%s\\Uninstall.exe" /S' % directory)
-        self.install(command=quiet)
+        self.assertEqual(quiet, '"%s\\TolvarinHelper.exe" uninstall /S' % directory)
+        self.assertEqual(self.target.probe("run", quiet), ({"status": 0}, 0), quiet)
 
     def values(self, key=UNINSTALL_KEY + "\\Tolvarin"):
         """(name, text) of the values under `key` and its subkeys, 32-bit view, through `reg
@@ -95,15 +108,16 @@ class InstallerTest(harness.EndToEndTest):
 
     def test_install_launch_uninstall(self):
         self.install(CUSTOM_DIR)
-        self.assertEqual(self.files(CUSTOM_DIR), sorted(SERVER_FILES + ["Uninstall.exe", "Varnolet.exe"]))
+        self.assertEqual(self.files(CUSTOM_DIR),
+                         sorted(SERVER_FILES + ["TolvarinHelper.exe", "Uninstall.exe", "Varnolet.exe"]))
         self.assertEqual(self.files(r"C:\quarvel"), sorted("GsmModemJar/" + name for name in rs.SOURCE_FILES))
         values = dict(self.values())
         size = values.pop("EstimatedSize")
         self.assertEqual(values, {
             "DisplayName": "Tolvarin", "DisplayVersion": "1.0.0", "Publisher": "quarvel ",
             "DisplayIcon": CUSTOM_DIR + "\\Varnolet.exe,0", "InstallLocation": CUSTOM_DIR,
-            "UninstallString": '"%s\\Uninstall.exe"' % CUSTOM_DIR,
-            "QuietUninstallString": '"%s\\Uninstall.exe" /S' % CUSTOM_DIR, "NoModify": "dword:00000001",
+            "UninstallString": '"%s\\TolvarinHelper.exe" uninstall' % CUSTOM_DIR,
+            "QuietUninstallString": '"%s\\TolvarinHelper.exe" uninstall /S' % CUSTOM_DIR, "NoModify": "dword:00000001",
             "NoRepair": "dword:00000001"})
         self.assertGreater(int(size[len("dword:"):], 16), os.path.getsize(harness.OPTIONS.launcher) // 1024)
         link = self.target.probe("link", SHORTCUT)[0]
@@ -146,12 +160,69 @@ class InstallerTest(harness.EndToEndTest):
         self.assertEqual(self.files(DEFAULT_DIR), ["DOZOZIR/lib/notes.txt"])
         self.assertFalse(os.path.exists(self.unix(r"C:\quarvel")))
 
-    def test_nothing_installed_where_c_quarvel_cannot_be_secured(self):
-        open(self.unix(r"C:\quarvel"), "w").close()  # a file where the folder belongs
-        self.addCleanup(os.remove, self.unix(r"C:\quarvel"))
-        self.install(status=2)
-        self.assertFalse(os.path.exists(self.unix(DEFAULT_DIR)))
-        self.assertNotIn(("DisplayName", "Tolvarin"), self.values(UNINSTALL_KEY))
+    def state(self, *also):
+        """What lies where an install writes (and in `also`), links as links, and the Add/Remove
+        Programs entries."""
+        found = {}
+        places = (r"C:\quarvel", r"C:\Apps", os.path.dirname(DEFAULT_DIR), SHORTCUT)
+        for top in [self.unix(p) for p in places] + list(also):
+            walk = [] if os.path.islink(top) else [os.path.join(d, n) for d, ds, fs in os.walk(top) for n in ds + fs]
+            for path in [top] + walk:
+                if os.path.islink(path):
+                    found[path] = "link to " + os.readlink(path)
+                elif os.path.isfile(path):
+                    with open(path, "rb") as f:
+                        found[path] = f.read()
+                elif os.path.isdir(path):
+                    found[path] = "folder"
+        return found, self.values(UNINSTALL_KEY)
+
+    def test_nothing_changes_where_a_folder_is_not_safe(self):
+        elsewhere = self.make_dir("elsewhere")
+        with open(os.path.join(elsewhere, "theirs.txt"), "w") as f:
+            f.write("theirs")
+
+        def place(windows_path, what):
+            path = self.unix(windows_path)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            if what == "link":
+                os.symlink(elsewhere, path)
+            elif what == "file":
+                open(path, "w").close()
+            else:
+                os.makedirs(path)
+
+        cases = [  # description, what is where, /D=, the helper's untrusted owner
+            ("a file where C:\\quarvel belongs", [(r"C:\quarvel", "file")], "", None),
+            ("C:\\quarvel is a link", [(r"C:\quarvel", "link")], "", None),
+            ("the install folder is a link", [(CUSTOM_DIR, "link")], CUSTOM_DIR, None),
+            ("the install folder holds other files", [(CUSTOM_DIR + "\\theirs", "folder")], CUSTOM_DIR, None),
+            ("C:\\quarvel belongs to someone else", [(r"C:\quarvel", "folder")], "", WINE_ACCOUNT),
+        ]
+        for description, entries, directory, untrusted in cases:
+            with self.subTest(description):
+                self.forget_install()
+                for windows_path, what in entries:
+                    place(windows_path, what)
+                before = self.state(elsewhere)
+                env = dict(os.environ, TOLVARIN_TEST_UNTRUSTED_OWNER=untrusted) if untrusted else None
+                self.install(directory, status=2, env=env)
+                self.assertEqual(self.state(elsewhere), before)
+
+    def test_a_support_file_in_use_stops_setup_before_it_changes_anything(self):
+        os.makedirs(self.unix(SUPPORT_DIR))
+        with open(self.unix(SUPPORT_DIR + "\\Win32com.dll"), "wb") as f:
+            f.write(b"planted, and held open")
+        before = self.state()
+        holder = subprocess.Popen([harness.OPTIONS.wine, harness.OPTIONS.probe, "hold", SUPPORT_DIR + "\\Win32com.dll"],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.addCleanup(lambda: holder.poll() is None and holder.kill())
+        self.addCleanup(holder.stdout.close)
+        self.assertEqual(json.loads(holder.stdout.readline()), {"held": True})
+        self.install(status=32)
+        holder.stdin.close()
+        self.assertEqual(holder.wait(), 0)
+        self.assertEqual(self.state(), before)
 
     def verify(self, path):
         return subprocess.run(["osslsigncode", "verify", "-CAfile", os.path.join(self.work, "ca.pem"), "-in", path],

@@ -242,9 +242,9 @@ int Link(const std::wstring& path) {
   return 0;
 }
 
-// Runs the command in a job until every process in it has ended, those it started too;
-// prints its exit status.
-int Wait(std::wstring command) {
+// Runs the command and prints its exit status: once every process it started has ended too
+// (a job holds them all), or with `tree` false as soon as the command's own process has ended.
+int Wait(std::wstring command, bool tree) {
   // Wine starts the desktop's process (explorer.exe) for the first program that needs it, and
   // it stays: started now, it stays out of the job.
   ::GetDesktopWindow();
@@ -261,7 +261,8 @@ int Wait(std::wstring command) {
   if (!::AssignProcessToJobObject(job.get(), process.get())) return 2;
   ::ResumeThread(thread.get());
   const HWND ended = WaitFor(
-      [&job] {
+      [&job, &process, tree] {
+        if (!tree) return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0 ? kDone : nullptr;
         JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
         ::QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &accounting,
                                     sizeof(accounting), nullptr);
@@ -272,6 +273,19 @@ int Wait(std::wstring command) {
   ::GetExitCodeProcess(process.get(), &status);
   std::printf("{\"status\": %lu}\n", status);
   return ended ? 0 : 1;
+}
+
+// Holds the file open for reading, sharing neither writing nor deletion, as a running program
+// holds its jars; says so, and lets go at a line (or the end) on standard input.
+int Hold(const std::wstring& path) {
+  const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return 2;
+  std::printf("{\"held\": true}\n");
+  std::fflush(stdout);
+  char line[16];
+  std::fgets(line, sizeof(line), stdin);
+  return 0;
 }
 
 }  // namespace
@@ -287,7 +301,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"close" || command == L"send-close") status = Close(timeout_ms, command == L"send-close");
   if (command == L"freeze") status = Freeze(argv[2]);
   if (command == L"link") status = Link(argv[2]);
-  if (command == L"wait") status = Wait(argv[2]);
+  if (command == L"wait" || command == L"run") status = Wait(argv[2], command == L"wait");
+  if (command == L"hold") status = Hold(argv[2]);
   std::fflush(stdout);
   return status;
 }

@@ -1,0 +1,18 @@
+#ifndef TOLVARIN_INSTALLER_CHECK_REPLACEABLE_H_
+#define TOLVARIN_INSTALLER_CHECK_REPLACEABLE_H_
+
+// check-replaceable FOLDER NAME...: whether Setup can replace each file FOLDER\NAME, before it
+// changes anything: a file that is open anywhere (the running server's jars) can be neither
+// deleted nor overwritten, and a folder, a link or another owner's file under the name is not
+// Setup's. A missing file is fine. Says which files are not, and exits kInUse when the only
+// trouble is files in use.
+
+#include "installer/helper_command.h"
+
+namespace tolvarin::installer {
+
+extern const HelperCommand kCheckReplaceableCommand;
+
+}  // namespace tolvarin::installer
+
+#endif  // TOLVARIN_INSTALLER_CHECK_REPLACEABLE_H_

@@ -1,0 +1,97 @@
+#include "installer/entry_view_win32.h"
+
+#include <aclapi.h>
+
+#include <memory>
+
+#include "installer/security_win32.h"
+
+namespace tolvarin::installer::win32 {
+namespace {
+
+using platform::win32::SystemError;
+using platform::win32::SystemErrorText;
+using platform::win32::UniqueHandle;
+using platform::win32::UniqueLocal;
+using platform::win32::Utf8ToWide;
+using platform::win32::WideToUtf8;
+
+struct FindCloser {
+  void operator()(HANDLE search) const { ::FindClose(search); }
+};
+
+}  // namespace
+
+UniqueHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share, DWORD& error) {
+  HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+  return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+EntryFacts FactsOfFailure(DWORD error) {
+  EntryFacts facts;
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+    facts.kind = EntryFacts::Kind::kUnopenable;
+    facts.error = static_cast<long>(error);
+    facts.error_text = SystemErrorText(error);
+  }
+  return facts;
+}
+
+EntryFacts FactsOf(HANDLE handle, const std::wstring& path) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag))) {
+    return FactsOfFailure(::GetLastError());
+  }
+  DWORD attributes = tag.FileAttributes;
+  const DWORD by_name = ::GetFileAttributesW(path.c_str());
+  if (by_name != INVALID_FILE_ATTRIBUTES) attributes |= by_name & FILE_ATTRIBUTE_REPARSE_POINT;
+  EntryFacts facts;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    facts.kind = EntryFacts::Kind::kLink;
+    return facts;
+  }
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD error = ::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                        nullptr, nullptr, nullptr, &descriptor);
+  const UniqueLocal<void> owned(descriptor);
+  if (error != ERROR_SUCCESS) return FactsOfFailure(error);
+  // A file system without access lists (FAT) has no owners: nothing there can be protected.
+  facts.owner = owner ? SidText(owner) : "no one";
+  facts.kind =
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryFacts::Kind::kFolder : EntryFacts::Kind::kFile;
+  return facts;
+}
+
+EntryFacts WindowsEntryView::Inspect(const std::string& path) {
+  const std::wstring wide = Utf8ToWide(path);
+  DWORD error = ERROR_SUCCESS;
+  const UniqueHandle entry =
+      OpenEntry(wide, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+  if (!entry.valid()) return FactsOfFailure(error);
+  return FactsOf(entry.get(), wide);
+}
+
+std::vector<std::string> WindowsEntryView::List(const std::string& path) {
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileExW(Utf8ToWide(path + "\\*").c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    throw SystemError(error);
+  }
+  const std::unique_ptr<void, FindCloser> owned(search);
+  std::vector<std::string> names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(WideToUtf8(name));
+  } while (::FindNextFileW(search, &found));
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_NO_MORE_FILES) throw SystemError(error);
+  return names;
+}
+
+}  // namespace tolvarin::installer::win32

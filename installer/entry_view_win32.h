@@ -1,0 +1,40 @@
+#ifndef TOLVARIN_INSTALLER_ENTRY_VIEW_WIN32_H_
+#define TOLVARIN_INSTALLER_ENTRY_VIEW_WIN32_H_
+
+// The file system as the folder rule sees it on Windows: each entry opened once, without
+// following a link, and judged by what that handle shows.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/folder_trust.h"
+#include "platform/win32_util.h"
+
+namespace tolvarin::installer::win32 {
+
+// Opens `path` itself, never what a link there points to; folders open too. Invalid on failure,
+// with the system's reason in `error`.
+platform::win32::UniqueHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share,
+                                        DWORD& error);
+
+// The facts of the entry `path` for which OpenEntry failed with `error`.
+EntryFacts FactsOfFailure(DWORD error);
+
+// The facts of the entry open through `handle`, opened by OpenEntry with READ_CONTROL and
+// FILE_READ_ATTRIBUTES. `path` names it: Wine opens the target of a Unix symbolic link whatever
+// the flags, and shows the link only by name.
+EntryFacts FactsOf(HANDLE handle, const std::wstring& path);
+
+// Inspects with OpenEntry and FactsOf, lists with FindFirstFileExW (FirstProblemInside lists
+// only folders it has judged real).
+class WindowsEntryView : public EntryView {
+ public:
+  EntryFacts Inspect(const std::string& path) override;
+  std::vector<std::string> List(const std::string& path) override;
+};
+
+}  // namespace tolvarin::installer::win32
+
+#endif  // TOLVARIN_INSTALLER_ENTRY_VIEW_WIN32_H_

@@ -1,0 +1,26 @@
+#ifndef TOLVARIN_INSTALLER_PROTECT_FOLDER_H_
+#define TOLVARIN_INSTALLER_PROTECT_FOLDER_H_
+
+// The folders Setup writes to, made or kept so that only administrators can put anything there.
+//
+//   check-folder PATH...    whether each folder can be made or kept, changing nothing: every
+//                           existing folder above it real and of a trusted owner (whoever
+//                           controls one could move the folder away and put another in its
+//                           place); the folder itself missing, or real, of a trusted owner, with
+//                           nothing inside that is a link or of another owner.
+//   protect-folder PATH...  the same, making each missing folder (and those above it) with
+//                           the protected list and owner in the one call that creates it, or
+//                           giving an existing one that list through the handle it was judged by
+//                           and judging what lies inside after that. Stops at the first that is
+//                           not safe; a folder it protected stays protected.
+
+#include "installer/helper_command.h"
+
+namespace tolvarin::installer {
+
+extern const HelperCommand kCheckFolderCommand;
+extern const HelperCommand kProtectFolderCommand;
+
+}  // namespace tolvarin::installer
+
+#endif  // TOLVARIN_INSTALLER_PROTECT_FOLDER_H_

@@ -1,0 +1,166 @@
+#include "installer/protect_folder.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/entry_view_win32.h"
+#include "installer/security_win32.h"
+#include "platform/win32_util.h"
+
+namespace tolvarin::installer {
+namespace {
+
+using platform::win32::SystemErrorText;
+using platform::win32::UniqueHandle;
+using platform::win32::WideToUtf8;
+
+constexpr char kRemoveIt[] = ": remove it, then run Setup again.";
+
+// "C:\a\b" gives "C:\a", "C:\a" gives "C:\"; a root gives nothing.
+std::wstring ParentOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || slash + 1 == path.size()) return {};
+  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, slash);
+}
+
+std::string Failure(DWORD error) {
+  return "(error " + std::to_string(error) + ": " + SystemErrorText(error) + ")";
+}
+
+// Whether the existing folder `parent`, above `path`, is real and of a trusted owner: whoever
+// controls it could put a folder of their own in place of `path`.
+bool ParentSafe(const std::wstring& parent, const EntryFacts& facts, const std::wstring& path,
+                const HelperContext& context) {
+  const std::string problem = Problem(facts, context.parents);
+  if (problem.empty()) return true;
+  Say(WideToUtf8(parent) + " " + problem +
+      ", so others could put a folder of their own in place of " + WideToUtf8(path) +
+      ": choose another folder.");
+  return false;
+}
+
+// Whether the folders above `path` that exist are safe; those that do not go into `missing`,
+// nearest first.
+bool ParentsSafe(const std::wstring& path, const HelperContext& context,
+                 std::vector<std::wstring>& missing) {
+  win32::WindowsEntryView view;
+  for (std::wstring parent = ParentOf(path); !parent.empty(); parent = ParentOf(parent)) {
+    const EntryFacts facts = view.Inspect(WideToUtf8(parent));
+    if (facts.kind == EntryFacts::Kind::kMissing) {
+      missing.push_back(parent);
+    } else if (!ParentSafe(parent, facts, path, context)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Whether the existing folder `path`, and everything in it, may be kept. With `protect`, the
+// folder gets that list through the handle it was judged by, which shares no deletion (so the
+// folder cannot be moved away, and another put in its place, meanwhile), and what is inside is
+// judged after that: from then on nobody but an administrator can add anything. Without
+// `protect` a missing folder is fine (it will be made).
+bool KeepExisting(const std::wstring& path, const HelperContext& context,
+                  const win32::SecurityDescriptor* protect) {
+  const std::string name = WideToUtf8(path);
+  const DWORD access =
+      READ_CONTROL | FILE_READ_ATTRIBUTES | (protect ? WRITE_DAC | WRITE_OWNER : 0);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (protect ? 0 : FILE_SHARE_DELETE);
+  DWORD error = ERROR_SUCCESS;
+  const UniqueHandle folder = win32::OpenEntry(path, access, share, error);
+  const EntryFacts facts =
+      folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
+  if (!protect && facts.kind == EntryFacts::Kind::kMissing) return true;
+  if (const std::string problem = Problem(facts, context.kept); !problem.empty()) {
+    Say(name + " " + problem + kRemoveIt);
+    return false;
+  }
+  if (protect) {
+    // Everything below that inherits takes the new entries; what Setup did not write stays
+    // untrusted all the same, which is why it writes its own files anew.
+    const DWORD set = ::SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
+                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                            PROTECTED_DACL_SECURITY_INFORMATION,
+                                        protect->owner(), nullptr, protect->dacl(), nullptr);
+    if (set != ERROR_SUCCESS) {
+      Say(name + " cannot be protected from other users " + Failure(set) + ".");
+      return false;
+    }
+  }
+  win32::WindowsEntryView view;
+  if (const std::string problem = FirstProblemInside(view, name, context.kept); !problem.empty()) {
+    Say(problem + kRemoveIt);
+    return false;
+  }
+  if (protect) Say("Kept " + name + ", writable by administrators only.");
+  return true;
+}
+
+// Makes the folder with the list and owner in the call that creates it, so that nobody else
+// ever holds a handle to it; ERROR_SUCCESS, or why not.
+DWORD Make(const std::wstring& path, const win32::SecurityDescriptor& descriptor) {
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+  if (!::CreateDirectoryW(path.c_str(), &attributes)) return ::GetLastError();
+  Say("Made " + WideToUtf8(path) + ", writable by administrators only.");
+  return ERROR_SUCCESS;
+}
+
+bool Protect(const std::wstring& path, const HelperContext& context,
+             const win32::SecurityDescriptor& descriptor) {
+  std::vector<std::wstring> missing;
+  if (!ParentsSafe(path, context, missing)) return false;
+  for (auto parent = missing.rbegin(); parent != missing.rend(); ++parent) {
+    const DWORD error = Make(*parent, descriptor);
+    if (error == ERROR_ALREADY_EXISTS) {
+      // Made by someone else since it was checked: judged as the folders above are.
+      win32::WindowsEntryView view;
+      if (!ParentSafe(*parent, view.Inspect(WideToUtf8(*parent)), path, context)) return false;
+    } else if (error != ERROR_SUCCESS) {
+      Say(WideToUtf8(*parent) + " cannot be made " + Failure(error) + ".");
+      return false;
+    }
+  }
+  const DWORD error = Make(path, descriptor);
+  if (error == ERROR_ALREADY_EXISTS) return KeepExisting(path, context, &descriptor);
+  if (error != ERROR_SUCCESS) {
+    Say(WideToUtf8(path) + " cannot be made " + Failure(error) + ".");
+    return false;
+  }
+  return true;
+}
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+  if (arguments.empty()) return kUsage;
+  for (const std::wstring& argument : arguments) {
+    const std::wstring path = WithoutTrailingSeparator(argument);
+    std::vector<std::wstring> missing;
+    if (!ParentsSafe(path, context, missing) || !KeepExisting(path, context, nullptr))
+      return kRefused;
+  }
+  return kDone;
+}
+
+int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+  if (arguments.empty()) return kUsage;
+  const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
+  for (const std::wstring& argument : arguments) {
+    if (!Protect(WithoutTrailingSeparator(argument), context, descriptor)) return kRefused;
+  }
+  return kDone;
+}
+
+}  // namespace
+
+const HelperCommand kCheckFolderCommand{L"check-folder", "PATH...", CheckFolders};
+const HelperCommand kProtectFolderCommand{L"protect-folder", "PATH...", ProtectFolders};
+
+}  // namespace tolvarin::installer

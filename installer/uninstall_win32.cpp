@@ -1,0 +1,123 @@
+#include "installer/uninstall.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "installer/security_win32.h"
+#include "platform/win32_util.h"
+
+namespace tolvarin::installer {
+namespace {
+
+using platform::win32::SystemError;
+using platform::win32::SystemErrorText;
+using platform::win32::UniqueHandle;
+using platform::win32::WideToUtf8;
+
+constexpr int kNotStarted = 2;
+constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
+constexpr int kAttempts = 20;
+constexpr DWORD kPauseMs = 100;
+
+std::wstring ThisProgram() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0) {
+    const DWORD error = ::GetLastError();
+    throw SystemError(error, "Cannot find this program's own file");
+  }
+  path.resize(length);
+  return path;
+}
+
+// A new folder in the temporary folder, made with the protected list in the call that creates
+// it: nobody but an administrator can put another uninstaller in place of the copy.
+std::wstring MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
+  std::wstring temp(MAX_PATH + 1, L'\0');
+  const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  if (length == 0 || length >= temp.size()) {
+    const DWORD error = length == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW;
+    throw SystemError(error, "Cannot find the temporary folder");
+  }
+  temp.resize(length);
+  for (int attempt = 0;; ++attempt) {
+    const std::wstring path = temp + L"Tolvarin-uninstall-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(attempt);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+    if (::CreateDirectoryW(path.c_str(), &attributes)) return path;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_ALREADY_EXISTS || attempt == kAttempts) {
+      throw SystemError(error, "Cannot make a folder in " + WideToUtf8(temp));
+    }
+  }
+}
+
+// Deletes the file once the process that ran it has let go of it; otherwise at the next restart.
+void DeleteSoon(const std::wstring& path) {
+  for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    if (::DeleteFileW(path.c_str())) return;
+    ::Sleep(kPauseMs);
+  }
+  ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext&) {
+  if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0] != L"/S")) return kUsage;
+  const std::wstring self = ThisProgram();
+  const std::wstring folder = self.substr(0, self.find_last_of(L'\\'));
+  const std::wstring uninstaller = folder + L"\\Uninstall.exe";
+  const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
+  const std::wstring work = MakeWorkFolder(descriptor);
+  const std::wstring copy = work + L"\\Uninstall.exe";
+  if (!::CopyFileW(uninstaller.c_str(), copy.c_str(), TRUE)) {
+    const DWORD error = ::GetLastError();
+    ::RemoveDirectoryW(work.c_str());
+    Say("Cannot copy " + WideToUtf8(uninstaller) + " (error " + std::to_string(error) + ": " +
+        SystemErrorText(error) + "). Nothing was removed.");
+    return kNotStarted;
+  }
+  const std::wstring moved = work + L"\\" + self.substr(folder.size() + 1);
+  const bool left = ::MoveFileExW(self.c_str(), moved.c_str(), 0) != FALSE;
+
+  // _?= comes last and takes the rest of the line, spaces included.
+  std::wstring command =
+      L"\"" + copy + L"\"" + (arguments.empty() ? L"" : L" /S") + L" _?=" + folder;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  DWORD status = kNotStarted;
+  if (::CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &started)) {
+    const UniqueHandle process(started.hProcess);
+    const UniqueHandle thread(started.hThread);
+    ::WaitForSingleObject(process.get(), INFINITE);
+    ::GetExitCodeProcess(process.get(), &status);
+  } else {
+    const DWORD error = ::GetLastError();
+    // A standard user's process cannot start the uninstaller, which asks for elevation.
+    if (error == kElevationRequired) status = error;
+    Say("Cannot start the uninstaller (error " + std::to_string(error) + ": " +
+        SystemErrorText(error) + "). Nothing was removed.");
+  }
+
+  DeleteSoon(copy);
+  const bool uninstalled = ::GetFileAttributesW(uninstaller.c_str()) == INVALID_FILE_ATTRIBUTES;
+  if (left && !uninstalled && ::MoveFileExW(moved.c_str(), self.c_str(), 0)) {
+    ::RemoveDirectoryW(work.c_str());
+  } else if (left) {
+    ::MoveFileExW(moved.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    ::MoveFileExW(work.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  } else {
+    ::RemoveDirectoryW(work.c_str());
+  }
+  return static_cast<int>(status);
+}
+
+}  // namespace
+
+const HelperCommand kUninstallCommand{L"uninstall", "[/S]", Uninstall};
+
+}  // namespace tolvarin::installer
