@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "installer/check_replaceable.h"
+#include "installer/prepare_runtime.h"
 #include "installer/protect_folder.h"
 #include "installer/security_win32.h"
 #include "installer/uninstall.h"
@@ -16,6 +17,7 @@ const HelperCommand* const kCommands[] = {
     &kCheckFolderCommand,
     &kProtectFolderCommand,
     &kCheckReplaceableCommand,
+    &kPrepareRuntimeCommand,
     &kUninstallCommand,
 };
 

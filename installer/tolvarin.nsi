@@ -43,6 +43,10 @@ ShowUninstDetails show
 !define STOPPED_PART_WAY 3
 !define IN_USE 32  ; ERROR_SHARING_VIOLATION
 !define RESTART_TO_FINISH 3010  ; ERROR_SUCCESS_REBOOT_REQUIRED
+; What Setup did to the Java runtime that Varnolet.exe will use, and what the user must do.
+!define RUNTIME_LOG "$INSTDIR\Setup.log"
+
+Var RuntimeReport
 
 Name "${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -67,6 +71,8 @@ VIAddVersionKey /LANG=1033 LegalCopyright "quarvel "
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed.$\r$\n$\r$\n$RuntimeReport"
+!insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE English
@@ -126,6 +132,34 @@ FunctionEnd
   File "/oname=${name}" "${source}"
 !macroend
 
+; The Java runtime that Varnolet.exe will choose gets the support files it lacks now, while Setup
+; runs elevated: a runtime lives where only administrators may write, so a user's first launch
+; could not copy them. TolvarinHelper does it by the launcher's own rule and code. Its failure
+; does not stop Setup (a runtime may be installed later): what the user must do goes into the
+; details, the last page and Setup.log, never into a box.
+!macro PREPARE_RUNTIME
+  nsExec::ExecToLog `"$PLUGINSDIR\TolvarinHelper.exe" prepare-runtime "${RUNTIME_LOG}"`
+  Pop $0
+  StrCpy $RuntimeReport ""
+  ClearErrors
+  FileOpen $1 "${RUNTIME_LOG}" r
+  ${IfNot} ${Errors}
+    FileSeek $1 2  ; past the byte-order mark
+    ${Do}
+      FileReadUTF16LE $1 $2
+      ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+      StrCpy $RuntimeReport "$RuntimeReport$2"
+    ${Loop}
+    FileClose $1
+  ${EndIf}
+  ${If} $0 != 0
+  ${AndIf} $0 != 1
+    StrCpy $RuntimeReport "Setup could not prepare the Java runtime (status $0): start Varnolet.exe once as an administrator, or run Setup again."
+    DetailPrint $RuntimeReport
+  ${EndIf}
+  ClearErrors
+!macroend
+
 ; Only administrators may put files into C:\quarvel (whatever lies in GsmModemJar is copied into
 ; a Java runtime and loaded by it) and into the install folder (run by whoever starts it), so
 ; TolvarinHelper makes each with that list in the call that creates it, or keeps an existing one
@@ -166,6 +200,8 @@ Section "${PRODUCT}"
     !insertmacro STOP ${STOPPED_PART_WAY} "Cannot write $INSTDIR\Uninstall.exe or the Start-menu shortcut."
   ${EndIf}
 
+  !insertmacro PREPARE_RUNTIME
+
   ; Last: the entry says the install is complete.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -197,13 +233,14 @@ SectionEnd
 !macroend
 
 ; Only what the installer put there. Folders go only when empty: a file the user added stays
-; with its folder. A file in use goes at the next restart. The support files that the launcher
-; copied into Java runtimes belong to those runtimes now.
+; with its folder. A file in use goes at the next restart. The support files that Setup and the
+; launcher copied into Java runtimes belong to those runtimes now.
 Section "Uninstall"
   ClearErrors
   Delete /REBOOTOK "$SMPROGRAMS\${PRODUCT}.lnk"
   !insertmacro REMOVE_SERVER_FILES
   Delete /REBOOTOK "$INSTDIR\Varnolet.exe"
+  Delete /REBOOTOK "${RUNTIME_LOG}"
   ; Both gone already, or not running, when TolvarinHelper started this copy of the uninstaller.
   Delete /REBOOTOK "$INSTDIR\TolvarinHelper.exe"
   Delete /REBOOTOK "$INSTDIR\Uninstall.exe"

@@ -243,6 +243,15 @@ class WineTarget:
             return subprocess.CompletedProcess(args, status, out.read().decode("utf-8"),
                                                err.read().decode("utf-8", "replace"))
 
+    def prepare_runtime(self, log):
+        """Runs the installer's preparation of the Java runtime (TolvarinHelper prepare-runtime)
+        with its log at `log`: the lines it said (UTF-16LE, as Setup reads them), its status."""
+        with tempfile.TemporaryFile() as out:
+            status = subprocess.run([OPTIONS.wine, OPTIONS.helper, "prepare-runtime", windows_path(log)],
+                                    stdout=out, stderr=subprocess.DEVNULL).returncode
+            out.seek(0)
+            return out.read().decode("utf-16").splitlines(), status
+
     def probe(self, command, timeout_ms=10000, **kwargs):
         """Runs win_probe; its JSON answer (or None) and exit status (0 or 1, else it failed)."""
         result = self.wine(OPTIONS.probe, command, str(timeout_ms), **kwargs)

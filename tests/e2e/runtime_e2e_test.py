@@ -1,5 +1,6 @@
-"""The scenario table of runtime_scenarios.py with the real executable on either target
-(arguments as for launcher_e2e_test.py)."""
+"""The scenario table of runtime_scenarios.py with the real executable on either target, and on
+Windows through the installer's entry point too, which chooses and prepares the runtime by the
+same code (arguments as for launcher_e2e_test.py)."""
 
 import os
 
@@ -9,13 +10,16 @@ import runtime_scenarios as rs
 
 class RuntimeScenarios(harness.EndToEndTest):
     def test_scenarios(self):
+        entries = ["launcher"] + (["installer"] if harness.OPTIONS.platform == "win32" else [])
         for scenario in rs.SCENARIOS:
-            if harness.OPTIONS.platform in scenario.platforms:
-                with self.subTest(scenario.description):
-                    self.setUp()
-                    self.check(scenario)
+            for entry in entries:
+                # Setup prepares the runtime once, so rows about launchers at once are theirs.
+                if harness.OPTIONS.platform in scenario.platforms and (entry, scenario.launchers) != ("installer", 2):
+                    with self.subTest(scenario.description, entry=entry):
+                        self.setUp()
+                        self.check(scenario, entry)
 
-    def check(self, scenario):
+    def check(self, scenario, entry):
         target = self.target
         homes = rs.lay_out(scenario, self.tmp)
         for home, directory in homes.values():
@@ -31,6 +35,37 @@ class RuntimeScenarios(harness.EndToEndTest):
         install_dir = self.install()
 
         before = {name: rs.home_files(directory) for name, (_, directory) in homes.items()}
+        if entry == "installer":
+            chosen = homes[scenario.expected_home][0] if scenario.expected_home else None
+            self.check_installer(scenario, registered(chosen) if chosen else "")
+        else:
+            self.check_launcher(scenario, homes, registered, install_dir)
+        for name, (home, directory) in homes.items():
+            expected = dict(before[name], **{file_name: rs.SOURCE_FILES[file_name] * scenario.source_scale
+                                             for file_name in scenario.expected_copied
+                                             if name == scenario.expected_home})
+            self.assertEqual(rs.home_files(directory), expected, name)
+
+    def check_installer(self, scenario, home):
+        """What the launcher would show is said instead, the runtime found is named, and the
+        install's status tells whether the runtime is ready; nothing is started."""
+        log = os.path.join(self.tmp, "Setup.log")
+        lines, status = self.target.prepare_runtime(log)
+        with open(log, encoding="utf-16") as f:
+            self.assertEqual(f.read().splitlines(), lines)
+        shown = [line for prompt in scenario.expected_prompts
+                 for line in (prompt.split("\r\n") if not isinstance(prompt, rs.Contains) else [prompt])]
+        ready = bool(home) and not shown
+        self.assertEqual(status, 0 if ready else 1, lines)
+        self.assertEqual(len(lines), len(shown) + (1 if ready else 2), lines)
+        for expected, line in zip(shown, lines):
+            self.assertTrue(rs.prompt_matches(expected, line), (expected, line))
+        if home:
+            self.assertIn(home, lines[len(shown)])
+        self.assertEqual(self.runs(), [])
+
+    def check_launcher(self, scenario, homes, registered, install_dir):
+        target = self.target
         processes = [target.start(install_dir, self.tmp, [self.path_dir]) for _ in range(scenario.launchers)]
         for process in processes:
             prompts, status = target.finish(process)
@@ -45,12 +80,6 @@ class RuntimeScenarios(harness.EndToEndTest):
             home = homes[scenario.expected_home][0] if scenario.expected_home else None
             expected = target.expected_run(registered(home) if home else "", install_dir, self.path_dir)
             self.assertEqual(self.runs(scenario.launchers), [expected] * scenario.launchers)
-
-        for name, (home, directory) in homes.items():
-            expected = dict(before[name], **{file_name: rs.SOURCE_FILES[file_name] * scenario.source_scale
-                                             for file_name in scenario.expected_copied
-                                             if name == scenario.expected_home})
-            self.assertEqual(rs.home_files(directory), expected, name)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,4 @@
-"""tools/release.sh with this machine's makensis and a Varnolet.exe given with --exe, so that
+"""tools/release.sh with this machine's makensis and a Varnolet.exe and helper given, so that
 nothing Windows runs: what it refuses to remove, where relative paths lead, and which commands
 learn the signing password. Every command on the search path is wrapped to note whether it
 was handed the password, in its environment or on an open descriptor; osslsigncode is a fake
@@ -66,7 +66,8 @@ class ReleaseScript(unittest.TestCase):
                    FAKE_OSSLSIGNCODE.format(secret=self.secret, log=self.log, cp=shutil.which("cp")))
         self.caller = os.path.join(self.root, "caller")
         for name in ("server/DOZOZIR/Quindrel.class", "server/VUVUDIV/\u00e9.jar", "support/Comm.jar",
-                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12"):
+                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "TolvarinHelper.exe",
+                     "signer.p12"):
             self.write(os.path.join(self.caller, name), name)
         # LC_ALL=C: the locale under which makensis crashed on the name that is not ASCII.
         self.env = dict(os.environ, PATH=wrappers + os.pathsep + os.environ["PATH"], LC_ALL="C",
@@ -87,7 +88,8 @@ class ReleaseScript(unittest.TestCase):
         """The release run from the caller's directory: status, error output, commands run."""
         # The caller's own shell, not a wrapper: it was handed the password.
         command = [shutil.which("bash"), os.path.join(ROOT, "tools", "release.sh"),
-                   "--exe", "Varnolet.exe", "--server", "server", "--support", "support", *arguments]
+                   "--exe", "Varnolet.exe", "--helper", "TolvarinHelper.exe", "--server", "server",
+                   "--support", "support", *arguments]
         result = subprocess.run(command, cwd=self.caller, env=dict(self.env, **(env or {})),
                                 capture_output=True, text=True, timeout=300)
         with open(self.log, "a+", encoding="utf-8", errors="replace") as f:
@@ -124,9 +126,10 @@ class ReleaseScript(unittest.TestCase):
         self.assertEqual(status, 0, stderr)
         self.assertEqual(sorted(os.listdir(os.path.join(self.caller, "caller-dist"))), sorted(RELEASE))
 
-        # Varnolet.exe, the uninstaller (from makensis) and the installer; each time-stamped.
+        # Varnolet.exe, the helper, the uninstaller (from makensis) and the installer; each
+        # time-stamped.
         signings = [c for c in commands if c.startswith("osslsigncode")]
-        self.assertEqual(len(signings), 3, commands)
+        self.assertEqual(len(signings), 4, commands)
         for signing in signings:
             self.assertTrue(signing.startswith("osslsigncode (password) "), signing)
             self.assertIn(f" -ts {TIMESTAMP_URL} ", signing)

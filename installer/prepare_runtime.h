@@ -1,0 +1,23 @@
+#ifndef TOLVARIN_INSTALLER_PREPARE_RUNTIME_H_
+#define TOLVARIN_INSTALLER_PREPARE_RUNTIME_H_
+
+// The Java runtime that Varnolet.exe will choose, made ready by Setup, which runs elevated: a
+// user who may not write into the runtime then finds the serial-port support files there at the
+// first launch.
+//
+//   prepare-runtime LOG   chooses the runtime by the launcher's own rule and copies into it the
+//                         support files it lacks, from C:\quarvel\GsmModemJar, as the launcher
+//                         would; says what it found and did, and what the user must do when
+//                         the runtime is not ready, and writes the same lines to LOG.
+//                         Exits kRuntimeReadyStatus or kRuntimeNotReadyStatus: either way the
+//                         install goes on, since a runtime may be installed later.
+
+#include "installer/helper_command.h"
+
+namespace tolvarin::installer {
+
+extern const HelperCommand kPrepareRuntimeCommand;
+
+}  // namespace tolvarin::installer
+
+#endif  // TOLVARIN_INSTALLER_PREPARE_RUNTIME_H_
