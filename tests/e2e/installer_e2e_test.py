@@ -106,10 +106,30 @@ class InstallerTest(harness.EndToEndTest):
         return sorted(os.path.relpath(os.path.join(d, f), root).replace(os.sep, "/")
                       for d, _, names in os.walk(root) for f in names)
 
+    def runtime_log(self, directory):
+        with open(self.unix(directory + "\\Setup.log"), encoding="utf-16") as f:
+            return f.read()
+
     def test_install_launch_uninstall(self):
+        # Registered in the 32-bit view before the install: one too old, the one the launcher
+        # chooses (holding an older Comm.jar of its own) and a later one.
+        runtimes = [rs.runtime("1.4"), rs.runtime("1.5", present={"Comm.jar": rs.OLD_COMM}), rs.runtime("1.6")]
+        homes = {name: directory for name, (_, directory) in rs.lay_out(rs.Scenario("", runtimes, [], ""), self.tmp).items()}
+        for directory in homes.values():
+            self.target.place_stub(os.path.join(directory, "bin"))
+        self.target.import_registry(harness.export_registry(
+            [(name, harness.windows_path(homes[home.name])) for name, home in runtimes]))
+        home = homes["jre1_5"]
+
         self.install(CUSTOM_DIR)
         self.assertEqual(self.files(CUSTOM_DIR),
-                         sorted(SERVER_FILES + ["TolvarinHelper.exe", "Uninstall.exe", "Varnolet.exe"]))
+                         sorted(SERVER_FILES + ["Setup.log", "TolvarinHelper.exe", "Uninstall.exe", "Varnolet.exe"]))
+        support = os.path.join(self.standins, "GsmModemJar")
+        copied = {name: open(os.path.join(support, name), "rb").read() for name in rs.SOURCE_FILES}
+        prepared = dict(copied, **{"Comm.jar": rs.OLD_COMM})
+        self.assertEqual({name: rs.home_files(directory) for name, directory in homes.items()},
+                         {"jre1_4": {}, "jre1_5": prepared, "jre1_6": {}})
+        self.assertIn(harness.windows_path(home) + " has the serial-port support files", self.runtime_log(CUSTOM_DIR))
         self.assertEqual(self.files(r"C:\quarvel"), sorted("GsmModemJar/" + name for name in rs.SOURCE_FILES))
         values = dict(self.values())
         size = values.pop("EstimatedSize")
@@ -128,28 +148,26 @@ class InstallerTest(harness.EndToEndTest):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
         # Started as the Start menu starts it (Wine's shell would resolve the shortcut through its
-        # ANSI copy of the path), with a registered runtime that has none of the files.
-        homes = rs.lay_out(rs.Scenario("", [rs.runtime("1.5")], [], "jre1_5"), self.tmp)
-        home = homes["jre1_5"][1]
-        self.target.place_stub(os.path.join(home, "bin"))
-        self.target.import_registry(harness.export_registry([("1.5", harness.windows_path(home))]))
+        # ANSI copy of the path): it finds the runtime prepared and copies nothing.
         self.run_ok(link["target"], cwd=self.unix(link["directory"]),
                     env=dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record)))
         expected = self.target.expected_run(harness.windows_path(home), "/INSTALLED", self.path_dir)
         expected = tuple(part.replace(harness.windows_path("/INSTALLED"), CUSTOM_DIR) for part in expected)
         self.assertEqual(self.runs(1), [expected])
-        support = os.path.join(self.standins, "GsmModemJar")
-        copied = {name: open(os.path.join(support, name), "rb").read() for name in rs.SOURCE_FILES}
-        self.assertEqual(rs.home_files(home), copied)
+        self.assertEqual(rs.home_files(home), prepared)
 
         self.uninstall(CUSTOM_DIR)
         for gone in (CUSTOM_DIR, r"C:\quarvel", SHORTCUT):
             self.assertFalse(os.path.exists(self.unix(gone)), gone)
         self.assertEqual(self.target.wine("reg", "query", UNINSTALL_KEY + "\\Tolvarin", "/reg:32").returncode, 1)
-        self.assertEqual(rs.home_files(home), copied, "the runtime keeps the files copied into it")
+        self.assertEqual(rs.home_files(home), prepared, "the runtime keeps the files copied into it")
 
     def test_install_twice_then_uninstall_keeps_what_the_user_added(self):
         self.install()
+        # No runtime registered: installed all the same, and told what to do.
+        told = self.runtime_log(DEFAULT_DIR)
+        self.assertIn("No Java runtime 1.5 or later was found", told)
+        self.assertIn("then start Varnolet.exe once as an administrator, or run this installer again", told)
         self.install()
         entries = self.values(UNINSTALL_KEY)
         self.assertEqual(entries.count(("DisplayName", "Tolvarin")), 1, entries)
