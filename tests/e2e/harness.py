@@ -175,33 +175,36 @@ class PosixTarget:
         self.test.assertEqual((int(flags, 16) & 0x2, int(decorations, 16)), (0x2, 0), hints)
         self.test.assertIn("minimum size: 493 by 335\n\t\tprogram specified maximum size: 493 by 335", hints)
 
-    def close(self, process, how):
-        """Asks the splash to close as a window manager does (WM_DELETE_WINDOW); whether the
-        launcher then ended."""
+    def start_and_close(self, start, how):
+        """Starts the launcher with `start` and asks the splash to close as a window manager does
+        (WM_DELETE_WINDOW); the process, and whether it ended after the close."""
+        process = start()
         window = self.splash(process)
         event = XClientMessage(type=33, display=X_DISPLAY, window=window, format=32,
                                message_type=X11.XInternAtom(X_DISPLAY, b"WM_PROTOCOLS", False))
         event.data[0] = X11.XInternAtom(X_DISPLAY, b"WM_DELETE_WINDOW", False)
         X11.XSendEvent(X_DISPLAY, ctypes.c_ulong(window), False, 0, ctypes.byref(event))
         X11.XFlush(X_DISPLAY)
-        return wait_until(lambda: process.poll() is not None, 5)
+        return process, wait_until(lambda: process.poll() is not None, 5)
 
-    def poke(self, process, started):
-        """Clicks and types on the splash while it is shown (the launcher stopped meanwhile, so
-        the input is queued ahead of its tick); seconds from `started` until the splash went, or
-        None when it was gone before the input."""
+    def start_and_poke(self, start, started):
+        """Starts the launcher with `start`, clicks and types on the splash while it is shown
+        (the launcher stopped meanwhile, so the input is queued ahead of its tick); the process,
+        and the seconds from `started` until the splash went, or None when it was gone before
+        the input."""
+        process = start()
         window = self.splash(process)
         process.send_signal(signal.SIGSTOP)
         try:
             if not x_windows_of(process.pid):
-                return None
+                return process, None
             subprocess.run(["xdotool", "mousemove", "--window", str(window), "100", "100", "click", "1",
                             "windowfocus", "--sync", str(window), "key", "Escape", "Return", "space", "a",
                             "alt+F4"], check=True)
         finally:
             process.send_signal(signal.SIGCONT)
         wait_until(lambda: not x_windows_of(process.pid), 15)
-        return time.monotonic() - started
+        return process, time.monotonic() - started
 
     def runs(self, lines):
         records = [line.split("CWD ", 1) for line in lines]
@@ -309,13 +312,32 @@ class WineTarget:
         self.test.assertEqual(splash["style"] & 0x00CF0000, 0x00400000, hex(splash["style"]))
         self.test.assertEqual(splash["title"], "")
 
-    def poke(self, process, started):
-        answer, status = self.probe("poke")
-        return answer["shown_ms"] / 1000 if status == 0 else None
+    def probe_first(self, command, start):
+        """Starts win_probe `command` and, once it is watching, the launcher with `start`: a
+        probe that starts after the launcher can come too late for a splash that a slow start
+        leaves on screen only briefly. The process, and the probe's answer and status."""
+        output = tempfile.TemporaryFile()
+        self.test.addCleanup(output.close)
+        probe = subprocess.Popen([OPTIONS.wine, OPTIONS.probe, command, "60000"], stdout=output,
+                                 stderr=subprocess.STDOUT)
+        self.test.addCleanup(lambda: probe.poll() is None and probe.kill())
+        watching = wait_until(lambda: output.seek(0) == 0 and output.readline().startswith(b"{\"watching\""), 60)
+        self.test.assertTrue(watching, "the probe is watching for the splash")
+        process = start()
+        status = probe.wait(120)
+        output.seek(0)
+        lines = output.read().decode("utf-8", "replace").splitlines()
+        self.test.assertIn(status, (0, 1), lines)
+        return process, (json.loads(lines[-1]) if len(lines) > 1 else None), status
 
-    def close(self, process, how):
-        """Closes the splash with a posted or sent WM_CLOSE; whether the launcher then ended."""
-        return self.probe({"post": "close", "send": "send-close"}[how], 5000)[1] == 0
+    def start_and_poke(self, start, started):
+        process, answer, status = self.probe_first("poke", start)
+        return process, answer["shown_ms"] / 1000 if status == 0 else None
+
+    def start_and_close(self, start, how):
+        """A posted or sent WM_CLOSE the moment the splash exists, ahead of any tick."""
+        process, _, status = self.probe_first({"post": "close", "send": "send-close"}[how], start)
+        return process, status == 0
 
     def runs(self, lines):
         return [tuple(line.split(" ", 1)[1] for line in lines[i:i + 4]) for i in range(0, len(lines), 4)]

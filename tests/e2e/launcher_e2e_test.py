@@ -26,8 +26,7 @@ class LauncherTest(harness.EndToEndTest):
         self.assertEqual(self.runs(1), [self.target.expected_run("", self.install_dir, self.path_dir)])
 
     def test_input_neither_shortens_nor_lengthens_the_splash(self):
-        process = self.start()
-        shown = self.target.poke(process, self.started)
+        process, shown = self.target.start_and_poke(self.start, self.started)
         self.assertIsNotNone(shown, "input given while the splash was shown")
         # The tick comes 2 s after loading began, never earlier, however slowly the launcher
         # started; input must not have brought it forward.
@@ -46,8 +45,8 @@ class LauncherTest(harness.EndToEndTest):
     def test_closing_the_splash_before_the_tick_ends_the_launcher_and_starts_nothing(self):
         for how in self.target.close_ways:
             with self.subTest(how):
-                process = self.start()
-                self.assertTrue(self.target.close(process, how), "ended after the close")
+                process, ended = self.target.start_and_close(self.start, how)
+                self.assertTrue(ended, "ended after the close")
                 self.assertEqual(self.target.finish(process), ([], 0), self.target.stderr)
         time.sleep(2.5)  # past the tick that would have come
         self.assertEqual(self.runs(), [])

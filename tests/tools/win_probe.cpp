@@ -20,7 +20,7 @@ using tolvarin::platform::win32::WideToUtf8;
 
 constexpr wchar_t kSplashClass[] = L"TolvarinSplash";
 const HWND kDone = reinterpret_cast<HWND>(1);  // what a wait for something gone finds
-constexpr int kPollMs = 20;
+constexpr int kPollMs = 5;
 
 std::string Json(const std::string& text) {
   std::string out = "\"";
@@ -85,16 +85,23 @@ std::string SplashFacts(HWND window) {
 
 // Runs `act` while the splash's user-interface thread is suspended, so that what it queues is
 // handled before the timer's tick (a tick is made only when nothing else is queued), however
-// slowly the launcher runs. False, without acting, when the splash is no longer shown.
+// slowly the launcher runs. False, without acting, when the splash is gone, or not shown and
+// `shown` is asked for.
 template <typename Act>
-bool WhileFrozen(HWND window, Act act) {
+bool WhileFrozen(HWND window, bool shown, Act act) {
   const UniqueHandle thread(
       ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, ::GetWindowThreadProcessId(window, nullptr)));
   if (!thread.valid() || ::SuspendThread(thread.get()) == static_cast<DWORD>(-1)) return false;
-  const bool shown = ::IsWindowVisible(window) != FALSE;
-  if (shown) act();
+  const bool there = shown ? ::IsWindowVisible(window) != FALSE : ::IsWindow(window) != FALSE;
+  if (there) act();
   ::ResumeThread(thread.get());
-  return shown;
+  return there;
+}
+
+// Says that the probe is watching, so that the launcher can be started after it.
+void SayWatching() {
+  std::printf("{\"watching\": true}\n");
+  std::fflush(stdout);
 }
 
 // Waits for the splash and prints its facts.
@@ -112,6 +119,7 @@ std::int64_t Ticks(const FILETIME& time) {
 // Clicks on the splash and presses keys while it is shown, waits for it to go and prints how
 // long after its process was created that was; exits 1 when it was gone before the input.
 int Poke(int timeout_ms) {
+  SayWatching();
   HWND window = WaitFor(FindSplash, timeout_ms);
   if (!window) return 1;
   DWORD process_id = 0;
@@ -126,7 +134,7 @@ int Poke(int timeout_ms) {
   RECT frame{};
   ::GetWindowRect(window, &frame);
   ::SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
-  const bool poked = WhileFrozen(window, [] {
+  const bool poked = WhileFrozen(window, true, [] {
     INPUT click[2] = {};
     click[0].type = click[1].type = INPUT_MOUSE;
     click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -164,15 +172,18 @@ int Answer(int timeout_ms) {
 
 void CALLBACK IgnoreAnswer(HWND, UINT, ULONG_PTR, LRESULT) {}
 
-// Closes the splash with a posted WM_CLOSE, or a sent one, as a task manager would, ahead of
-// the tick; 0 when its process then ends.
+// Closes the splash with a posted WM_CLOSE, or a sent one, as a task manager would, the moment
+// its window exists, shown or not yet: then the close comes ahead of any tick, even for a
+// launcher whose slow start leaves the splash on screen only briefly. 0 when its process then
+// ends.
 int Close(int timeout_ms, bool send) {
-  HWND window = WaitFor(FindSplash, timeout_ms);
+  SayWatching();
+  HWND window = WaitFor([] { return ::FindWindowW(kSplashClass, nullptr); }, timeout_ms);
   if (!window) return 1;
   DWORD process_id = 0;
   ::GetWindowThreadProcessId(window, &process_id);
   const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
-  const bool closed = WhileFrozen(window, [window, send] {
+  const bool closed = WhileFrozen(window, false, [window, send] {
     if (send) {
       // Sent, not posted, yet without waiting for a thread that cannot answer until resumed.
       ::SendMessageCallbackW(window, WM_CLOSE, 0, 0, IgnoreAnswer, 0);
