@@ -32,10 +32,11 @@ void WriteLog(const std::wstring& path, const std::vector<std::string>& lines) {
 }
 
 int PrepareRuntime(const std::vector<std::wstring>& arguments, const HelperContext&) {
+  if (arguments.size() != 1) return kUsage;
   const javaruntime::RuntimePreparation preparation = javaruntime::PrepareNativeJavaRuntime();
   const std::vector<std::string> lines = DescribeRuntimePreparation(preparation);
   for (const std::string& line : lines) Say(line);
-  WriteLog(arguments.at(0), lines);
+  WriteLog(arguments[0], lines);
   return preparation.ready ? kRuntimeReadyStatus : kRuntimeNotReadyStatus;
 }
 
