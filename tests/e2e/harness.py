@@ -247,8 +247,7 @@ class WineTarget:
                                                err.read().decode("utf-8", "replace"))
 
     def prepare_runtime(self, log):
-        """Runs the installer's preparation of the Java runtime (TolvarinHelper prepare-runtime)
-        with its log at `log`: the lines it said (UTF-16LE, as Setup reads them), its status."""
+        """Setup's preparation of the runtime, logged to `log`: the lines said, the status."""
         with tempfile.TemporaryFile() as out:
             status = subprocess.run([OPTIONS.wine, OPTIONS.helper, "prepare-runtime", windows_path(log)],
                                     stdout=out, stderr=subprocess.DEVNULL).returncode
@@ -313,9 +312,8 @@ class WineTarget:
         self.test.assertEqual(splash["title"], "")
 
     def probe_first(self, command, start):
-        """Starts win_probe `command` and, once it is watching, the launcher with `start`: a
-        probe that starts after the launcher can come too late for a splash that a slow start
-        leaves on screen only briefly. The process, and the probe's answer and status."""
+        """win_probe `command`, then, once it watches, the launcher (a slow start may show the
+        splash too briefly for a later probe): the process, the probe's answer and status."""
         output = tempfile.TemporaryFile()
         self.test.addCleanup(output.close)
         probe = subprocess.Popen([OPTIONS.wine, OPTIONS.probe, command, "60000"], stdout=output,

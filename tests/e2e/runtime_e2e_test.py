@@ -47,8 +47,7 @@ class RuntimeScenarios(harness.EndToEndTest):
             self.assertEqual(rs.home_files(directory), expected, name)
 
     def check_installer(self, scenario, home):
-        """What the launcher would show is said instead, the runtime found is named, and the
-        install's status tells whether the runtime is ready; nothing is started."""
+        """The launcher's prompts said instead, the runtime named, readiness in the status."""
         log = os.path.join(self.tmp, "Setup.log")
         lines, status = self.target.prepare_runtime(log)
         with open(log, encoding="utf-16") as f:
