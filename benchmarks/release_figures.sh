@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Prints the release's figures: the release command's time from a clean build tree, the sizes
 # of the installer and the zip, and the silent install and uninstall times under Wine (median
-# of N runs in a throw-away WoW64 prefix). The uninstall is the one Add/Remove Programs records,
-# which ends when the uninstall has. Not part of the tests.
+# of N runs in a throw-away WoW64 prefix), without and with a Java runtime for Setup to prepare.
+# The uninstall is the one Add/Remove Programs records, which ends when the uninstall has. Not
+# part of the tests; where the kernel runs no 32-bit programs, run it under tools/with-32bit.sh.
 #   usage: benchmarks/release_figures.sh [runs]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -27,13 +28,22 @@ wine wineboot -i >/dev/null 2>&1
 wineserver -w
 wineserver -p  # one server for every run: no run pays for Wine's start
 target='C:\Tolvarin'
-for _ in $(seq "$runs"); do
-  start="$(now_ms)"
-  wine "$work"/dist/*-setup.exe /S "/D=$target"
-  middle="$(now_ms)"
-  wine "$target\\TolvarinHelper.exe" uninstall /S
-  end="$(now_ms)"
-  echo "$(( middle - start )) $(( end - middle ))"
-done >"$work/times"
-echo "install (silent): $(cut -d' ' -f1 "$work/times" | median) ms, median of $runs"
+# Each install with no Java runtime registered, then with one whose support files Setup copies.
+runtime="$WINEPREFIX/drive_c/jre"
+times() {
+  for _ in $(seq "$runs"); do
+    rm -rf "$runtime" && mkdir -p "$runtime/lib/ext" "$runtime/bin"
+    start="$(now_ms)"
+    wine "$work"/dist/*-setup.exe /S "/D=$target"
+    middle="$(now_ms)"
+    wine "$target\\TolvarinHelper.exe" uninstall /S
+    end="$(now_ms)"
+    echo "$(( middle - start )) $(( end - middle ))"
+  done >"$work/times"
+}
+times
+echo "install (silent, no runtime registered): $(cut -d' ' -f1 "$work/times" | median) ms, median of $runs"
 echo "uninstall:        $(cut -d' ' -f2 "$work/times" | median) ms, median of $runs"
+/usr/lib/wine/wine64 reg add 'HKLM\SOFTWARE\JavaSoft\Java Runtime Environment\1.5' /v JavaHome /d 'C:\jre' /f /reg:32 >/dev/null
+times
+echo "install (silent, runtime prepared):      $(cut -d' ' -f1 "$work/times" | median) ms, median of $runs"
