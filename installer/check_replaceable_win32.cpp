@@ -11,7 +11,6 @@
 namespace tolvarin::installer {
 namespace {
 
-using platform::win32::SystemErrorText;
 using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
@@ -49,8 +48,7 @@ int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperCon
           " is in use: stop the server (and whatever else has it open), then run Setup again.");
     } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
       refused = true;
-      Say(shown + " cannot be replaced (error " + std::to_string(error) + ": " +
-          SystemErrorText(error) + ").");
+      Say(shown + " cannot be replaced " + SystemFailure(error) + ".");
     }
   }
   return refused ? kRefused : in_use ? kInUse : kDone;

@@ -7,6 +7,10 @@
 
 namespace tolvarin::installer {
 
+std::string ErrorNote(long number, const std::string& text) {
+  return "(error " + std::to_string(number) + ": " + text + ")";
+}
+
 bool TrustedOwners::Contains(const std::string& sid) const {
   return std::find(sids_.begin(), sids_.end(), sid) != sids_.end();
 }
@@ -21,8 +25,7 @@ std::string Problem(const EntryFacts& facts, const TrustedOwners& owners, bool f
     case Kind::kLink:
       return "is a link to another place";
     case Kind::kUnopenable:
-      return "cannot be checked (error " + std::to_string(facts.error) + ": " + facts.error_text +
-             ")";
+      return "cannot be checked " + ErrorNote(facts.error, facts.error_text);
     case Kind::kMissing:
       return "vanished while it was being checked";
     case Kind::kFolder:
@@ -47,8 +50,7 @@ std::string FirstProblemInside(EntryView& view, const std::string& folder,
     try {
       names = view.List(current);
     } catch (const platform::Error& error) {
-      return current + " cannot be listed (error " + std::to_string(error.number()) + ": " +
-             error.description() + ")";
+      return current + " cannot be listed " + ErrorNote(error.number(), error.description());
     }
     for (const std::string& name : names) {
       const std::string path = current + "\\" + name;

@@ -12,6 +12,9 @@
 
 namespace tolvarin::installer {
 
+// A failure as every message of Setup's helper gives it: "(error <number>: <text>)".
+std::string ErrorNote(long number, const std::string& text);
+
 // An entry as seen through one handle opened without following a link.
 struct EntryFacts {
   enum class Kind { kMissing, kFolder, kFile, kLink, kUnopenable };

@@ -40,6 +40,9 @@ HelperContext MakeHelperContext();
 // kUsage, after the usage text, for an unknown command or arguments it does not take.
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context);
 
+// The system's error `error` (GetLastError) as ErrorNote gives it.
+std::string SystemFailure(unsigned long error);
+
 // Writes `line` (UTF-8) and a line break to standard output: to a console as text, elsewhere as
 // UTF-16LE after a byte-order mark, which Setup's nsExec recognises.
 void Say(const std::string& line);

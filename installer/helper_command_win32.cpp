@@ -45,6 +45,10 @@ int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperCon
   return kUsage;
 }
 
+std::string SystemFailure(unsigned long error) {
+  return ErrorNote(static_cast<long>(error), platform::win32::SystemErrorText(error));
+}
+
 void Say(const std::string& line) {
   static bool marked = false;
   const std::wstring text = platform::win32::Utf8ToWide(line) + L"\r\n";

@@ -13,7 +13,6 @@
 namespace tolvarin::installer {
 namespace {
 
-using platform::win32::SystemErrorText;
 using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
@@ -25,10 +24,6 @@ std::wstring ParentOf(const std::wstring& path) {
   if (slash == std::wstring::npos || slash + 1 == path.size()) return {};
   if (slash == 2 && path[1] == L':') return path.substr(0, 3);
   return path.substr(0, slash);
-}
-
-std::string Failure(DWORD error) {
-  return "(error " + std::to_string(error) + ": " + SystemErrorText(error) + ")";
 }
 
 // Whether the existing folder `parent`, above `path`, is real and of a trusted owner: whoever
@@ -87,7 +82,7 @@ bool KeepExisting(const std::wstring& path, const HelperContext& context,
                                             PROTECTED_DACL_SECURITY_INFORMATION,
                                         protect->owner(), nullptr, protect->dacl(), nullptr);
     if (set != ERROR_SUCCESS) {
-      Say(name + " cannot be protected from other users " + Failure(set) + ".");
+      Say(name + " cannot be protected from other users " + SystemFailure(set) + ".");
       return false;
     }
   }
@@ -120,14 +115,14 @@ bool Protect(const std::wstring& path, const HelperContext& context,
       win32::WindowsEntryView view;
       if (!ParentSafe(*parent, view.Inspect(WideToUtf8(*parent)), path, context)) return false;
     } else if (error != ERROR_SUCCESS) {
-      Say(WideToUtf8(*parent) + " cannot be made " + Failure(error) + ".");
+      Say(WideToUtf8(*parent) + " cannot be made " + SystemFailure(error) + ".");
       return false;
     }
   }
   const DWORD error = Make(path, descriptor);
   if (error == ERROR_ALREADY_EXISTS) return KeepExisting(path, context, &descriptor);
   if (error != ERROR_SUCCESS) {
-    Say(WideToUtf8(path) + " cannot be made " + Failure(error) + ".");
+    Say(WideToUtf8(path) + " cannot be made " + SystemFailure(error) + ".");
     return false;
   }
   return true;

@@ -12,7 +12,6 @@ namespace tolvarin::installer {
 namespace {
 
 using platform::win32::SystemError;
-using platform::win32::SystemErrorText;
 using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
@@ -75,8 +74,8 @@ int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext&) 
   if (!::CopyFileW(uninstaller.c_str(), copy.c_str(), TRUE)) {
     const DWORD error = ::GetLastError();
     ::RemoveDirectoryW(work.c_str());
-    Say("Cannot copy " + WideToUtf8(uninstaller) + " (error " + std::to_string(error) + ": " +
-        SystemErrorText(error) + "). Nothing was removed.");
+    Say("Cannot copy " + WideToUtf8(uninstaller) + " " + SystemFailure(error) +
+        ". Nothing was removed.");
     return kNotStarted;
   }
   const std::wstring moved = work + L"\\" + self.substr(folder.size() + 1);
@@ -99,8 +98,7 @@ int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext&) 
     const DWORD error = ::GetLastError();
     // A standard user's process cannot start the uninstaller, which asks for elevation.
     if (error == kElevationRequired) status = error;
-    Say("Cannot start the uninstaller (error " + std::to_string(error) + ": " +
-        SystemErrorText(error) + "). Nothing was removed.");
+    Say("Cannot start the uninstaller " + SystemFailure(error) + ". Nothing was removed.");
   }
 
   DeleteSoon(copy);

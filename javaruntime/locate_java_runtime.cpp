@@ -1,5 +1,7 @@
 #include "javaruntime/locate_java_runtime.h"
 
+#include <exception>
+#include <memory>
 #include <string>
 
 #include "javaruntime/comm_support_files.h"
@@ -61,6 +63,15 @@ void LocateJavaRuntime(JavaRuntimeContext& context) {
   if (searched && choice.ending_prompt != nullptr) {
     context.messages.Show(choice.ending_prompt);
     context.process.EndProcess(kNoRuntimeStatus);
+  }
+}
+
+std::unique_ptr<registry::RegistryApi> OpenRegistryForSearch(platform::MessageBoxes& messages) {
+  try {
+    return registry::MakeNativeRegistryApi();
+  } catch (const std::exception& error) {
+    ReportSearchFailure(messages, error.what());
+    return nullptr;
   }
 }
 

@@ -1,6 +1,7 @@
 #ifndef TOLVARIN_JAVARUNTIME_LOCATE_JAVA_RUNTIME_H_
 #define TOLVARIN_JAVARUNTIME_LOCATE_JAVA_RUNTIME_H_
 
+#include <memory>
 #include <string>
 
 #include "javaruntime/java_runtime_context.h"
@@ -37,6 +38,10 @@ RuntimeChoice ChooseJavaRuntime(registry::RegistryApi& registry);
 // stops the search and is handled by ReportSearchFailure; the caller then goes on with
 // "java" from the search path. Never throws.
 void LocateJavaRuntime(JavaRuntimeContext& context);
+
+// This platform's registry, opened for a search; nullptr, after ReportSearchFailure on
+// `messages`, when it cannot be opened (a malformed store on POSIX). Never throws.
+std::unique_ptr<registry::RegistryApi> OpenRegistryForSearch(platform::MessageBoxes& messages);
 
 // Handles a failed search: shows `description`, then "Error While Searching JVM on Your
 // Machine", and empties JavaHomePath. Also for failures met before the search can start,

@@ -1,6 +1,5 @@
 #include "javaruntime/prepare_java_runtime.h"
 
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,15 +49,10 @@ RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform:
 RuntimePreparation PrepareNativeJavaRuntime() {
   const auto process = platform::MakeNativeProcessServices();
   const auto files = platform::MakeNativeFileSystem();
-  std::unique_ptr<registry::RegistryApi> registry;
-  try {
-    registry = registry::MakeNativeRegistryApi();
-  } catch (const std::exception& error) {
-    RuntimePreparation preparation;
-    RecordedMessages recorded(preparation.prompts);
-    ReportSearchFailure(recorded, error.what());
-    return preparation;
-  }
+  RuntimePreparation unopened;
+  RecordedMessages recorded(unopened.prompts);
+  const auto registry = OpenRegistryForSearch(recorded);
+  if (registry == nullptr) return unopened;
   return PrepareJavaRuntime(*registry, *files, *process, SupportSourceDirectory());
 }
 

@@ -22,13 +22,8 @@ namespace {
 // store on POSIX) is reported as a failed search, and the launch goes on.
 void LocateNativeJavaRuntime(platform::FileSystem& files, platform::MessageBoxes& messages,
                              platform::ProcessServices& process) {
-  std::unique_ptr<registry::RegistryApi> registry;
-  try {
-    registry = registry::MakeNativeRegistryApi();
-  } catch (const std::exception& error) {
-    javaruntime::ReportSearchFailure(messages, error.what());
-    return;
-  }
+  const auto registry = javaruntime::OpenRegistryForSearch(messages);
+  if (registry == nullptr) return;
   javaruntime::JavaRuntimeContext context{*registry, files, messages, process,
                                           javaruntime::SupportSourceDirectory()};
   javaruntime::LocateJavaRuntime(context);

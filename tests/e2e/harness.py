@@ -236,23 +236,20 @@ class WineTarget:
     def place_stub(self, directory):
         shutil.copy2(OPTIONS.stub_java, os.path.join(directory, "java.exe"))
 
-    def wine(self, *args, **kwargs):
+    def wine(self, *args, encoding="utf-8", **kwargs):
         """Runs a program under Wine to its end. Output through files: Wine's services, should
         the program start them, would inherit a pipe and hold it open long after."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             status = subprocess.run([OPTIONS.wine, *args], stdout=out, stderr=err, **kwargs).returncode
             out.seek(0)
             err.seek(0)
-            return subprocess.CompletedProcess(args, status, out.read().decode("utf-8"),
+            return subprocess.CompletedProcess(args, status, out.read().decode(encoding),
                                                err.read().decode("utf-8", "replace"))
 
     def prepare_runtime(self, log):
         """Setup's preparation of the runtime, logged to `log`: the lines said, the status."""
-        with tempfile.TemporaryFile() as out:
-            status = subprocess.run([OPTIONS.wine, OPTIONS.helper, "prepare-runtime", windows_path(log)],
-                                    stdout=out, stderr=subprocess.DEVNULL).returncode
-            out.seek(0)
-            return out.read().decode("utf-16").splitlines(), status
+        result = self.wine(OPTIONS.helper, "prepare-runtime", windows_path(log), encoding="utf-16")
+        return result.stdout.splitlines(), result.returncode
 
     def probe(self, command, timeout_ms=10000, **kwargs):
         """Runs win_probe; its JSON answer (or None) and exit status (0 or 1, else it failed)."""
