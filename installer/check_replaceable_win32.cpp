@@ -38,7 +38,7 @@ int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperCon
     }
     if (file.valid()) {
       const EntryFacts facts = win32::FactsOf(file.get(), path);
-      const std::string problem = Problem(facts, context.kept, /*folder=*/false);
+      const std::string problem = Problem(facts, context.trusted, Role::kInside, /*folder=*/false);
       if (problem.empty()) continue;
       refused = true;
       Say(shown + " " + problem + ": remove it, then run Setup again.");

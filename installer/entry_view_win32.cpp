@@ -52,14 +52,14 @@ EntryFacts FactsOf(HANDLE handle, const std::wstring& path) {
     facts.kind = EntryFacts::Kind::kLink;
     return facts;
   }
-  PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD error = ::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                        nullptr, nullptr, nullptr, &descriptor);
+  const DWORD error =
+      ::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                        nullptr, nullptr, nullptr, nullptr, &descriptor);
   const UniqueLocal<void> owned(descriptor);
   if (error != ERROR_SUCCESS) return FactsOfFailure(error);
   // A file system without access lists (FAT) has no owners: nothing there can be protected.
-  facts.owner = owner ? SidText(owner) : "no one";
+  ReadSecurity(descriptor, facts);
   facts.kind =
       (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryFacts::Kind::kFolder : EntryFacts::Kind::kFile;
   return facts;

@@ -23,7 +23,7 @@ platform::win32::UniqueHandle OpenEntry(const std::wstring& path, DWORD access, 
 EntryFacts FactsOfFailure(DWORD error);
 
 // The facts of the entry open through `handle`, opened by OpenEntry with READ_CONTROL and
-// FILE_READ_ATTRIBUTES. `path` names it: Wine opens the target of a Unix symbolic link whatever
+// FILE_READ_ATTRIBUTES: its kind, owner and access list. `path` names it: Wine opens the target of a Unix symbolic link whatever
 // the flags, and shows the link only by name.
 EntryFacts FactsOf(HANDLE handle, const std::wstring& path);
 

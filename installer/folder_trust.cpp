@@ -6,21 +6,122 @@
 #include "platform/error.h"
 
 namespace tolvarin::installer {
+namespace {
+
+using Kind = EntryFacts::Kind;
+
+// CREATOR OWNER and CREATOR GROUP stand for someone only in what is made inside; OWNER RIGHTS
+// limits the owner, who is judged as the owner.
+constexpr const char* kGrantsNothing[] = {"S-1-3-0", "S-1-3-1", "S-1-3-4"};
+
+struct KnownAccount {
+  const char* sid;
+  const char* name;
+};
+constexpr KnownAccount kKnownAccounts[] = {
+    {"S-1-1-0", "Everyone"},          {"S-1-5-11", "Authenticated Users"},
+    {"S-1-5-32-545", "Users"},        {"S-1-5-4", "INTERACTIVE"},
+    {"S-1-5-32-547", "Power Users"},  {"S-1-5-32-546", "Guests"},
+    {"S-1-5-7", "ANONYMOUS LOGON"},
+};
+
+std::string Named(const std::string& sid) {
+  for (const KnownAccount& account : kKnownAccounts) {
+    if (sid == account.sid) return std::string(account.name) + " (" + sid + ")";
+  }
+  return sid;
+}
+
+std::uint32_t Expanded(std::uint32_t mask) {
+  constexpr std::uint32_t kEveryRight = rights::kWriteData | rights::kAppendData |
+                                        rights::kDeleteChild | rights::kDelete |
+                                        rights::kWriteDac | rights::kWriteOwner;
+  if (mask & rights::kGenericAll) mask |= kEveryRight;
+  if (mask & rights::kGenericWrite) mask |= rights::kWriteData | rights::kAppendData;
+  return mask;
+}
+
+bool GrantsNothing(const std::string& sid) {
+  return std::find(std::begin(kGrantsNothing), std::end(kGrantsNothing), sid) !=
+         std::end(kGrantsNothing);
+}
+
+// What each account but the trusted ones is allowed on the entry itself, in list order.
+std::vector<std::pair<std::string, std::uint32_t>> OthersRights(const EntryFacts& facts,
+                                                                bool own_entries_only,
+                                                                const TrustedAccounts& trusted) {
+  std::vector<std::pair<std::string, std::uint32_t>> others;
+  if (facts.no_access_list) {
+    others.emplace_back("S-1-1-0", Expanded(rights::kGenericAll));
+    return others;
+  }
+  for (const AccessEntry& entry : facts.access) {
+    if (!entry.allow || entry.inherit_only || (own_entries_only && entry.inherited)) continue;
+    if (trusted.Contains(entry.sid) || GrantsNothing(entry.sid)) continue;
+    const auto found = std::find_if(others.begin(), others.end(),
+                                    [&](const auto& other) { return other.first == entry.sid; });
+    if (found == others.end()) {
+      others.emplace_back(entry.sid, Expanded(entry.mask));
+    } else {
+      found->second |= Expanded(entry.mask);
+    }
+  }
+  return others;
+}
+
+void Append(std::string& text, const std::string& more, const char* separator) {
+  if (!text.empty()) text += separator;
+  text += more;
+}
+
+}  // namespace
 
 std::string ErrorNote(long number, const std::string& text) {
   return "(error " + std::to_string(number) + ": " + text + ")";
 }
 
-bool TrustedOwners::Contains(const std::string& sid) const {
+bool TrustedAccounts::Contains(const std::string& sid) const {
   return std::find(sids_.begin(), sids_.end(), sid) != sids_.end();
 }
 
-void TrustedOwners::Remove(const std::string& sid) {
-  sids_.erase(std::remove(sids_.begin(), sids_.end(), sid), sids_.end());
+std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
+                               const EntryFacts* parent) {
+  const bool folder = facts.kind == Kind::kFolder;
+  auto others = OthersRights(facts, role == Role::kInside, trusted);
+  if (parent != nullptr) {
+    // Deleting what a folder holds deletes or renames this entry.
+    for (const auto& [sid, mask] : OthersRights(*parent, false, trusted)) {
+      if (mask & rights::kDeleteChild) others.emplace_back(sid, rights::kDelete);
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> said;  // account, what it can do
+  for (const auto& [sid, mask] : others) {
+    std::string can;
+    if (mask & rights::kDelete) Append(can, "delete or rename it", ", ");
+    if (mask & rights::kWriteDac) Append(can, "change its access list", ", ");
+    if (mask & rights::kWriteOwner) Append(can, "take it over", ", ");
+    if (role != Role::kAbove && folder) {
+      if (mask & (rights::kWriteData | rights::kAppendData)) Append(can, "add to it", ", ");
+      if (mask & rights::kDeleteChild) Append(can, "delete or rename what it holds", ", ");
+    } else if (role != Role::kAbove && (mask & (rights::kWriteData | rights::kAppendData))) {
+      Append(can, "change what it holds", ", ");
+    }
+    if (can.empty()) continue;
+    const auto found = std::find_if(said.begin(), said.end(),
+                                    [&](const auto& entry) { return entry.first == sid; });
+    if (found == said.end()) {
+      said.emplace_back(sid, can);
+    } else if (found->second.find(can) == std::string::npos) {
+      Append(found->second, can, ", ");
+    }
+  }
+  std::string text;
+  for (const auto& [sid, can] : said) Append(text, Named(sid) + " " + can, "; ");
+  return text.empty() ? text : "lets " + text;
 }
 
-std::string Problem(const EntryFacts& facts, const TrustedOwners& owners, bool folder) {
-  using Kind = EntryFacts::Kind;
+std::string Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
+                    bool folder, const EntryFacts* parent) {
   switch (facts.kind) {
     case Kind::kLink:
       return "is a link to another place";
@@ -35,13 +136,14 @@ std::string Problem(const EntryFacts& facts, const TrustedOwners& owners, bool f
   if ((facts.kind == Kind::kFolder) != folder) {
     return folder ? "is a file where a folder belongs" : "is a folder where a file belongs";
   }
-  if (!owners.Contains(facts.owner))
+  if (!trusted.Contains(facts.owner))
     return "belongs to " + facts.owner + ", not to an administrator";
-  return {};
+  if (facts.no_access_list) return "has no access list, so anyone can change it";
+  return OthersWhoCanChange(facts, role, trusted, parent);
 }
 
 std::string FirstProblemInside(EntryView& view, const std::string& folder,
-                               const TrustedOwners& owners) {
+                               const TrustedAccounts& trusted) {
   std::vector<std::string> pending{folder};
   while (!pending.empty()) {
     const std::string current = std::move(pending.back());
@@ -55,8 +157,8 @@ std::string FirstProblemInside(EntryView& view, const std::string& folder,
     for (const std::string& name : names) {
       const std::string path = current + "\\" + name;
       const EntryFacts facts = view.Inspect(path);
-      const bool is_folder = facts.kind == EntryFacts::Kind::kFolder;
-      const std::string problem = Problem(facts, owners, is_folder);
+      const bool is_folder = facts.kind == Kind::kFolder;
+      const std::string problem = Problem(facts, trusted, Role::kInside, is_folder);
       if (!problem.empty()) return path + " " + problem;
       if (is_folder) pending.push_back(path);
     }

@@ -1,11 +1,15 @@
 #ifndef TOLVARIN_INSTALLER_FOLDER_TRUST_H_
 #define TOLVARIN_INSTALLER_FOLDER_TRUST_H_
 
-// Whether a folder that already exists may hold what Setup puts there. Everything in
+// Whether a folder or file that already exists may hold what Setup puts there. Everything in
 // C:\quarvel\GsmModemJar ends up loaded by a Java runtime and everything in the install folder
-// runs as whoever starts it, so a folder is kept only when nobody but an administrator can
-// have put anything in it: no link anywhere, every entry owned by a trusted account.
+// runs as whoever starts it, so an entry is kept only when nobody but an administrator can have
+// put anything there or can still change it: no link anywhere, every entry owned by a trusted
+// account, and no access list that lets anyone else remove, rename, re-permission or fill it.
+// Who owns a folder says little on its own: one an administrator made under C:\ inherits
+// "Authenticated Users: Modify" from the root.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +19,27 @@ namespace tolvarin::installer {
 // A failure as every message of Setup's helper gives it: "(error <number>: <text>)".
 std::string ErrorNote(long number, const std::string& text);
 
+// Access rights as Windows numbers them; only those the rule needs.
+namespace rights {
+inline constexpr std::uint32_t kWriteData = 0x2;     // a folder: add a file
+inline constexpr std::uint32_t kAppendData = 0x4;    // a folder: add a subfolder
+inline constexpr std::uint32_t kDeleteChild = 0x40;  // a folder: delete or rename what it holds
+inline constexpr std::uint32_t kDelete = 0x10000;
+inline constexpr std::uint32_t kWriteDac = 0x40000;
+inline constexpr std::uint32_t kWriteOwner = 0x80000;
+inline constexpr std::uint32_t kGenericAll = 0x10000000;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000;
+}  // namespace rights
+
+// One entry of an access list.
+struct AccessEntry {
+  bool allow = true;          // false: a deny entry
+  std::string sid;            // whom it names, as text ("S-1-5-11")
+  std::uint32_t mask = 0;     // the rights, generic ones included
+  bool inherit_only = false;  // applies to what is made inside, not to this entry itself
+  bool inherited = false;     // came from the folder above
+};
+
 // An entry as seen through one handle opened without following a link.
 struct EntryFacts {
   enum class Kind { kMissing, kFolder, kFile, kLink, kUnopenable };
@@ -22,19 +47,28 @@ struct EntryFacts {
   std::string owner;       // kFolder, kFile: the owner's SID as text ("S-1-5-32-544")
   long error = 0;          // kUnopenable: the system's error number
   std::string error_text;  // kUnopenable: its description
+  std::vector<AccessEntry> access;  // kFolder, kFile: its access list
+  bool no_access_list = false;      // kFolder, kFile: none at all, so everyone may do anything
 };
 
-// The accounts (SIDs as text) whose entries are trusted.
-class TrustedOwners {
+// The accounts (SIDs as text) trusted to own entries and to hold rights over them.
+class TrustedAccounts {
  public:
-  explicit TrustedOwners(std::vector<std::string> sids) : sids_(std::move(sids)) {}
-  // Whether entries owned by `sid` are trusted.
+  explicit TrustedAccounts(std::vector<std::string> sids) : sids_(std::move(sids)) {}
+  // Whether `sid` is trusted.
   bool Contains(const std::string& sid) const;
-  // Trusts `sid` no more.
-  void Remove(const std::string& sid);
 
  private:
   std::vector<std::string> sids_;
+};
+
+// How an entry is used, which decides what nobody else may be able to do to it.
+enum class Role {
+  kAbove,   // a folder above one Setup keeps: delete or rename it, change its list or owner
+  kKept,    // a folder Setup keeps: the same, add to it, delete or rename what it holds; a
+            // file: delete, rename, re-permission or write it
+  kInside,  // an entry inside a kept folder, whose inherited entries Setup replaces: as kKept,
+            // on its own entries only
 };
 
 // The file system as the rule sees it. The Windows view opens each entry once, without
@@ -48,15 +82,23 @@ class EntryView {
   virtual std::vector<std::string> List(const std::string& path) = 0;
 };
 
-// What is wrong with an existing entry that should be a folder (or, with `folder` false, a
-// file), as the rest of a sentence that starts with its path ("is a link to another place");
-// empty when it may be kept.
-std::string Problem(const EntryFacts& facts, const TrustedOwners& owners, bool folder = true);
+// Who but `trusted` can change the entry `facts` in its `role`, as the rest of a sentence that
+// starts with its path ("lets Everyone (S-1-1-0) delete or rename it"); empty when nobody can.
+// `parent`, when given, is the folder holding it, whose delete-child right deletes or renames
+// it too. Deny entries are not weighed: a list is trusted only on what it allows.
+std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
+                               const EntryFacts* parent = nullptr);
 
-// The first entry inside `folder`, at any depth, that may not be kept, as "<path> <problem>";
-// empty when there is none. A link is reported, never followed.
+// What is wrong with an existing entry that should be a folder (or, with `folder` false, a
+// file) in `role`, as the rest of a sentence that starts with its path ("is a link to another
+// place"); empty when it may be kept. `parent` as for OthersWhoCanChange.
+std::string Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
+                    bool folder = true, const EntryFacts* parent = nullptr);
+
+// The first entry inside `folder`, at any depth, that may not be kept (Role::kInside), as
+// "<path> <problem>"; empty when there is none. A link is reported, never followed.
 std::string FirstProblemInside(EntryView& view, const std::string& folder,
-                               const TrustedOwners& owners);
+                               const TrustedAccounts& trusted);
 
 }  // namespace tolvarin::installer
 

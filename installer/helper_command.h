@@ -2,9 +2,11 @@
 #define TOLVARIN_INSTALLER_HELPER_COMMAND_H_
 
 // TolvarinHelper.exe, the program Setup runs for the decisions that keep its folders and files
-// safe: `TolvarinHelper <command> <argument>...`. Each command lives in a file of its own and is
-// listed once, in helper_command_win32.cpp. What a command says goes to standard output, one line
-// per fact, which Setup shows in its details (never in a box: Setup may be silent).
+// safe: `TolvarinHelper [--log FILE] <command> <argument>...`. Each command lives in a file of
+// its own and is listed once, in helper_command_win32.cpp. What a command says goes to standard
+// output, one line per fact, which Setup shows in its details (never in a box: Setup may be
+// silent), and is appended to FILE when --log names one (Setup's /LOG=). Started with no
+// standard output at all (from the Start menu), it shows what it said in one box at the end.
 
 #include <string>
 #include <vector>
@@ -13,16 +15,17 @@
 
 namespace tolvarin::installer {
 
-// Exit statuses.
+// Exit statuses every command shares; a command may add its own (installer/README.txt lists
+// them all). 1 is never the helper's own: for the uninstall it is the uninstaller's "cancelled".
 inline constexpr int kDone = 0;
-inline constexpr int kRefused = 1;  // something is not safe to use; what was said names it
+inline constexpr int kRefused = 2;  // something is not safe to use; what was said names it
 inline constexpr int kInUse = 32;   // a file to replace is open (ERROR_SHARING_VIOLATION)
 inline constexpr int kUsage = 64;
+inline constexpr int kFailed = 70;  // the helper itself failed; what was said says where
 
 // What every command may rely on.
 struct HelperContext {
-  TrustedOwners kept;     // who may own a kept folder and everything in it
-  TrustedOwners parents;  // who may own a folder above one
+  TrustedAccounts trusted;  // who may own, and hold rights over, what Setup keeps
 };
 
 struct HelperCommand {
@@ -32,20 +35,24 @@ struct HelperCommand {
   int (*run)(const std::vector<std::wstring>& arguments, const HelperContext& context);
 };
 
-// The helper as Setup runs it: the account running it, and the usual trusted owners. Throws
+// The helper as Setup runs it: the account running it, and the usual trusted accounts. Throws
 // platform::Error.
 HelperContext MakeHelperContext();
 
-// Runs the command that `arguments` names, with the rest as its arguments; its exit status, or
-// kUsage, after the usage text, for an unknown command or arguments it does not take.
+// Runs the command that `arguments` names (after an optional --log FILE), with the rest as its
+// arguments; its exit status, or kUsage, after the usage text, for an unknown command or
+// arguments it does not take.
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context);
 
 // The system's error `error` (GetLastError) as ErrorNote gives it.
 std::string SystemFailure(unsigned long error);
 
 // Writes `line` (UTF-8) and a line break to standard output: to a console as text, elsewhere as
-// UTF-16LE after a byte-order mark, which Setup's nsExec recognises.
+// UTF-16LE after a byte-order mark, which Setup's nsExec recognises; and to the log, if any.
 void Say(const std::string& line);
+
+// Shows in one box what was said while there was no standard output to say it to.
+void ShowWhatWasSaid();
 
 }  // namespace tolvarin::installer
 

@@ -1,20 +1,23 @@
 #include <windows.h>
 
+#include <exception>
 #include <vector>
 
 #include "installer/helper_command.h"
-#include "platform/error.h"
 #include "platform/win32_util.h"
 
-// TolvarinHelper <command> <argument>... (installer/helper_command.h).
+// TolvarinHelper [--log FILE] <command> <argument>... (installer/helper_command.h).
 int wmain(int argc, wchar_t** argv) {
   // It runs from Setup's temporary folder, with Setup's rights.
   tolvarin::platform::win32::RestrictDllSearch();
+  int status = tolvarin::installer::kFailed;
   try {
-    return tolvarin::installer::RunHelperCommand({argv + 1, argv + argc},
-                                                 tolvarin::installer::MakeHelperContext());
-  } catch (const tolvarin::platform::Error& error) {
-    tolvarin::installer::Say(error.description());
-    return tolvarin::installer::kRefused;
+    status = tolvarin::installer::RunHelperCommand({argv + 1, argv + argc},
+                                                   tolvarin::installer::MakeHelperContext());
+  } catch (const std::exception& error) {
+    // Never a command's own status: a failure is not a refusal, nor the uninstaller's cancel.
+    tolvarin::installer::Say(error.what());
   }
+  tolvarin::installer::ShowWhatWasSaid();
+  return status;
 }

@@ -1,8 +1,8 @@
 """The release's packaging steps that must come out the same on every build.
 
     package.py files SERVER_DIR OUT.nsh   the server's trees as the installer's macros: its files
-                                          written anew, the check that they can be replaced, and
-                                          the uninstaller's Delete and RMDir lines
+                                          written anew and put in place, the check that they can
+                                          be replaced, and the uninstaller's Delete and RMDir lines
     package.py zip OUT.zip NAME=PATH ...  a zip of the given files, in that order, each with the
                                           time SOURCE_DATE_EPOCH and mode 644; .txt files with CR LF
 """
@@ -23,9 +23,22 @@ def in_backticks(text):
     return text.replace("`", "$\\`")
 
 
-# Characters of names per check-replaceable command line, so that one line stays well within
-# NSIS's 1024 characters whatever the install folder.
+# Characters of names per helper command line, so that one line stays well within NSIS's 1024
+# characters whatever the install folder.
 CHECK_LINE_CHARACTERS = 500
+
+
+def helper_lines(macro, target, names):
+    """`macro` (CHECK_REPLACEABLE, PLACE) for the files `names` in `target`, as few lines as fit."""
+    lines = []
+    words = ['"%s"' % in_backticks(nsis(name)) for name in names]
+    while words:
+        count = 1
+        while count < len(words) and len(" ".join(words[:count + 1])) <= CHECK_LINE_CHARACTERS:
+            count += 1
+        lines.append('  !insertmacro %s `"%s" %s`' % (macro, in_backticks(target), " ".join(words[:count])))
+        words = words[count:]
+    return lines
 
 
 def file_lists(server, out):
@@ -41,13 +54,8 @@ def file_lists(server, out):
         for name in names:
             install.append('  !insertmacro FRESH_FILE "%s" "%s"' % (nsis(name), nsis(str(directory / name))))
             remove.append('  Delete /REBOOTOK "%s\\%s"' % (target, nsis(name)))
-        words = ['"%s"' % in_backticks(nsis(name)) for name in names]
-        while words:
-            count = 1
-            while count < len(words) and len(" ".join(words[:count + 1])) <= CHECK_LINE_CHARACTERS:
-                count += 1
-            check.append('  !insertmacro CHECK_REPLACEABLE `"%s" %s`' % (in_backticks(target), " ".join(words[:count])))
-            words = words[count:]
+        install += helper_lines("PLACE", target, names)
+        check += helper_lines("CHECK_REPLACEABLE", target, names)
     # Deepest first, so that each folder is empty by the time its turn comes (unless the user
     # put something there: then it stays).
     folders += ['  RMDir ${option} "$INSTDIR\\%s"' % "\\".join(nsis(part) for part in d.relative_to(server).parts)

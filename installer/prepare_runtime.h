@@ -7,10 +7,14 @@
 //
 //   prepare-runtime LOG   chooses the runtime by the launcher's own rule and copies into it the
 //                         support files it lacks, from C:\quarvel\GsmModemJar, as the launcher
-//                         would; says what it found and did, and what the user must do when
-//                         the runtime is not ready, and writes the same lines to LOG.
-//                         Exits kRuntimeReadyStatus or kRuntimeNotReadyStatus: either way the
-//                         install goes on, since a runtime may be installed later.
+//                         would, but only through its bin, lib and lib\ext folders opened
+//                         without following a link, and only when nobody but an administrator
+//                         can change them; says what it found and did, which support files
+//                         there differ from Setup's (kept, as the launcher keeps them), and what
+//                         the user must do when the runtime is not ready, and writes the same
+//                         lines to LOG, anew. Exit statuses: installer/runtime_report.h; the
+//                         install goes on whatever they are. The Start-menu entry "Prepare Java
+//                         for Tolvarin" runs it for a runtime installed later.
 
 #include "installer/helper_command.h"
 

@@ -2,42 +2,150 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "installer/entry_view_win32.h"
+#include "installer/place_file.h"
 #include "installer/runtime_report.h"
+#include "javaruntime/comm_support_files.h"
 #include "javaruntime/prepare_java_runtime.h"
+#include "javaruntime/support_location.h"
+#include "platform/error.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {
 namespace {
 
 using platform::win32::UniqueHandle;
+using platform::win32::Utf8ToWide;
+using platform::win32::WideToUtf8;
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::wstring ParentOf(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// The runtime's folders as Setup may write into them: each opened without following a link and
+// kept open without delete sharing until the copy is done, so that none can be renamed away and
+// replaced by a link meanwhile; refused when one is a link or anyone but an administrator can
+// change it. A folder that is missing is left to the copy, which fails there as the launcher's
+// does.
+class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
+ public:
+  explicit HeldRuntimeFolders(const TrustedAccounts& trusted) : trusted_(trusted) {}
+
+  std::vector<std::string> Judge(const std::vector<std::string>& directories) override {
+    std::vector<std::wstring> folders;
+    for (const std::string& directory : directories) {
+      folders.push_back(WithoutTrailingSeparators(Utf8ToWide(directory)));
+    }
+    // lib before lib\ext, so that each folder's holder is judged and held first.
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    std::vector<std::string> problems;
+    std::vector<std::pair<std::wstring, EntryFacts>> judged;
+    for (const std::wstring& folder : folders) {
+      DWORD error = ERROR_SUCCESS;
+      UniqueHandle handle = win32::OpenEntry(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, error);
+      const EntryFacts facts =
+          handle.valid() ? win32::FactsOf(handle.get(), folder) : win32::FactsOfFailure(error);
+      if (facts.kind == EntryFacts::Kind::kMissing) continue;
+      const EntryFacts holder = HolderFacts(ParentOf(folder), judged);
+      const std::string problem = Problem(facts, trusted_, Role::kKept, true,
+                                          holder.kind == EntryFacts::Kind::kFolder ? &holder
+                                                                                   : nullptr);
+      if (!problem.empty()) problems.push_back(WideToUtf8(folder) + " " + problem + ".");
+      judged.emplace_back(folder, facts);
+      held_.push_back(std::move(handle));
+    }
+    return problems;
+  }
+
+ private:
+  // The folder holding one of the runtime's: judged already (lib), or the home, followed
+  // wherever it leads since only its right to delete what it holds matters.
+  static EntryFacts HolderFacts(const std::wstring& path,
+                                const std::vector<std::pair<std::wstring, EntryFacts>>& judged) {
+    for (const auto& [folder, facts] : judged) {
+      if (folder == path) return facts;
+    }
+    const UniqueHandle home(::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr));
+    if (!home.valid()) return {};
+    EntryFacts facts = win32::FactsOf(home.get(), L"");
+    return facts;
+  }
+
+  const TrustedAccounts& trusted_;
+  std::vector<UniqueHandle> held_;
+};
+
+// The whole file, or nothing when it cannot be read.
+bool ReadWhole(const std::string& path, std::string& bytes) {
+  const UniqueHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file.valid() || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 30)) {
+    return false;
+  }
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  return ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+         read == bytes.size();
+}
+
+// The support files the runtime at `home` holds that are not Setup's: the launcher never
+// replaces one, so a different one stays, and is named.
+std::vector<std::string> DifferingFiles(const std::string& home) {
+  std::vector<std::string> differing;
+  for (const javaruntime::SupportFilePlace& place :
+       javaruntime::SupportFilePlaces(javaruntime::SupportSourceDirectory(), home)) {
+    std::string ours;
+    std::string theirs;
+    if (ReadWhole(place.source, ours) && ReadWhole(place.path, theirs) && ours != theirs) {
+      differing.push_back(place.path);
+    }
+  }
+  return differing;
+}
 
 // The log Setup keeps beside Varnolet.exe, which a silent install leaves as its account and
 // the wizard reads back for its last page: UTF-16LE after a byte-order mark, CR LF, as NSIS's
 // FileReadUTF16LE and Notepad read it, non-ASCII paths included.
 void WriteLog(const std::wstring& path, const std::vector<std::string>& lines) {
   std::wstring text = L"\xFEFF";
-  for (const std::string& line : lines) text += platform::win32::Utf8ToWide(line) + L"\r\n";
-  const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file.valid() || !::WriteFile(file.get(), text.data(),
-                                    static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written,
-                                    nullptr)) {
-    const DWORD error = ::GetLastError();
-    throw platform::win32::SystemError(error, "Cannot write " + platform::win32::WideToUtf8(path));
-  }
+  for (const std::string& line : lines) text += Utf8ToWide(line) + L"\r\n";
+  WriteSetupFile(path, std::string(reinterpret_cast<const char*>(text.data()),
+                                   text.size() * sizeof(wchar_t)));
 }
 
-int PrepareRuntime(const std::vector<std::wstring>& arguments, const HelperContext&) {
+int PrepareRuntime(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.size() != 1) return kUsage;
-  const javaruntime::RuntimePreparation preparation = javaruntime::PrepareNativeJavaRuntime();
-  const std::vector<std::string> lines = DescribeRuntimePreparation(preparation);
+  javaruntime::RuntimePreparation preparation;
+  {
+    HeldRuntimeFolders folders(context.trusted);
+    preparation = javaruntime::PrepareNativeJavaRuntime(&folders);
+  }
+  const std::vector<std::string> differing =
+      preparation.ready ? DifferingFiles(preparation.home) : std::vector<std::string>();
+  const std::vector<std::string> lines = DescribeRuntimePreparation(preparation, differing);
   for (const std::string& line : lines) Say(line);
-  WriteLog(arguments[0], lines);
-  return preparation.ready ? kRuntimeReadyStatus : kRuntimeNotReadyStatus;
+  try {
+    WriteLog(arguments[0], lines);
+  } catch (const platform::Error& error) {
+    Say(error.description() + ": what is said above is not in the log.");
+    return kRuntimeLogUnwritten;
+  }
+  return RuntimeStatus(preparation, differing);
 }
 
 }  // namespace

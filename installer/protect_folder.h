@@ -4,10 +4,12 @@
 // The folders Setup writes to, made or kept so that only administrators can put anything there.
 //
 //   check-folder PATH...    whether each folder can be made or kept, changing nothing: every
-//                           existing folder above it real and of a trusted owner (whoever
-//                           controls one could move the folder away and put another in its
-//                           place); the folder itself missing, or real, of a trusted owner, with
-//                           nothing inside that is a link or of another owner.
+//                           existing folder above it real, of a trusted owner, and neither
+//                           removable, renamable nor re-permissionable by anyone else (whoever
+//                           can could move the folder away and put another in its place); the
+//                           folder itself missing, or real, of a trusted owner, nobody else
+//                           able to do that or to add to it, with nothing inside that is a link,
+//                           of another owner, or that others can change by its own entries.
 //   protect-folder PATH...  the same, making each missing folder (and those above it) with
 //                           the protected list and owner in the one call that creates it, or
 //                           giving an existing one that list through the handle it was judged by
@@ -16,7 +18,12 @@
 
 #include "installer/helper_command.h"
 
+#include <string>
+
 namespace tolvarin::installer {
+
+// Whether the existing folder `path` passes check-folder's rule; says why not.
+bool FolderTrusted(const std::wstring& path, const HelperContext& context);
 
 extern const HelperCommand kCheckFolderCommand;
 extern const HelperCommand kProtectFolderCommand;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,41 +27,51 @@ std::wstring ParentOf(const std::wstring& path) {
   return path.substr(0, slash);
 }
 
-// Whether the existing folder `parent`, above `path`, is real and of a trusted owner: whoever
-// controls it could put a folder of their own in place of `path`.
-bool ParentSafe(const std::wstring& parent, const EntryFacts& facts, const std::wstring& path,
-                const HelperContext& context) {
-  const std::string problem = Problem(facts, context.parents);
-  if (problem.empty()) return true;
-  Say(WideToUtf8(parent) + " " + problem +
-      ", so others could put a folder of their own in place of " + WideToUtf8(path) +
-      ": choose another folder.");
-  return false;
-}
+// The folders above a path: those missing, nearest first, and the facts of the one holding the
+// path when it exists.
+struct Above {
+  std::vector<std::wstring> missing;
+  std::optional<EntryFacts> holder;
+};
 
-// Whether the folders above `path` that exist are safe; those that do not go into `missing`,
-// nearest first.
-bool ParentsSafe(const std::wstring& path, const HelperContext& context,
-                 std::vector<std::wstring>& missing) {
+// Whether the existing folders above `path` are safe: whoever can remove, rename or
+// re-permission one (or owns it) could move it away and put a folder of their own, holding
+// anything, in place of `path`. Missing ones go into `above`.
+bool ParentsSafe(const std::wstring& path, const HelperContext& context, Above& above) {
   win32::WindowsEntryView view;
+  std::vector<std::pair<std::wstring, EntryFacts>> existing;  // nearest first
   for (std::wstring parent = ParentOf(path); !parent.empty(); parent = ParentOf(parent)) {
-    const EntryFacts facts = view.Inspect(WideToUtf8(parent));
+    EntryFacts facts = view.Inspect(WideToUtf8(parent));
     if (facts.kind == EntryFacts::Kind::kMissing) {
-      missing.push_back(parent);
-    } else if (!ParentSafe(parent, facts, path, context)) {
+      above.missing.push_back(parent);
+    } else {
+      existing.emplace_back(parent, std::move(facts));
+    }
+  }
+  // A folder that exists lies in one that exists: the next one up is its parent.
+  for (size_t i = 0; i < existing.size(); ++i) {
+    const EntryFacts* parent = i + 1 < existing.size() ? &existing[i + 1].second : nullptr;
+    const std::string problem =
+        Problem(existing[i].second, context.trusted, Role::kAbove, true, parent);
+    if (!problem.empty()) {
+      Say(WideToUtf8(existing[i].first) + " " + problem +
+          ", so others could put a folder of their own in place of " + WideToUtf8(path) +
+          ": let only administrators change it, or choose another folder.");
       return false;
     }
   }
+  if (above.missing.empty() && !existing.empty()) above.holder = existing.front().second;
   return true;
 }
 
 // Whether the existing folder `path`, and everything in it, may be kept. With `protect`, the
 // folder gets that list through the handle it was judged by, which shares no deletion (so the
 // folder cannot be moved away, and another put in its place, meanwhile), and what is inside is
-// judged after that: from then on nobody but an administrator can add anything. Without
-// `protect` a missing folder is fine (it will be made).
+// judged after that, on its own entries, the inherited ones being Setup's by then. Without
+// `protect` a missing folder is fine (it will be made), and what is inside is judged on its own
+// entries all the same.
 bool KeepExisting(const std::wstring& path, const HelperContext& context,
-                  const win32::SecurityDescriptor* protect) {
+                  const win32::SecurityDescriptor* protect, const EntryFacts* holder) {
   const std::string name = WideToUtf8(path);
   const DWORD access =
       READ_CONTROL | FILE_READ_ATTRIBUTES | (protect ? WRITE_DAC | WRITE_OWNER : 0);
@@ -70,13 +81,12 @@ bool KeepExisting(const std::wstring& path, const HelperContext& context,
   const EntryFacts facts =
       folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
   if (!protect && facts.kind == EntryFacts::Kind::kMissing) return true;
-  if (const std::string problem = Problem(facts, context.kept); !problem.empty()) {
+  if (const std::string problem = Problem(facts, context.trusted, Role::kKept, true, holder);
+      !problem.empty()) {
     Say(name + " " + problem + kRemoveIt);
     return false;
   }
   if (protect) {
-    // Everything below that inherits takes the new entries; what Setup did not write stays
-    // untrusted all the same, which is why it writes its own files anew.
     const DWORD set = ::SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
                                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                                             PROTECTED_DACL_SECURITY_INFORMATION,
@@ -87,7 +97,8 @@ bool KeepExisting(const std::wstring& path, const HelperContext& context,
     }
   }
   win32::WindowsEntryView view;
-  if (const std::string problem = FirstProblemInside(view, name, context.kept); !problem.empty()) {
+  if (const std::string problem = FirstProblemInside(view, name, context.trusted);
+      !problem.empty()) {
     Say(problem + kRemoveIt);
     return false;
   }
@@ -106,21 +117,23 @@ DWORD Make(const std::wstring& path, const win32::SecurityDescriptor& descriptor
 
 bool Protect(const std::wstring& path, const HelperContext& context,
              const win32::SecurityDescriptor& descriptor) {
-  std::vector<std::wstring> missing;
-  if (!ParentsSafe(path, context, missing)) return false;
-  for (auto parent = missing.rbegin(); parent != missing.rend(); ++parent) {
+  Above above;
+  if (!ParentsSafe(path, context, above)) return false;
+  for (auto parent = above.missing.rbegin(); parent != above.missing.rend(); ++parent) {
     const DWORD error = Make(*parent, descriptor);
     if (error == ERROR_ALREADY_EXISTS) {
       // Made by someone else since it was checked: judged as the folders above are.
-      win32::WindowsEntryView view;
-      if (!ParentSafe(*parent, view.Inspect(WideToUtf8(*parent)), path, context)) return false;
+      Above again;
+      if (!ParentsSafe(path, context, again)) return false;
     } else if (error != ERROR_SUCCESS) {
       Say(WideToUtf8(*parent) + " cannot be made " + SystemFailure(error) + ".");
       return false;
     }
   }
   const DWORD error = Make(path, descriptor);
-  if (error == ERROR_ALREADY_EXISTS) return KeepExisting(path, context, &descriptor);
+  if (error == ERROR_ALREADY_EXISTS) {
+    return KeepExisting(path, context, &descriptor, above.holder ? &*above.holder : nullptr);
+  }
   if (error != ERROR_SUCCESS) {
     Say(WideToUtf8(path) + " cannot be made " + SystemFailure(error) + ".");
     return false;
@@ -133,13 +146,16 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
   return path;
 }
 
+bool CheckFolder(const std::wstring& path, const HelperContext& context) {
+  Above above;
+  return ParentsSafe(path, context, above) &&
+         KeepExisting(path, context, nullptr, above.holder ? &*above.holder : nullptr);
+}
+
 int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.empty()) return kUsage;
   for (const std::wstring& argument : arguments) {
-    const std::wstring path = WithoutTrailingSeparator(argument);
-    std::vector<std::wstring> missing;
-    if (!ParentsSafe(path, context, missing) || !KeepExisting(path, context, nullptr))
-      return kRefused;
+    if (!CheckFolder(WithoutTrailingSeparator(argument), context)) return kRefused;
   }
   return kDone;
 }
@@ -154,6 +170,10 @@ int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperConte
 }
 
 }  // namespace
+
+bool FolderTrusted(const std::wstring& path, const HelperContext& context) {
+  return CheckFolder(WithoutTrailingSeparator(path), context);
+}
 
 const HelperCommand kCheckFolderCommand{L"check-folder", "PATH...", CheckFolders};
 const HelperCommand kProtectFolderCommand{L"protect-folder", "PATH...", ProtectFolders};

@@ -6,10 +6,11 @@
 namespace tolvarin::installer {
 namespace {
 
-constexpr char kAdvice[] =
-    "Varnolet.exe needs them to reach the modem: install a 32-bit Java Runtime Environment 1.5 "
-    "or later if there is none, then start Varnolet.exe once as an administrator, or run this "
-    "installer again.";
+// Started from the Start menu it asks for an administrator and prepares the runtime, without
+// running the SMS server as one.
+constexpr char kPrepareLater[] =
+    "run \"Prepare Java for Tolvarin\" from the Start menu (it asks for an administrator), or "
+    "run this installer again.";
 
 // The launcher's multi-line prompts, one line each.
 void AppendLines(const std::string& text, std::vector<std::string>& lines) {
@@ -23,16 +24,38 @@ void AppendLines(const std::string& text, std::vector<std::string>& lines) {
 
 }  // namespace
 
+int RuntimeStatus(const javaruntime::RuntimePreparation& preparation,
+                  const std::vector<std::string>& differing) {
+  if (preparation.ready) return differing.empty() ? kRuntimeReady : kRuntimeFilesDiffer;
+  if (!preparation.unsafe.empty()) return kRuntimeUnsafe;
+  if (preparation.home.empty()) return kRuntimeNotFound;
+  return kRuntimeNotCopied;
+}
+
 std::vector<std::string> DescribeRuntimePreparation(
-    const javaruntime::RuntimePreparation& preparation) {
+    const javaruntime::RuntimePreparation& preparation, const std::vector<std::string>& differing) {
   const std::string runtime =
       "The Java runtime " + preparation.runtime +
       (preparation.home.empty() ? std::string() : " at " + preparation.home);
-  if (preparation.ready) {
-    return {runtime + " has the serial-port support files."};
-  }
   std::vector<std::string> lines;
+  if (preparation.ready) {
+    lines.push_back(runtime + " has the serial-port support files.");
+    for (const std::string& path : differing) {
+      lines.push_back(path + " differs from Setup's copy and was kept, as Varnolet.exe keeps it: "
+                      "if nobody put it there on purpose, delete it, then " + kPrepareLater);
+    }
+    return lines;
+  }
   for (const std::string& prompt : preparation.prompts) AppendLines(prompt, lines);
+  if (!preparation.unsafe.empty()) {
+    lines.push_back(runtime + " was not prepared: Setup writes into a runtime only where nobody "
+                    "but an administrator can change what it writes.");
+    lines.insert(lines.end(), preparation.unsafe.begin(), preparation.unsafe.end());
+    lines.push_back("Let only administrators change the runtime's bin, lib and lib\\ext folders "
+                    "(or reinstall it under the programs folder), then " +
+                    std::string(kPrepareLater));
+    return lines;
+  }
   if (preparation.runtime.empty()) {
     lines.push_back("No Java runtime 1.5 or later was found for Varnolet.exe, so the serial-port "
                     "support files were not copied into one.");
@@ -42,7 +65,9 @@ std::vector<std::string> DescribeRuntimePreparation(
   } else {
     lines.push_back(runtime + " lacks serial-port support files that could not be copied.");
   }
-  lines.push_back(kAdvice);
+  lines.push_back(
+      "Varnolet.exe needs them to reach the modem: install a 32-bit Java Runtime Environment 1.5 "
+      "or later if there is none, then " + std::string(kPrepareLater));
   return lines;
 }
 

@@ -8,16 +8,27 @@
 
 namespace tolvarin::installer {
 
-// Exit status of the runtime step when the runtime is ready, and when it is not (the install
-// goes on either way: a runtime may be installed later).
-inline constexpr int kRuntimeReadyStatus = 0;
-inline constexpr int kRuntimeNotReadyStatus = 1;
+// Exit statuses of the runtime step. The install goes on whatever it is: a runtime may be
+// installed later.
+inline constexpr int kRuntimeReady = 0;
+inline constexpr int kRuntimeNotFound = 10;      // no runtime 1.5 or later, or it has no home
+inline constexpr int kRuntimeNotCopied = 11;     // support files it lacks could not be copied
+inline constexpr int kRuntimeUnsafe = 12;        // its folders are links or others can change them
+inline constexpr int kRuntimeFilesDiffer = 13;   // ready, but with support files not Setup's
+inline constexpr int kRuntimeLogUnwritten = 14;  // whatever the rest: the log could not be written
+
+// The runtime step's exit status for `preparation`, `differing` naming the support files the
+// runtime holds that differ from Setup's.
+int RuntimeStatus(const javaruntime::RuntimePreparation& preparation,
+                  const std::vector<std::string>& differing);
 
 // The installer's account of `preparation`, one line per element, for its details, its last
 // page and its log: what the launcher would have shown, which runtime was found (name and
-// home), and, when it is not ready, what the user must do.
+// home), what is wrong with its folders, which of its support files differ from Setup's, and,
+// when it is not ready, what the user must do.
 std::vector<std::string> DescribeRuntimePreparation(
-    const javaruntime::RuntimePreparation& preparation);
+    const javaruntime::RuntimePreparation& preparation,
+    const std::vector<std::string>& differing = {});
 
 }  // namespace tolvarin::installer
 

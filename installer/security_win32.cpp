@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <utility>
 #include <vector>
 
 namespace tolvarin::installer::win32 {
@@ -71,16 +72,53 @@ std::string SidText(PSID sid) {
   return WideToUtf8(text);
 }
 
-// The account running Setup is trusted too. Setup runs elevated, so that account is an
-// administrator: whatever it owns it could have put anywhere (between an administrator's own
-// processes UAC is no security boundary). On Windows an elevated administrator's folders belong
-// to Administrators anyway; Wine, which keeps no owners, reports this account as every file's.
-TrustedOwners OwnersOfKeptEntries() {
-  return TrustedOwners({kAdministrators, kSystem, AccountRunningThis()});
+void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  ::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+  facts.owner = owner ? SidText(owner) : "no one";
+  BOOL present = FALSE;
+  PACL dacl = nullptr;
+  ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+  facts.access.clear();
+  facts.no_access_list = !present || dacl == nullptr;
+  if (facts.no_access_list) return;
+  for (DWORD index = 0; index < dacl->AceCount; ++index) {
+    void* raw = nullptr;
+    if (!::GetAce(dacl, index, &raw)) {
+      const DWORD error = ::GetLastError();
+      throw SystemError(error, "Unreadable access list");
+    }
+    const auto* header = static_cast<const ACE_HEADER*>(raw);
+    AccessEntry entry;
+    switch (header->AceType) {
+      case ACCESS_ALLOWED_ACE_TYPE:
+      case ACCESS_ALLOWED_CALLBACK_ACE_TYPE:  // allowed under a condition: maybe always
+        break;
+      case ACCESS_DENIED_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+        entry.allow = false;
+        break;
+      default:
+        continue;  // audit and object entries grant nothing on a file
+    }
+    // Allowed, denied and their callback forms all start as ACCESS_ALLOWED_ACE does.
+    const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
+    entry.sid = SidText(const_cast<DWORD*>(&ace->SidStart));
+    entry.mask = ace->Mask;
+    entry.inherit_only = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+    entry.inherited = (header->AceFlags & INHERITED_ACE) != 0;
+    facts.access.push_back(std::move(entry));
+  }
 }
 
-TrustedOwners OwnersOfParents() {
-  return TrustedOwners({kAdministrators, kSystem, AccountRunningThis(), kTrustedInstaller});
+// The account running Setup is trusted too. Setup runs elevated, so that account is an
+// administrator: whatever it owns or may change it could have put anywhere (between an
+// administrator's own processes UAC is no security boundary). On Windows an elevated
+// administrator's folders belong to Administrators anyway; Wine, which keeps no owners, reports
+// this account as every file's owner and gives it full control.
+TrustedAccounts TrustedAccountsOfSetup() {
+  return TrustedAccounts({kAdministrators, kSystem, kTrustedInstaller, AccountRunningThis()});
 }
 
 }  // namespace tolvarin::installer::win32

@@ -35,13 +35,15 @@ class SecurityDescriptor {
 // The SID as text ("S-1-5-32-544"). Throws platform::Error.
 std::string SidText(PSID sid);
 
-// Who may own the folders Setup keeps and everything in them: Administrators, SYSTEM and the
-// account running Setup. Throws platform::Error when this process's account cannot be read.
-TrustedOwners OwnersOfKeptEntries();
+// Sets the owner and the access list of `facts` from `descriptor`, read with OWNER and DACL
+// information; a descriptor without an owner (FAT keeps none) gives the owner "no one".
+// Throws platform::Error.
+void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts);
 
-// Who may own a folder above those: the same, and TrustedInstaller, which owns C:\ and the
-// programs folders.
-TrustedOwners OwnersOfParents();
+// Who may own, and hold rights over, what Setup keeps and the folders above it:
+// Administrators, SYSTEM, TrustedInstaller (which owns C:\ and the programs folders) and the
+// account running Setup. Throws platform::Error when this process's account cannot be read.
+TrustedAccounts TrustedAccountsOfSetup();
 
 }  // namespace tolvarin::installer::win32
 

@@ -8,13 +8,12 @@
 ;   SUPPORT_DIR    the folder holding the three serial-port support files
 ;   ICON           the application's icon
 ;   SIGN           (optional) a command that signs the file named after it in place
-; Exit statuses, for deployment tools (installer/README.txt lists them for users):
+; Exit statuses, for deployment tools (installer/README.txt lists them, and the helper's, for
+; administrators):
 ;   Setup              0 installed, 1 cancelled in the wizard, 2 stopped before changing anything,
 ;                      3 stopped part-way, 32 files to replace in use (nothing changed), 740 not
 ;                      elevated
-;   TolvarinHelper.exe uninstall [/S]: 0 removed, 1 cancelled in the wizard, 2 not started
-;                      (nothing removed), 3 not all removed, 740 not elevated, 3010 removed once
-;                      Windows restarts
+; /LOG=FILE (before /D=) appends what the helper found and why Setup stopped to FILE (UTF-16LE).
 
 Unicode true
 ManifestDPIAware true
@@ -45,8 +44,11 @@ ShowUninstDetails show
 !define RESTART_TO_FINISH 3010  ; ERROR_SUCCESS_REBOOT_REQUIRED
 ; What Setup did to the Java runtime that Varnolet.exe will use, and what the user must do.
 !define RUNTIME_LOG "$INSTDIR\Setup.log"
+!define PREPARE_SHORTCUT "$SMPROGRAMS\Prepare Java for ${PRODUCT}.lnk"
 
 Var RuntimeReport
+Var LogFile     ; /LOG=
+Var HelperLog   ; the helper's --log option for it, or nothing
 
 Name "${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -90,29 +92,63 @@ VIAddVersionKey /LANG=1033 LegalCopyright "quarvel "
 
 Function .onInit
   !insertmacro REQUIRE_ADMIN
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/LOG=" $LogFile
+  StrCpy $HelperLog ""
+  ${If} $LogFile != ""
+    StrCpy $HelperLog `--log "$LogFile" `
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
   !insertmacro REQUIRE_ADMIN
 FunctionEnd
 
+; Appends a line to /LOG=, as the helper does: UTF-16LE after a byte-order mark.
+!macro LOG_LINE text
+  ${If} $LogFile != ""
+    ClearErrors
+    FileOpen $9 "$LogFile" a
+    ${IfNot} ${Errors}
+      FileSeek $9 0 END $8
+      ${IfThen} $8 == 0 ${|} FileWriteWord $9 0xFEFF ${|}
+      FileWriteUTF16LE $9 "${text}$\r$\n"
+      FileClose $9
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 ; Says why Setup stops (in a box only when it is not silent) and stops with exit status `status`.
 !macro STOP status text
   DetailPrint "${text}"
+  !insertmacro LOG_LINE "${text}"
   MessageBox MB_ICONSTOP "${text}" /SD IDOK
   SetErrorLevel ${status}
   Abort
 !macroend
 
-; Runs a TolvarinHelper command; what it finds goes into the details. `status`: Setup's exit
-; status should the command refuse.
-!macro HELPER status arguments
-  nsExec::ExecToLog `"$PLUGINSDIR\TolvarinHelper.exe" ${arguments}`
+; Runs a TolvarinHelper command; what it finds goes into the details (and /LOG=).
+!macro RUN_HELPER arguments
+  nsExec::ExecToLog `"$PLUGINSDIR\TolvarinHelper.exe" $HelperLog${arguments}`
   Pop $0
+!macroend
+
+; A check before anything changes. `status`: Setup's exit status should the command refuse.
+!macro HELPER status arguments
+  !insertmacro RUN_HELPER `${arguments}`
   ${If} $0 == ${IN_USE}
     !insertmacro STOP ${IN_USE} "Files that Setup must replace are in use (listed above). Nothing was changed."
   ${ElseIf} $0 != 0
     !insertmacro STOP ${status} "Setup stopped: the lines above say why (status $0)."
+  ${EndIf}
+!macroend
+
+; A step that changes things: any failure stops Setup part-way.
+!macro HELPER_CHANGING arguments
+  !insertmacro RUN_HELPER `${arguments}`
+  ${If} $0 != 0
+    !insertmacro STOP ${STOPPED_PART_WAY} "Setup stopped part-way: the lines above say why (status $0)."
   ${EndIf}
 !macroend
 
@@ -121,28 +157,42 @@ FunctionEnd
   !insertmacro HELPER ${STOPPED_UNCHANGED} `check-replaceable ${arguments}`
 !macroend
 
-; Written anew into the output folder rather than overwritten: a file that was there keeps
-; neither its owner nor its list.
+; Written under a new name, then put in place by PLACE (installer/place_file.h): whatever handle
+; anyone kept to the folder, and whatever the name held, the file that ends up there is one Setup
+; wrote, and nobody else can change it.
 !macro FRESH_FILE name source
-  ClearErrors
-  Delete "$OUTDIR\${name}"
-  ${If} ${Errors}
-    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot replace $OUTDIR\${name}."
-  ${EndIf}
-  File "/oname=${name}" "${source}"
+  File "/oname=${name}.tolvarin-new" "${source}"
+!macroend
+
+; Puts the files FRESH_FILE wrote in place: a folder, then names in it.
+!macro PLACE arguments
+  !insertmacro HELPER_CHANGING `place ${arguments}`
 !macroend
 
 ; The Java runtime that Varnolet.exe will choose gets the support files it lacks now, while Setup
 ; runs elevated: a runtime lives where only administrators may write, so a user's first launch
 ; could not copy them. TolvarinHelper does it by the launcher's own rule and code. Its failure
 ; does not stop Setup (a runtime may be installed later): what the user must do goes into the
-; details, the last page and Setup.log, never into a box.
+; details, the last page and Setup.log, never into a box. Statuses 0 and 10 to 13 come with a
+; new Setup.log; any other means there is none, and the old one is gone already.
 !macro PREPARE_RUNTIME
-  nsExec::ExecToLog `"$PLUGINSDIR\TolvarinHelper.exe" prepare-runtime "${RUNTIME_LOG}"`
-  Pop $0
+  ClearErrors
+  Delete "${RUNTIME_LOG}"
+  ${If} ${Errors}
+    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot replace ${RUNTIME_LOG}."
+  ${EndIf}
+  !insertmacro RUN_HELPER `prepare-runtime "${RUNTIME_LOG}"`
   StrCpy $RuntimeReport ""
   ClearErrors
-  FileOpen $1 "${RUNTIME_LOG}" r
+  ${If} $0 = 0
+  ${OrIf} $0 = 10
+  ${OrIf} $0 = 11
+  ${OrIf} $0 = 12
+  ${OrIf} $0 = 13
+    FileOpen $1 "${RUNTIME_LOG}" r
+  ${Else}
+    SetErrors
+  ${EndIf}
   ${IfNot} ${Errors}
     FileSeek $1 2  ; past the byte-order mark
     ${Do}
@@ -152,10 +202,10 @@ FunctionEnd
     ${Loop}
     FileClose $1
   ${EndIf}
-  ${If} $0 != 0
-  ${AndIf} $0 != 1
-    StrCpy $RuntimeReport "Setup could not prepare the Java runtime (status $0): start Varnolet.exe once as an administrator, or run Setup again."
+  ${If} $RuntimeReport == ""
+    StrCpy $RuntimeReport "Setup could not record what it did to the Java runtime (status $0): the details say what it found. Run $\"Prepare Java for Tolvarin$\" from the Start menu, or run Setup again."
     DetailPrint $RuntimeReport
+    !insertmacro LOG_LINE $RuntimeReport
   ${EndIf}
   ClearErrors
 !macroend
@@ -182,22 +232,28 @@ Section "${PRODUCT}"
   !insertmacro CHECK_SERVER_FILES
 
   SetErrorLevel ${STOPPED_PART_WAY}
-  !insertmacro HELPER ${STOPPED_PART_WAY} `protect-folder "${QUARVEL}" "${SUPPORT}" "$INSTDIR"`
+  !insertmacro HELPER_CHANGING `protect-folder "${QUARVEL}" "${SUPPORT}" "$INSTDIR"`
   SetOutPath "${SUPPORT}"
   !insertmacro FRESH_FILE Comm.jar "${SUPPORT_DIR}/Comm.jar"
   !insertmacro FRESH_FILE javax.comm.properties "${SUPPORT_DIR}/javax.comm.properties"
   !insertmacro FRESH_FILE Win32com.dll "${SUPPORT_DIR}/Win32com.dll"
+  !insertmacro PLACE `"${SUPPORT}" Comm.jar javax.comm.properties Win32com.dll`
   !insertmacro INSTALL_SERVER_FILES
   SetOutPath "$INSTDIR"
   !insertmacro FRESH_FILE Varnolet.exe "${EXE}"
   !insertmacro FRESH_FILE TolvarinHelper.exe "${HELPER}"
   ClearErrors
-  Delete "$INSTDIR\Uninstall.exe"
-  WriteUninstaller "$INSTDIR\Uninstall.exe"
-  ; The shortcut's working directory is the output path.
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Varnolet.exe" "" "$INSTDIR\Varnolet.exe" 0
+  WriteUninstaller "$INSTDIR\Uninstall.exe.tolvarin-new"
   ${If} ${Errors}
-    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot write $INSTDIR\Uninstall.exe or the Start-menu shortcut."
+    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot write $INSTDIR\Uninstall.exe."
+  ${EndIf}
+  !insertmacro PLACE `"$INSTDIR" Varnolet.exe TolvarinHelper.exe Uninstall.exe`
+  ; The shortcut's working directory is the output path. The second prepares a Java runtime
+  ; installed later, elevated, without running the SMS server as an administrator.
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Varnolet.exe" "" "$INSTDIR\Varnolet.exe" 0
+  CreateShortcut "${PREPARE_SHORTCUT}" "$INSTDIR\TolvarinHelper.exe" `prepare-runtime "${RUNTIME_LOG}"` "$INSTDIR\Varnolet.exe" 0
+  ${If} ${Errors}
+    !insertmacro STOP ${STOPPED_PART_WAY} "Cannot write the Start-menu shortcuts."
   ${EndIf}
 
   !insertmacro PREPARE_RUNTIME
@@ -238,6 +294,7 @@ SectionEnd
 Section "Uninstall"
   ClearErrors
   Delete /REBOOTOK "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete /REBOOTOK "${PREPARE_SHORTCUT}"
   !insertmacro REMOVE_SERVER_FILES
   Delete /REBOOTOK "$INSTDIR\Varnolet.exe"
   Delete /REBOOTOK "${RUNTIME_LOG}"

@@ -13,8 +13,14 @@
 // folder, and is deleted there at the next restart, with the folder; that file is no part of the
 // install and needs no restart to be harmless. On another drive it cannot move: the uninstaller
 // then removes it at the next restart and says so (3010). When the uninstall did not happen (it
-// was cancelled or not elevated), this program moves back. Exit status: the uninstaller's, or 2
-// when it could not be started (nothing was removed).
+// was cancelled or not elevated), this program moves back.
+//
+// It runs only the uninstaller of the install that Add/Remove Programs records (its
+// InstallLocation, 32-bit view), from that folder, and only when the folder passes
+// check-folder's rule: a copy of this signed program beside another Uninstall.exe runs nothing.
+// Exit status: the uninstaller's (0, 1 cancelled, 3 not all removed, 740, 3010), 2 when it could
+// not be started, 4 when this is not the recorded install or its folder is not safe (both:
+// nothing was removed).
 
 #include "installer/helper_command.h"
 

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "installer/protect_folder.h"
 #include "installer/security_win32.h"
 #include "platform/win32_util.h"
 
@@ -16,6 +18,54 @@ using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
 constexpr int kNotStarted = 2;
+constexpr int kNotTheInstall = 4;
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvarin";
+
+struct KeyCloser {
+  void operator()(HKEY key) const { ::RegCloseKey(key); }
+};
+
+// The install folder Add/Remove Programs records (Setup is 32-bit: the 32-bit view); empty when
+// there is none.
+std::wstring RecordedInstallFolder() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &key) != ERROR_SUCCESS) {
+    return {};
+  }
+  const std::unique_ptr<HKEY__, KeyCloser> owned(key);
+  std::wstring value(32768, L'\0');
+  DWORD type = 0;
+  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (::RegQueryValueExW(key, L"InstallLocation", nullptr, &type,
+                         reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return {};
+  }
+  value.resize(size / sizeof(wchar_t));
+  while (!value.empty() && value.back() == L'\0') value.pop_back();
+  return value;
+}
+
+// `path` as the file system spells it: full, long names, no trailing separator.
+std::wstring Canonical(const std::wstring& path) {
+  std::wstring full(32768, L'\0');
+  DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                    nullptr);
+  if (length == 0 || length >= full.size()) return path;
+  full.resize(length);
+  std::wstring long_name(32768, L'\0');
+  length = ::GetLongPathNameW(full.c_str(), long_name.data(), static_cast<DWORD>(long_name.size()));
+  if (length != 0 && length < long_name.size()) full = long_name.substr(0, length);
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return full;
+}
+
+bool SameFolder(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
 constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
 constexpr int kAttempts = 20;
 constexpr DWORD kPauseMs = 100;
@@ -63,10 +113,25 @@ void DeleteSoon(const std::wstring& path) {
   ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext&) {
+int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0] != L"/S")) return kUsage;
   const std::wstring self = ThisProgram();
   const std::wstring folder = self.substr(0, self.find_last_of(L'\\'));
+  // Signed and elevated, this program would otherwise run any Uninstall.exe a user put beside a
+  // copy of it, as an administrator.
+  const std::wstring recorded = RecordedInstallFolder();
+  if (recorded.empty() || !SameFolder(Canonical(recorded), Canonical(folder))) {
+    Say(WideToUtf8(folder) + " is not where Tolvarin is installed" +
+        (recorded.empty() ? std::string(" (Add/Remove Programs records no install)")
+                          : " (Add/Remove Programs records " + WideToUtf8(recorded) + ")") +
+        ": nothing was run. Uninstall Tolvarin from Add/Remove Programs.");
+    return kNotTheInstall;
+  }
+  if (!FolderTrusted(folder, context)) {
+    Say("Others could have changed what lies in " + WideToUtf8(folder) +
+        ", so its uninstaller was not run.");
+    return kNotTheInstall;
+  }
   const std::wstring uninstaller = folder + L"\\Uninstall.exe";
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
   const std::wstring work = MakeWorkFolder(descriptor);

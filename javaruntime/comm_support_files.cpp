@@ -38,13 +38,23 @@ std::string DestinationDirectory(const std::string& home, const SupportFile& fil
 
 }  // namespace
 
+std::vector<SupportFilePlace> SupportFilePlaces(const std::string& source_directory,
+                                                const std::string& home) {
+  std::vector<SupportFilePlace> places;
+  for (const SupportFile& file : kSupportFiles) {
+    const std::string directory = DestinationDirectory(home, file);
+    places.push_back({source_directory + file.name, directory, directory + file.name});
+  }
+  return places;
+}
+
 void InstallCommSupportFiles(JavaRuntimeContext& context, const std::string& home) {
   RunGuarded(
       [&] {
-        for (const SupportFile& file : kSupportFiles) {
-          const std::string destination = DestinationDirectory(home, file);
-          if (context.files.FileExists(destination + file.name)) continue;
-          context.files.CopyFile(context.support_source_directory + file.name, destination);
+        for (const SupportFilePlace& place :
+             SupportFilePlaces(context.support_source_directory, home)) {
+          if (context.files.FileExists(place.path)) continue;
+          context.files.CopyFile(place.source, place.directory);
         }
       },
       [&](const std::string& description) {

@@ -2,10 +2,23 @@
 #define TOLVARIN_JAVARUNTIME_COMM_SUPPORT_FILES_H_
 
 #include <string>
+#include <vector>
 
 #include "javaruntime/java_runtime_context.h"
 
 namespace tolvarin::javaruntime {
+
+// Where one support file comes from and where it goes in a runtime.
+struct SupportFilePlace {
+  std::string source;     // in the source directory
+  std::string directory;  // the runtime's directory it is copied into, ending in a separator
+  std::string path;       // the file in that directory
+};
+
+// The support files' places for the runtime at `home`, in the order they are copied, as
+// InstallCommSupportFiles builds them.
+std::vector<SupportFilePlace> SupportFilePlaces(const std::string& source_directory,
+                                                const std::string& home);
 
 // Copies into the Java runtime at `home` those of the serial-port support files it lacks,
 // from context.support_source_directory, in this order:

@@ -25,7 +25,8 @@ class RecordedMessages final : public platform::MessageBoxes {
 
 RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform::FileSystem& files,
                                       platform::ProcessServices& process,
-                                      const std::string& support_source_directory) {
+                                      const std::string& support_source_directory,
+                                      SupportFolderGate* gate) {
   RuntimePreparation preparation;
   RecordedMessages recorded(preparation.prompts);
   JavaRuntimeContext quiet{registry, files, recorded, process, support_source_directory};
@@ -39,21 +40,32 @@ RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform:
         }
         preparation.runtime = choice.name;
         preparation.home = choice.home;
-        if (!choice.home.empty()) InstallCommSupportFiles(quiet, choice.home);
+        if (choice.home.empty()) return;
+        if (gate != nullptr) {
+          std::vector<std::string> directories;
+          for (const SupportFilePlace& place :
+               SupportFilePlaces(support_source_directory, choice.home)) {
+            directories.push_back(place.directory);
+          }
+          preparation.unsafe = gate->Judge(directories);
+          if (!preparation.unsafe.empty()) return;
+        }
+        InstallCommSupportFiles(quiet, choice.home);
       },
       [&](const std::string& description) { ReportSearchFailure(recorded, description); });
-  preparation.ready = !preparation.home.empty() && preparation.prompts.empty();
+  preparation.ready =
+      !preparation.home.empty() && preparation.prompts.empty() && preparation.unsafe.empty();
   return preparation;
 }
 
-RuntimePreparation PrepareNativeJavaRuntime() {
+RuntimePreparation PrepareNativeJavaRuntime(SupportFolderGate* gate) {
   const auto process = platform::MakeNativeProcessServices();
   const auto files = platform::MakeNativeFileSystem();
   RuntimePreparation unopened;
   RecordedMessages recorded(unopened.prompts);
   const auto registry = OpenRegistryForSearch(recorded);
   if (registry == nullptr) return unopened;
-  return PrepareJavaRuntime(*registry, *files, *process, SupportSourceDirectory());
+  return PrepareJavaRuntime(*registry, *files, *process, SupportSourceDirectory(), gate);
 }
 
 }  // namespace tolvarin::javaruntime

@@ -8,6 +8,17 @@
 
 namespace tolvarin::javaruntime {
 
+// Judges, for the installer, the folders of a runtime that the support files go into before
+// anything is copied there: the installer writes with rights the launcher's user lacks.
+class SupportFolderGate {
+ public:
+  virtual ~SupportFolderGate() = default;
+  // What is wrong with `directories` (as the copy names them, each ending in a separator), one
+  // sentence each; empty lets the copy go on. What the gate holds to keep them as judged stays
+  // held until the gate is destroyed.
+  virtual std::vector<std::string> Judge(const std::vector<std::string>& directories) = 0;
+};
+
 // What the installer made of the runtime that the launcher will choose.
 struct RuntimePreparation {
   // The chosen runtime has a home and lacks none of the support files.
@@ -16,21 +27,24 @@ struct RuntimePreparation {
   std::string home;     // its "JavaHome"; empty when none was chosen or it is empty
   // What the launcher would have shown, in its order: the search's or the copy's failure.
   std::vector<std::string> prompts;
+  // What the gate found wrong with the runtime's folders; then nothing was copied.
+  std::vector<std::string> unsafe;
 };
 
 // Does for the installer, which runs elevated, what the launcher does before it starts the
 // server: chooses the runtime (ChooseJavaRuntime) and copies into it the support files it
 // lacks, from `support_source_directory` (InstallCommSupportFiles), so that the first
-// launch by a user who may not write into the runtime finds them there. Shows nothing, starts
-// nothing, never ends the process and never sets JavaHomePath: what the launcher would show
-// is returned instead. Never throws.
+// launch by a user who may not write into the runtime finds them there; `gate`, when given,
+// judges the runtime's folders first. Shows nothing, starts nothing, never ends the process
+// and never sets JavaHomePath: what the launcher would show is returned instead. Never throws.
 RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform::FileSystem& files,
                                       platform::ProcessServices& process,
-                                      const std::string& support_source_directory);
+                                      const std::string& support_source_directory,
+                                      SupportFolderGate* gate = nullptr);
 
 // PrepareJavaRuntime with this platform's registry, file system and support directory, as the
 // launcher would find them. A registry that cannot be opened is a failed search. Never throws.
-RuntimePreparation PrepareNativeJavaRuntime();
+RuntimePreparation PrepareNativeJavaRuntime(SupportFolderGate* gate = nullptr);
 
 }  // namespace tolvarin::javaruntime
 

@@ -53,6 +53,11 @@ class UniqueHandle {
   explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
   ~UniqueHandle() { reset(); }
 
   HANDLE get() const { return handle_; }

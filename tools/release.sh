@@ -10,9 +10,10 @@
 # Paths are taken from the caller's directory. --server: the server's files (its DOZOZIR and
 # VUVUDIV trees); --support: the three support files; both default to the demo's stand-ins.
 # --exe packages that Varnolet.exe, --helper that TolvarinHelper.exe (which Setup runs for its
-# security decisions), instead of building one. --dist and --build-dir are replaced
-# whole, so each must be missing, empty or left by an earlier release; anything else is refused
-# before any work starts. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
+# security decisions; the 32-bit build Setup ships, never a test build), instead of building one.
+# --dist and --build-dir are replaced whole, so each must be missing, empty or left by an
+# earlier release; anything else is refused before any work starts, and --dist is judged again
+# where it is replaced. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
 # and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe and TolvarinHelper.exe before they are
 # packaged, the uninstaller and the installer; TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
 # Nothing reaches --dist unless every step succeeded.
@@ -43,6 +44,10 @@ fi
 # reads it from an open descriptor, $passfd, to a private file (mktemp: mode 600) that was
 # unlinked before the password went in, so it never has a name while it holds the password and
 # vanishes with the last descriptor.
+# A variable the caller exported (or allexport, which SHELLOPTS can carry in) would hand it to
+# every child: neither survives an unset.
+set +a
+unset -v password password_given
 password="${TOLVARIN_SIGN_PASSWORD-}" password_given="${TOLVARIN_SIGN_PASSWORD+yes}"
 unset TOLVARIN_SIGN_PASSWORD
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -121,6 +126,22 @@ refuse_unless() {  # OPTION DIR TEST WHAT
     exit 64
   fi
 }
+# The shipped helper: a 32-bit Windows program (Setup and its Java runtimes are 32-bit), and none
+# of the test builds, which trusted an owner named in the environment.
+shipped_helper() {
+  python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+header = struct.unpack_from("<I", data, 0x3C)[0] if data[:2] == b"MZ" and len(data) >= 0x40 else 0
+machine = struct.unpack_from("<H", data, header + 4)[0] if data[header:header + 4] == b"PE\0\0" else 0
+seam = "TOLVARIN_TEST_UNTRUSTED_OWNER"
+if machine != 0x14C:
+    sys.exit("--helper %s is not a 32-bit Windows program" % sys.argv[1])
+if seam.encode("utf-16-le") in data or seam.encode() in data:
+    sys.exit("--helper %s is a test build of the helper" % sys.argv[1])
+PY
+}
+if [ -n "$helper" ]; then shipped_helper "$helper" || exit 64; fi
 refuse_unless --dist "$dist" earlier_release "an earlier release"
 refuse_unless --build-dir "$build" release_tree "an earlier release build"
 case "$dist/" in "$build/"*) echo "--dist $dist lies in --build-dir $build" >&2; exit 64 ;; esac
@@ -177,8 +198,21 @@ fi
 python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe"
 (cd "$out" && sha256sum Varnolet.exe "$setup" "$zip" >SHA256SUMS)
 
-rm -rf "$dist"
+# --dist again, where it is replaced: moved aside in one rename within its own folder, judged
+# there, where nothing else puts anything, and only then removed.
+aside=""
+if [ -e "$dist" ] || [ -L "$dist" ]; then
+  aside="$(mktemp -d "$(dirname "$dist")/.tolvarin-dist-old.XXXXXX")"
+  mv -T -- "$dist" "$aside"
+  if [ -L "$aside" ] || ! [ -d "$aside" ] ||
+     { [ -n "$(entries "$aside")" ] && ! earlier_release "$aside"; }; then
+    mv -T -- "$aside" "$dist"
+    echo "refused: --dist $dist changed while the release was built, and holds more than an earlier release" >&2
+    exit 64
+  fi
+fi
 mv "$out" "$dist"
+[ -z "$aside" ] || rm -rf -- "$aside"
 ls -l "$dist"
 cat "$dist/SHA256SUMS"
 if [ -z "$signing" ]; then

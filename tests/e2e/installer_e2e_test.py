@@ -16,10 +16,10 @@ import runtime_scenarios as rs
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tolvarin.lnk"
+PREPARE_SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Prepare Java for Tolvarin.lnk"
 CUSTOM_DIR = "C:\\Apps\\" + harness.INSTALL_NAME
 DEFAULT_DIR = r"C:\Program Files (x86)\Quarvel\Tolvarin"
 SUPPORT_DIR = r"C:\quarvel\GsmModemJar"
-WINE_ACCOUNT = "S-1-5-21-0-0-0-1000"  # Wine's one account, which it reports as every file's owner
 SERVER_FILES = ["/".join(entry) for entry in harness.CLASS_PATH if entry[-1].endswith(".jar")]
 OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
     "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj /CN=Test-CA"
@@ -63,9 +63,11 @@ class InstallerTest(harness.EndToEndTest):
 
     def forget_install(self):
         """Whatever an install left: its folders and its Add/Remove Programs entry."""
-        for leftover in (r"C:\quarvel", r"C:\Apps", r"C:\Program Files (x86)\Quarvel", SHORTCUT):
+        for leftover in (r"C:\quarvel", r"C:\Apps", r"C:\Program Files (x86)\Quarvel", SHORTCUT, PREPARE_SHORTCUT):
             path = self.unix(leftover)
             if os.path.isdir(path) and not os.path.islink(path):
+                for directory, _, _ in os.walk(path):
+                    os.chmod(directory, 0o755)
                 shutil.rmtree(path)
             elif os.path.lexists(path):
                 os.remove(path)
@@ -80,17 +82,20 @@ class InstallerTest(harness.EndToEndTest):
 
     def install(self, directory="", status=0, **kwargs):
         """Runs the installer silently (`directory` as typed after /D=) until every process it
-        started has ended."""
+        started has ended; what it logged (/LOG=)."""
         setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
-        command = '"%s" /S' % setup + (" /D=" + directory if directory else "")
+        log = os.path.join(self.tmp, "setup-%d.log" % len(os.listdir(self.tmp)))
+        command = '"%s" /S /LOG=%s' % (setup, harness.windows_path(log)) + (" /D=" + directory if directory else "")
         self.assertEqual(self.target.probe("wait", command, **kwargs), ({"status": status}, 0), command)
+        with open(log, encoding="utf-16") as f:
+            return f.read()
 
-    def uninstall(self, directory):
+    def uninstall(self, directory, status=0):
         """Runs QuietUninstallString as a deployment tool would: its exit status once its own
         process has ended, whatever that process may have started."""
         quiet = dict(self.values())["QuietUninstallString"]
         self.assertEqual(quiet, '"%s\\TolvarinHelper.exe" uninstall /S' % directory)
-        self.assertEqual(self.target.probe("run", quiet), ({"status": 0}, 0), quiet)
+        self.assertEqual(self.target.probe("run", quiet, timeout_ms=60000), ({"status": status}, 0), quiet)
 
     def values(self, key=UNINSTALL_KEY + "\\Tolvarin"):
         """(name, text) of the values under `key` and its subkeys, 32-bit view, through `reg
@@ -129,7 +134,9 @@ class InstallerTest(harness.EndToEndTest):
         prepared = dict(copied, **{"Comm.jar": rs.OLD_COMM})
         self.assertEqual({name: rs.home_files(directory) for name, directory in homes.items()},
                          {"jre1_4": {}, "jre1_5": prepared, "jre1_6": {}})
-        self.assertIn(harness.windows_path(home) + " has the serial-port support files", self.runtime_log(CUSTOM_DIR))
+        told = self.runtime_log(CUSTOM_DIR)
+        self.assertIn(harness.windows_path(home) + " has the serial-port support files", told)
+        self.assertIn(harness.windows_path(home) + "\\lib\\ext\\Comm.jar differs from Setup's copy and was kept", told)
         self.assertEqual(self.files(r"C:\quarvel"), sorted("GsmModemJar/" + name for name in rs.SOURCE_FILES))
         values = dict(self.values())
         size = values.pop("EstimatedSize")
@@ -142,8 +149,11 @@ class InstallerTest(harness.EndToEndTest):
         self.assertGreater(int(size[len("dword:"):], 16), os.path.getsize(harness.OPTIONS.launcher) // 1024)
         link = self.target.probe("link", SHORTCUT)[0]
         self.assertEqual(link, {
-            "target": CUSTOM_DIR + "\\Varnolet.exe", "directory": CUSTOM_DIR,
+            "target": CUSTOM_DIR + "\\Varnolet.exe", "arguments": "", "directory": CUSTOM_DIR,
             "icon": CUSTOM_DIR + "\\Varnolet.exe", "icon_index": 0})
+        self.assertEqual(self.target.probe("link", PREPARE_SHORTCUT)[0], {
+            "target": CUSTOM_DIR + "\\TolvarinHelper.exe", "arguments": 'prepare-runtime "%s\\Setup.log"' % CUSTOM_DIR,
+            "directory": CUSTOM_DIR, "icon": CUSTOM_DIR + "\\Varnolet.exe", "icon_index": 0})
         result = self.verify(self.unix(CUSTOM_DIR + "\\Uninstall.exe"))
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
@@ -157,7 +167,7 @@ class InstallerTest(harness.EndToEndTest):
         self.assertEqual(rs.home_files(home), prepared)
 
         self.uninstall(CUSTOM_DIR)
-        for gone in (CUSTOM_DIR, r"C:\quarvel", SHORTCUT):
+        for gone in (CUSTOM_DIR, r"C:\quarvel", SHORTCUT, PREPARE_SHORTCUT):
             self.assertFalse(os.path.exists(self.unix(gone)), gone)
         self.assertEqual(self.target.wine("reg", "query", UNINSTALL_KEY + "\\Tolvarin", "/reg:32").returncode, 1)
         self.assertEqual(rs.home_files(home), prepared, "the runtime keeps the files copied into it")
@@ -167,7 +177,7 @@ class InstallerTest(harness.EndToEndTest):
         # No runtime registered: installed all the same, and told what to do.
         told = self.runtime_log(DEFAULT_DIR)
         self.assertIn("No Java runtime 1.5 or later was found", told)
-        self.assertIn("then start Varnolet.exe once as an administrator, or run this installer again", told)
+        self.assertIn('then run "Prepare Java for Tolvarin" from the Start menu', told)
         self.install()
         entries = self.values(UNINSTALL_KEY)
         self.assertEqual(entries.count(("DisplayName", "Tolvarin")), 1, entries)
@@ -205,27 +215,65 @@ class InstallerTest(harness.EndToEndTest):
             os.makedirs(os.path.dirname(path), exist_ok=True)
             if what == "link":
                 os.symlink(elsewhere, path)
-            elif what == "file":
+            elif what.endswith("file"):
                 open(path, "w").close()
             else:
                 os.makedirs(path)
+            # Wine lists a mode 0777 entry as Everyone: DELETE, add and delete-child (0x1301ff).
+            os.chmod(path, 0o777 if what.startswith("open ") else 0o755)
 
-        cases = [  # description, what is where, /D=, the helper's untrusted owner
-            ("a file where C:\\quarvel belongs", [(r"C:\quarvel", "file")], "", None),
-            ("C:\\quarvel is a link", [(r"C:\quarvel", "link")], "", None),
-            ("the install folder is a link", [(CUSTOM_DIR, "link")], CUSTOM_DIR, None),
-            ("the install folder holds other files", [(CUSTOM_DIR + "\\theirs", "folder")], CUSTOM_DIR, None),
-            ("C:\\quarvel belongs to someone else", [(r"C:\quarvel", "folder")], "", WINE_ACCOUNT),
+        cases = [  # description, what is where, /D=, what the log must say
+            ("a file where C:\\quarvel belongs", [(r"C:\quarvel", "file")], "",
+             r"C:\quarvel is a file where a folder belongs"),
+            ("C:\\quarvel is a link", [(r"C:\quarvel", "link")], "", r"C:\quarvel is a link to another place"),
+            ("the install folder is a link", [(CUSTOM_DIR, "link")], CUSTOM_DIR,
+             CUSTOM_DIR + " is a link to another place"),
+            ("the install folder holds other files", [(CUSTOM_DIR + "\\theirs", "folder")], CUSTOM_DIR,
+             CUSTOM_DIR + " already holds other files"),
+            ("a folder above the install folder that others can rename", [(r"C:\Apps", "open folder")], CUSTOM_DIR,
+             r"C:\Apps lets Everyone (S-1-1-0) delete or rename it, so others could put a folder of their own"),
+            ("C:\\quarvel that others can add to", [(r"C:\quarvel", "open folder")], "",
+             r"C:\quarvel lets Everyone (S-1-1-0) delete or rename it, add to it"),
+            ("a file in GsmModemJar that others can change", [(SUPPORT_DIR + "\\Win32com.dll", "open file")], "",
+             SUPPORT_DIR + "\\Win32com.dll lets Everyone (S-1-1-0) delete or rename it, change what it holds"),
         ]
-        for description, entries, directory, untrusted in cases:
+        for description, entries, directory, said in cases:
             with self.subTest(description):
                 self.forget_install()
                 for windows_path, what in entries:
                     place(windows_path, what)
                 before = self.state(elsewhere)
-                env = dict(os.environ, TOLVARIN_TEST_UNTRUSTED_OWNER=untrusted) if untrusted else None
-                self.install(directory, status=2, env=env)
+                self.assertIn(said, self.install(directory, status=2))
                 self.assertEqual(self.state(elsewhere), before)
+
+    def test_the_uninstall_runs_only_the_recorded_install_and_waits_for_it(self):
+        self.install(CUSTOM_DIR)
+        # A copy of the signed helper beside someone's Uninstall.exe runs nothing.
+        theirs = self.make_dir("theirs")
+        shutil.copy2(self.unix(CUSTOM_DIR + "\\TolvarinHelper.exe"), theirs)
+        shutil.copy2(harness.OPTIONS.stub_java, os.path.join(theirs, "Uninstall.exe"))
+        record = dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record))
+        command = '"%s" uninstall /S' % harness.windows_path(os.path.join(theirs, "TolvarinHelper.exe"))
+        self.assertEqual(self.target.probe("run", command, env=record), ({"status": 4}, 0))
+        self.assertEqual(self.runs(), [])
+        # Nor does the recorded one once others could change what lies there.
+        before = self.state()
+        os.chmod(self.unix(CUSTOM_DIR), 0o777)
+        self.uninstall(CUSTOM_DIR, status=4)
+        self.assertEqual(self.state(), before)
+        os.chmod(self.unix(CUSTOM_DIR), 0o755)
+        # A server jar held open goes at the next restart: the status is the uninstaller's, known
+        # only once it has ended.
+        jar = CUSTOM_DIR + "\\" + SERVER_FILES[0].replace("/", "\\")
+        holder = subprocess.Popen([harness.OPTIONS.wine, harness.OPTIONS.probe, "hold", jar],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.addCleanup(lambda: holder.poll() is None and holder.kill())
+        self.addCleanup(holder.stdout.close)
+        self.assertEqual(json.loads(holder.stdout.readline()), {"held": True})
+        self.uninstall(CUSTOM_DIR, status=3010)
+        holder.stdin.close()
+        self.assertEqual(holder.wait(), 0)
+        self.assertEqual(self.files(CUSTOM_DIR), [SERVER_FILES[0]])
 
     def test_a_support_file_in_use_stops_setup_before_it_changes_anything(self):
         os.makedirs(self.unix(SUPPORT_DIR))

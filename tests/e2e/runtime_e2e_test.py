@@ -55,13 +55,43 @@ class RuntimeScenarios(harness.EndToEndTest):
         shown = [line for prompt in scenario.expected_prompts
                  for line in (prompt.split("\r\n") if not isinstance(prompt, rs.Contains) else [prompt])]
         ready = bool(home) and not shown
-        self.assertEqual(status, 0 if ready else 1, lines)
-        self.assertEqual(len(lines), len(shown) + (1 if ready else 2), lines)
+        # Present files that are not Setup's are kept, as the launcher keeps them, and named.
+        differing = [line for line in lines if " differs from Setup's copy " in line]
+        for line in differing:
+            self.assertTrue(line.startswith(home), line)
+        self.assertEqual(status, (13 if differing else 0) if ready else 11 if home else 10, lines)
+        self.assertEqual(len(lines), len(shown) + (1 + len(differing) if ready else 2), lines)
         for expected, line in zip(shown, lines):
             self.assertTrue(rs.prompt_matches(expected, line), (expected, line))
         if home:
             self.assertIn(home, lines[len(shown)])
         self.assertEqual(self.runs(), [])
+
+    def test_setup_writes_only_into_folders_of_administrators(self):
+        if harness.OPTIONS.platform != "win32":
+            self.skipTest("Setup runs on Windows")
+        elsewhere = self.make_dir("elsewhere")
+        cases = [  # description, how the runtime's folder is laid out, what the log names
+            ("bin is a link", lambda home: os.symlink(elsewhere, os.path.join(home, "bin")),
+             "\\bin is a link to another place."),
+            ("lib\\ext that others can add to", lambda home: os.chmod(os.path.join(home, "lib", "ext"), 0o777),
+             "\\lib\\ext lets Everyone (S-1-1-0) delete or rename it, add to it, delete or rename what it holds."),
+        ]
+        for description, lay_out, said in cases:
+            with self.subTest(description):
+                self.setUp()
+                home = os.path.join(self.tmp, "jre")
+                for folder in ("bin", "lib/ext"):
+                    os.makedirs(os.path.join(home, folder), exist_ok=True)
+                lay_out(home)
+                rs.write_sources(rs.Scenario("", [], [], ""), self.target.sources)
+                self.target.import_registry(harness.export_registry([("1.5", harness.windows_path(home))]))
+                lines, status = self.target.prepare_runtime(os.path.join(self.tmp, "Setup.log"))
+                self.assertEqual(status, 12, lines)
+                self.assertIn(harness.windows_path(home) + said, lines)
+                self.assertIn("Prepare Java for Tolvarin", lines[-1])
+                self.assertEqual(rs.home_files(home), {})
+                self.assertEqual(os.listdir(elsewhere), [])
 
     def check_launcher(self, scenario, homes, registered, install_dir):
         target = self.target

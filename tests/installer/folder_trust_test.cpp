@@ -1,13 +1,16 @@
 // The rule by which Setup keeps an existing folder, fed the facts Windows would show: which
-// owners and kinds of entry are kept, and that a walk through a folder names the first entry
-// that is not, without following a link.
+// owners, kinds of entry and access lists are kept, and that a walk through a folder names the
+// first entry that is not, without following a link. Real Windows lists, as SDDL, are in
+// access_rule_test_win32.cpp.
 
 #include "installer/folder_trust.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -22,11 +25,28 @@ constexpr char kSystem[] = "S-1-5-18";
 constexpr char kInstaller[] = "S-1-5-21-1-2-3-500";  // the account running Setup
 constexpr char kUser[] = "S-1-5-21-1-2-3-1001";
 
-TrustedOwners Owners() { return TrustedOwners({kAdministrators, kSystem, kInstaller}); }
+constexpr char kEveryone[] = "S-1-1-0";
+constexpr char kCreatorOwner[] = "S-1-3-0";
 
-EntryFacts Folder(const char* owner) { return {Kind::kFolder, owner, 0, ""}; }
-EntryFacts File(const char* owner) { return {Kind::kFile, owner, 0, ""}; }
-EntryFacts Link() { return {Kind::kLink, "", 0, ""}; }
+TrustedAccounts Trusted() { return TrustedAccounts({kAdministrators, kSystem, kInstaller}); }
+
+EntryFacts Folder(const char* owner, std::vector<AccessEntry> access = {}) {
+  return {Kind::kFolder, owner, 0, "", std::move(access), false};
+}
+EntryFacts File(const char* owner, std::vector<AccessEntry> access = {}) {
+  return {Kind::kFile, owner, 0, "", std::move(access), false};
+}
+EntryFacts Link() { return {Kind::kLink, "", 0, "", {}, false}; }
+
+// Allow entries: applying to the entry, inherited from above, or only to what is made inside.
+AccessEntry Allow(const char* sid, std::uint32_t mask) { return {true, sid, mask, false, false}; }
+AccessEntry Inherited(const char* sid, std::uint32_t mask) { return {true, sid, mask, false, true}; }
+AccessEntry InheritOnly(const char* sid, std::uint32_t mask) {
+  return {true, sid, mask, true, false};
+}
+
+constexpr std::uint32_t kReadExecute = 0x1200a9;
+constexpr std::uint32_t kAdd = rights::kWriteData | rights::kAppendData;
 
 TEST(Problem, KeepsOnlyRealFoldersOfTrustedOwners) {
   const struct {
@@ -41,14 +61,70 @@ TEST(Problem, KeepsOnlyRealFoldersOfTrustedOwners) {
        "belongs to S-1-5-21-1-2-3-1001, not to an administrator"},
       {"a link, whoever owns it", Link(), "is a link to another place"},
       {"a folder that cannot be opened",
-       {Kind::kUnopenable, "", 5, "Access is denied."},
+       {Kind::kUnopenable, "", 5, "Access is denied.", {}, false},
        "cannot be checked (error 5: Access is denied.)"},
       {"a file of Administrators", File(kAdministrators), "is a file where a folder belongs"},
+      {"no access list at all", {Kind::kFolder, kAdministrators, 0, "", {}, true},
+       "has no access list, so anyone can change it"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.description);
-    EXPECT_EQ(Problem(c.facts, Owners()), c.problem);
+    EXPECT_EQ(Problem(c.facts, Trusted(), Role::kKept), c.problem);
   }
+}
+
+TEST(Problem, WeighsWhatOthersMayDoByRole) {
+  const struct {
+    const char* description;
+    EntryFacts facts;
+    Role role;
+    std::string problem;
+  } kCases[] = {
+      {"others may read and run: kept", Folder(kAdministrators, {Allow(kEveryone, kReadExecute)}),
+       Role::kKept, ""},
+      {"others may add to a folder above: fine, nothing there can be removed",
+       Folder(kAdministrators, {Allow(kUser, rights::kAppendData)}), Role::kAbove, ""},
+      {"others may add to a kept folder", Folder(kAdministrators, {Allow(kUser, kAdd)}),
+       Role::kKept, "lets S-1-5-21-1-2-3-1001 add to it"},
+      {"others may rename a folder above",
+       Folder(kAdministrators, {Allow(kEveryone, rights::kDelete | kReadExecute)}), Role::kAbove,
+       "lets Everyone (S-1-1-0) delete or rename it"},
+      {"generic rights count as what they stand for",
+       Folder(kAdministrators, {Allow(kUser, rights::kGenericAll)}), Role::kAbove,
+       "lets S-1-5-21-1-2-3-1001 delete or rename it, change its access list, take it over"},
+      {"entries of several accounts, each named once",
+       Folder(kAdministrators, {Allow(kEveryone, rights::kWriteDac), Allow(kUser, kAdd),
+                                Allow(kEveryone, rights::kWriteOwner)}),
+       Role::kKept, "lets Everyone (S-1-1-0) change its access list, take it over; "
+                    "S-1-5-21-1-2-3-1001 add to it"},
+      {"an entry only for what is made inside grants nothing here",
+       Folder(kAdministrators, {InheritOnly(kUser, rights::kGenericAll)}), Role::kKept, ""},
+      {"CREATOR OWNER grants nothing on the entry itself",
+       Folder(kAdministrators, {Allow(kCreatorOwner, rights::kGenericAll)}), Role::kKept, ""},
+      {"a file others may write, kept", File(kAdministrators, {Allow(kUser, rights::kWriteData)}),
+       Role::kKept, "lets S-1-5-21-1-2-3-1001 change what it holds"},
+      {"inside a kept folder, inherited entries are replaced by Setup's",
+       File(kAdministrators, {Inherited(kUser, rights::kGenericAll)}), Role::kInside, ""},
+      {"inside a kept folder, the entry's own ones stay",
+       File(kAdministrators, {Allow(kUser, rights::kDelete)}), Role::kInside,
+       "lets S-1-5-21-1-2-3-1001 delete or rename it"},
+      {"a deny entry is no reason to trust",
+       Folder(kAdministrators, {{false, kUser, rights::kDelete, false, false},
+                                Allow(kUser, rights::kDelete)}),
+       Role::kAbove, "lets S-1-5-21-1-2-3-1001 delete or rename it"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.description);
+    EXPECT_EQ(Problem(c.facts, Trusted(), c.role, c.facts.kind == Kind::kFolder), c.problem);
+  }
+}
+
+TEST(Problem, ThePartOfTheFolderAboveDeletesOrRenames) {
+  const EntryFacts safe = Folder(kAdministrators);
+  const EntryFacts holder = Folder(kAdministrators, {Allow(kUser, rights::kDeleteChild)});
+  EXPECT_EQ(Problem(safe, Trusted(), Role::kAbove, true, &holder),
+            "lets S-1-5-21-1-2-3-1001 delete or rename it");
+  EXPECT_EQ(Problem(safe, Trusted(), Role::kAbove, true, &safe), "");
 }
 
 // A folder tree by path; listing a folder absent from `folders` fails, and so does listing a link.
@@ -85,6 +161,10 @@ TEST(FirstProblemInside, NamesTheFirstEntryNotToKeepAndNeverFollowsALink) {
        {{"C:\\q\\jar", Link()}},
        {{"C:\\q", {"jar"}}, {"C:\\q\\jar", {"anything"}}},
        "C:\\q\\jar is a link to another place"},
+      {"a file inside whose own entry lets others write it",
+       {{"C:\\q\\Win32com.dll", File(kAdministrators, {Allow(kEveryone, 0x1301ff)})}},
+       {{"C:\\q", {"Win32com.dll"}}},
+       "C:\\q\\Win32com.dll lets Everyone (S-1-1-0) delete or rename it, change what it holds"},
       {"a folder inside that cannot be listed",
        {{"C:\\q\\jar", Folder(kSystem)}},
        {{"C:\\q", {"jar"}}},
@@ -95,7 +175,7 @@ TEST(FirstProblemInside, NamesTheFirstEntryNotToKeepAndNeverFollowsALink) {
     FakeView view;
     view.entries = c.entries;
     view.folders = c.folders;
-    EXPECT_EQ(FirstProblemInside(view, "C:\\q", Owners()), c.problem);
+    EXPECT_EQ(FirstProblemInside(view, "C:\\q", Trusted()), c.problem);
   }
 }
 

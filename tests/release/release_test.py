@@ -7,6 +7,7 @@ that notes its arguments and whether its -readpass file holds the password."""
 import os
 import re
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -46,6 +47,11 @@ exec '{cp}' "$in" "$out"
 """
 
 
+def program(machine, text=b""):
+    """The headers of a Windows program for `machine`, as far as the release reads them."""
+    return b"MZ" + bytes(0x3A) + struct.pack("<I", 0x40) + b"PE\0\0" + struct.pack("<H", machine) + text
+
+
 class ReleaseScript(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory(prefix="tolvarin-release-test-")
@@ -66,9 +72,10 @@ class ReleaseScript(unittest.TestCase):
                    FAKE_OSSLSIGNCODE.format(secret=self.secret, log=self.log, cp=shutil.which("cp")))
         self.caller = os.path.join(self.root, "caller")
         for name in ("server/DOZOZIR/Quindrel.class", "server/VUVUDIV/\u00e9.jar", "support/Comm.jar",
-                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "TolvarinHelper.exe",
-                     "signer.p12"):
+                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12"):
             self.write(os.path.join(self.caller, name), name)
+        with open(os.path.join(self.caller, "TolvarinHelper.exe"), "wb") as f:
+            f.write(program(0x14C))
         # LC_ALL=C: the locale under which makensis crashed on the name that is not ASCII.
         self.env = dict(os.environ, PATH=wrappers + os.pathsep + os.environ["PATH"], LC_ALL="C",
                         SOURCE_DATE_EPOCH="1700000000", TMPDIR=os.path.join(self.root, "tmp"))
@@ -117,11 +124,42 @@ class ReleaseScript(unittest.TestCase):
                 for name in names:
                     os.remove(os.path.join(directory, name))
 
+    def test_only_the_shipped_helper_is_packaged(self):
+        seam = "TOLVARIN_TEST_UNTRUSTED_OWNER".encode("utf-16-le")
+        cases = [  # the helper given; what the refusal says
+            ("a 64-bit build", program(0x8664), "not a 32-bit Windows program"),
+            ("not a program", b"TolvarinHelper.exe", "not a 32-bit Windows program"),
+            ("a test build with its seam", program(0x14C, seam), "a test build of the helper"),
+        ]
+        for description, content, said in cases:
+            with self.subTest(description):
+                with open(os.path.join(self.caller, "helper.exe"), "wb") as f:
+                    f.write(content)
+                status, stderr, commands = self.release("--helper", "helper.exe")
+                self.assertEqual(status, 64)
+                self.assertIn(said, stderr)
+                self.assertEqual([c for c in commands if c.split()[0] in ("cmake", "makensis")], [])
+
+    def test_dist_changed_during_the_build_is_kept(self):
+        # Judged empty at the start, given a file of someone's while the release runs.
+        dist = os.path.join(self.caller, "caller-dist")
+        os.mkdir(dist)
+        hook = os.path.join(self.root, "bin", "makensis")
+        with open(hook) as f:
+            wrapper = f.read()
+        self.write(hook, wrapper.replace("exec ", "echo mine >'%s/notes.txt'\nexec " % dist, 1))
+        status, stderr, _ = self.release("--dist", "caller-dist", "--build-dir", "caller-build")
+        self.assertEqual(status, 64, stderr)
+        self.assertIn("changed while the release was built", stderr)
+        self.assertEqual(os.listdir(dist), ["notes.txt"])
+        self.assertEqual([n for n in os.listdir(self.caller) if n.startswith(".tolvarin")], [])
+
     def test_signed_from_another_directory(self):
-        # Names that the checkout does not have, should they be taken from there.
+        # Names that the checkout does not have, should they be taken from there; the caller's
+        # own exported variable named as the script's must not carry the password either.
         status, stderr, commands = self.release(
             "--dist", "caller-dist", "--build-dir", "caller-build",
-            env={"TOLVARIN_SIGN_PKCS12": "signer.p12",
+            env={"TOLVARIN_SIGN_PKCS12": "signer.p12", "password": "the caller's",
                  "TOLVARIN_SIGN_PASSWORD": PASSWORD, "TOLVARIN_SIGN_TIMESTAMP_URL": TIMESTAMP_URL})
         self.assertEqual(status, 0, stderr)
         self.assertEqual(sorted(os.listdir(os.path.join(self.caller, "caller-dist"))), sorted(RELEASE))

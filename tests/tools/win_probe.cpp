@@ -242,14 +242,16 @@ int Link(const std::wstring& path) {
   wchar_t target[MAX_PATH] = L"";
   wchar_t directory[MAX_PATH] = L"";
   wchar_t icon[MAX_PATH] = L"";
+  wchar_t arguments[INFOTIPSIZE] = L"";
   int icon_index = -1;
   if (!::SHGetPathFromIDListW(items, target) || FAILED(link->GetWorkingDirectory(directory, MAX_PATH)) ||
-      FAILED(link->GetIconLocation(icon, MAX_PATH, &icon_index))) {
+      FAILED(link->GetIconLocation(icon, MAX_PATH, &icon_index)) ||
+      FAILED(link->GetArguments(arguments, INFOTIPSIZE))) {
     return 2;
   }
-  std::printf("{\"target\": %s, \"directory\": %s, \"icon\": %s, \"icon_index\": %d}\n",
-              Json(WideToUtf8(target)).c_str(), Json(WideToUtf8(directory)).c_str(),
-              Json(WideToUtf8(icon)).c_str(), icon_index);
+  std::printf("{\"target\": %s, \"arguments\": %s, \"directory\": %s, \"icon\": %s, \"icon_index\": %d}\n",
+              Json(WideToUtf8(target)).c_str(), Json(WideToUtf8(arguments)).c_str(),
+              Json(WideToUtf8(directory)).c_str(), Json(WideToUtf8(icon)).c_str(), icon_index);
   return 0;
 }
 

@@ -1,0 +1,111 @@
+#include "installer/place_file.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "installer/entry_view_win32.h"
+#include "installer/security_win32.h"
+#include "platform/win32_util.h"
+
+namespace tolvarin::installer {
+namespace {
+
+using platform::win32::SystemError;
+using platform::win32::UniqueHandle;
+using platform::win32::WideToUtf8;
+
+// What place leaves: owner Administrators, full control for SYSTEM and Administrators, read
+// and execute for Users, nothing inherited.
+constexpr wchar_t kProtectedFileSddl[] =
+    L"O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
+
+std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+int Place(const std::wstring& folder, const std::wstring& name, const HelperContext& context) {
+  const std::wstring path = folder + L"\\" + name;
+  const std::wstring written = path + kNewSuffix;
+  DWORD error = ERROR_SUCCESS;
+  const UniqueHandle file = win32::OpenEntry(
+      written, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, error);
+  if (!file.valid()) {
+    Say(WideToUtf8(written) + " cannot be placed " + SystemFailure(error) + ".");
+    return error == ERROR_SHARING_VIOLATION ? kInUse : kFailed;
+  }
+  const EntryFacts facts = win32::FactsOf(file.get(), written);
+  std::string problem = Problem(facts, context.trusted, Role::kKept, /*folder=*/false);
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (problem.empty() && ::GetFileInformationByHandle(file.get(), &information) &&
+      information.nNumberOfLinks != 1) {
+    problem = "has other names as well";  // a hard link another user may have made earlier
+  }
+  if (!problem.empty()) {
+    Say(WideToUtf8(written) + " " + problem + ", so Setup does not use it: remove it, then run "
+        "Setup again.");
+    return kRefused;
+  }
+  error = RenameThroughHandle(file.get(), name);
+  if (error != ERROR_SUCCESS) {
+    Say(WideToUtf8(path) + " cannot be replaced " + SystemFailure(error) + ".");
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? kInUse : kFailed;
+  }
+  return kDone;
+}
+
+int PlaceFiles(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+  if (arguments.size() < 2) return kUsage;
+  std::wstring folder = arguments.front();
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  for (auto name = arguments.begin() + 1; name != arguments.end(); ++name) {
+    if (const int status = Place(folder, *name, context); status != kDone) return status;
+  }
+  return kDone;
+}
+
+}  // namespace
+
+DWORD RenameThroughHandle(HANDLE file, const std::wstring& name) {
+  // A bare name renames within the file's own folder, on Windows as under Wine.
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(rename->FileName, name.data(), rename->FileNameLength);
+  if (!::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                    static_cast<DWORD>(buffer.size()))) {
+    return ::GetLastError();
+  }
+  return ERROR_SUCCESS;
+}
+
+void WriteSetupFile(const std::wstring& path, const std::string& bytes) {
+  const std::wstring written = path + kNewSuffix;
+  const win32::SecurityDescriptor descriptor(kProtectedFileSddl);
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+  // Left by an earlier run that failed: nothing of anyone else, the folder being Setup's.
+  ::DeleteFileW(written.c_str());
+  const UniqueHandle file(::CreateFileW(written.c_str(), GENERIC_WRITE | DELETE, 0, &attributes,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD error = ::GetLastError();
+    throw SystemError(error, "Cannot write " + WideToUtf8(written));
+  }
+  DWORD done = 0;
+  DWORD error = ERROR_SUCCESS;
+  if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr)) {
+    error = ::GetLastError();
+  } else {
+    error = RenameThroughHandle(file.get(), NameOf(path));
+  }
+  if (error != ERROR_SUCCESS) {
+    // Gone once closed: a failed write leaves nothing behind.
+    FILE_DISPOSITION_INFO discard{TRUE};
+    ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &discard, sizeof(discard));
+    throw SystemError(error, "Cannot write " + WideToUtf8(path));
+  }
+}
+
+const HelperCommand kPlaceCommand{L"place", "FOLDER NAME...", PlaceFiles};
+
+}  // namespace tolvarin::installer
