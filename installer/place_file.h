@@ -27,9 +27,9 @@ inline constexpr wchar_t kNewSuffix[] = L".tolvarin-new";
 // Exit statuses of place besides kDone, kRefused (a new file not safe to place), kInUse (the
 // file it replaces, or the new one, is open) and kFailed.
 
-// Renames the file open through `file` (opened with DELETE) to `name` in its own folder,
-// replacing what is there; ERROR_SUCCESS, or why not.
-DWORD RenameThroughHandle(HANDLE file, const std::wstring& name);
+// Renames the file open through `file` (opened with DELETE) to the full path `path`, replacing
+// what is there; ERROR_SUCCESS, or why not.
+DWORD RenameThroughHandle(HANDLE file, const std::wstring& path);
 
 // Writes `bytes` to `path` as place would leave it: a new file, made with owner Administrators
 // and a protected list in the call that creates it, then renamed into place. Throws

@@ -20,8 +20,6 @@ using platform::win32::WideToUtf8;
 constexpr wchar_t kProtectedFileSddl[] =
     L"O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
 
-std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
 int Place(const std::wstring& folder, const std::wstring& name, const HelperContext& context) {
   const std::wstring path = folder + L"\\" + name;
   const std::wstring written = path + kNewSuffix;
@@ -44,7 +42,7 @@ int Place(const std::wstring& folder, const std::wstring& name, const HelperCont
         "Setup again.");
     return kRefused;
   }
-  error = RenameThroughHandle(file.get(), name);
+  error = RenameThroughHandle(file.get(), path);
   if (error != ERROR_SUCCESS) {
     Say(WideToUtf8(path) + " cannot be replaced " + SystemFailure(error) + ".");
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? kInUse : kFailed;
@@ -64,8 +62,9 @@ int PlaceFiles(const std::vector<std::wstring>& arguments, const HelperContext& 
 
 }  // namespace
 
-DWORD RenameThroughHandle(HANDLE file, const std::wstring& name) {
-  // A bare name renames within the file's own folder, on Windows as under Wine.
+DWORD RenameThroughHandle(HANDLE file, const std::wstring& path) {
+  // The whole path: the system takes a bare name from the current directory, not the file's.
+  const std::wstring& name = path;
   std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
@@ -96,7 +95,7 @@ void WriteSetupFile(const std::wstring& path, const std::string& bytes) {
   if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr)) {
     error = ::GetLastError();
   } else {
-    error = RenameThroughHandle(file.get(), NameOf(path));
+    error = RenameThroughHandle(file.get(), path);
   }
   if (error != ERROR_SUCCESS) {
     // Gone once closed: a failed write leaves nothing behind.

@@ -236,14 +236,14 @@ class WineTarget:
     def place_stub(self, directory):
         shutil.copy2(OPTIONS.stub_java, os.path.join(directory, "java.exe"))
 
-    def wine(self, *args, encoding="utf-8", **kwargs):
+    def wine(self, *args, encoding="utf-8", errors="strict", **kwargs):
         """Runs a program under Wine to its end. Output through files: Wine's services, should
         the program start them, would inherit a pipe and hold it open long after."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             status = subprocess.run([OPTIONS.wine, *args], stdout=out, stderr=err, **kwargs).returncode
             out.seek(0)
             err.seek(0)
-            return subprocess.CompletedProcess(args, status, out.read().decode(encoding),
+            return subprocess.CompletedProcess(args, status, out.read().decode(encoding, errors),
                                                err.read().decode("utf-8", "replace"))
 
     def prepare_runtime(self, log):
@@ -253,9 +253,10 @@ class WineTarget:
 
     def probe(self, command, timeout_ms=10000, **kwargs):
         """Runs win_probe; its JSON answer (or None) and exit status (0 or 1, else it failed)."""
-        result = self.wine(OPTIONS.probe, command, str(timeout_ms), **kwargs)
+        # A child it runs may share its output, the helper in UTF-16: the answer is the last line.
+        result = self.wine(OPTIONS.probe, command, str(timeout_ms), errors="replace", **kwargs)
         self.test.assertIn(result.returncode, (0, 1), result.stdout + result.stderr)
-        lines = result.stdout.splitlines()
+        lines = [line.strip("\x00\r") for line in result.stdout.split("\n") if line.strip("\x00\r")]
         return (json.loads(lines[-1]) if lines else None), result.returncode
 
     def import_registry(self, data, other_view=False):

@@ -95,7 +95,7 @@ class InstallerTest(harness.EndToEndTest):
         process has ended, whatever that process may have started."""
         quiet = dict(self.values())["QuietUninstallString"]
         self.assertEqual(quiet, '"%s\\TolvarinHelper.exe" uninstall /S' % directory)
-        self.assertEqual(self.target.probe("run", quiet, timeout_ms=60000), ({"status": status}, 0), quiet)
+        self.assertEqual(self.target.probe("run", quiet), ({"status": status}, 0), quiet)
 
     def values(self, key=UNINSTALL_KEY + "\\Tolvarin"):
         """(name, text) of the values under `key` and its subkeys, 32-bit view, through `reg
