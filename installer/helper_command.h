@@ -6,6 +6,7 @@
 // listed once, in helper_command_win32.cpp. What a command says goes to standard output, one line
 // per fact, which Setup shows in its details (never in a box: Setup may be silent).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ std::string SystemFailure(unsigned long error);
 // Writes `line` (UTF-8) and a line break to standard output: to a console as text, elsewhere as
 // UTF-16LE after a byte-order mark, which Setup's nsExec recognises.
 void Say(const std::string& line);
+
+// While set, Say hands each line to `sink` instead: the MSI's custom actions run the commands
+// inside Windows Installer, whose log is where their lines belong. Empty: standard output again.
+void SetSaySink(std::function<void(const std::string& line)> sink);
 
 }  // namespace tolvarin::installer
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "installer/check_replaceable.h"
 #include "installer/prepare_runtime.h"
 #include "installer/protect_folder.h"
@@ -20,6 +22,11 @@ const HelperCommand* const kCommands[] = {
     &kPrepareRuntimeCommand,
     &kUninstallCommand,
 };
+
+std::function<void(const std::string&)>& SaySink() {
+  static std::function<void(const std::string&)> sink;
+  return sink;
+}
 
 void SayUsage() {
   Say("usage: TolvarinHelper <command> <argument>...");
@@ -49,7 +56,13 @@ std::string SystemFailure(unsigned long error) {
   return ErrorNote(static_cast<long>(error), platform::win32::SystemErrorText(error));
 }
 
+void SetSaySink(std::function<void(const std::string& line)> sink) { SaySink() = std::move(sink); }
+
 void Say(const std::string& line) {
+  if (SaySink()) {
+    SaySink()(line);
+    return;
+  }
   static bool marked = false;
   const std::wstring text = platform::win32::Utf8ToWide(line) + L"\r\n";
   HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
