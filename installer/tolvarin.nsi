@@ -90,6 +90,14 @@ VIAddVersionKey /LANG=1033 LegalCopyright "quarvel "
 
 Function .onInit
   !insertmacro REQUIRE_ADMIN
+  ; The Windows Installer package's install (installer/msi/tolvarin.wxs writes this value): the
+  ; two never manage one machine at once.
+  ReadRegStr $0 HKLM "Software\Quarvel\Tolvarin" "InstallFolder"
+  ${If} $0 != ""
+    MessageBox MB_ICONSTOP "Tolvarin is installed from its Windows Installer package in $0. Nothing was changed: remove that install first (Add/Remove Programs, or msiexec /x), then run this setup program." /SD IDOK
+    SetErrorLevel ${STOPPED_UNCHANGED}
+    Quit
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
