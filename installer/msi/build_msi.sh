@@ -53,7 +53,7 @@ summary "{00000000-0000-0000-0000-000000000000}"
 python3 "$here/summary.py" times package.msi "$SOURCE_DATE_EPOCH"
 summary "$(python3 "$here/summary.py" code package.msi "Tolvarin $version")"
 python3 "$here/summary.py" times package.msi "$SOURCE_DATE_EPOCH"
-stamp="$(date -u -d "@$SOURCE_DATE_EPOCH" '+%a %b %e %H:%M:%S %Y' | tr -s ' ')"
+stamp="$(date -u -d "@$SOURCE_DATE_EPOCH" '+%a %b %e %H:%M:%S %Y')"
 if [ "$(TZ=UTC msiinfo suminfo package.msi | grep -c "^\(Created\|Last saved\): $stamp\$")" -ne 2 ]; then
   echo "package.msi: its summary times are not SOURCE_DATE_EPOCH ($stamp)" >&2
   exit 1
