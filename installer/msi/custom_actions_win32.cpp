@@ -62,6 +62,38 @@ bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Whether `folder` is a real folder holding anything but an earlier install. A link is the
+// helper's to judge.
+bool HoldsOthersFiles(const std::wstring& folder) {
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      Exists(folder + L"\\Varnolet.exe")) {
+    return false;
+  }
+  class Search {
+   public:
+    Search(const std::wstring& pattern, WIN32_FIND_DATAW& found)
+        : handle_(::FindFirstFileW(pattern.c_str(), &found)) {}
+    Search(const Search&) = delete;
+    Search& operator=(const Search&) = delete;
+    ~Search() {
+      if (valid()) ::FindClose(handle_);
+    }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAW& found) { return ::FindNextFileW(handle_, &found); }
+
+   private:
+    HANDLE handle_;
+  };
+  WIN32_FIND_DATAW found;
+  Search search(folder + L"\\*", found);
+  for (bool more = search.valid(); more; more = search.Next(found)) {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") return true;
+  }
+  return false;
+}
+
 // Runs the commands in the action's data, the helper's lines going to the log. `fatal`: the
 // first refusal fails the install, which Windows Installer then rolls back.
 UINT RunCommands(MSIHANDLE install, bool fatal) {
@@ -111,11 +143,19 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareRuntime(MSIHANDLE install
   return RunCommands(install, false);
 }
 
-// Immediate, before the folders are protected: notes which of them (and of the folders above
-// them) do not exist yet, deepest first, as the data of the rollback action that removes them
-// again. Windows Installer removes on rollback only the folders it made itself, and the helper
-// makes these before it.
+// Immediate, before the folders are protected: refuses an install folder that holds anything but
+// an earlier install (its access list is not the package's to change), as the setup program
+// does; notes which folders (and folders above them) do not exist yet, deepest first, as the data
+// of the rollback action that removes them again. Windows Installer removes on rollback only the
+// folders it made itself, and the helper makes these before it.
 extern "C" __declspec(dllexport) UINT __stdcall NoteNewFolders(MSIHANDLE install) {
+  const std::wstring folder = WithoutTrailingSeparator(Property(install, L"INSTALLFOLDER"));
+  if (HoldsOthersFiles(folder)) {
+    Log(install, INSTALLMESSAGE_ERROR,
+        folder + L" already holds other files: choose a new or empty folder (INSTALLFOLDER). "
+                 L"Nothing was changed.");
+    return ERROR_INSTALL_FAILURE;
+  }
   std::vector<std::wstring> missing;
   for (const wchar_t* name : {L"QUARVEL", L"GSMMODEMJAR", L"INSTALLFOLDER"}) {
     for (std::wstring path = WithoutTrailingSeparator(Property(install, name));
