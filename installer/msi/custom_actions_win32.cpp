@@ -143,14 +143,16 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareRuntime(MSIHANDLE install
   return RunCommands(install, false);
 }
 
-// Immediate, before the folders are protected: refuses an install folder that holds anything but
-// an earlier install (its access list is not the package's to change), as the setup program
-// does; notes which folders (and folders above them) do not exist yet, deepest first, as the data
+// Immediate, before the folders are protected: refuses, on a first install, an install folder
+// that holds anything but an earlier install (its access list is not the package's to change),
+// as the setup program does; notes which folders (and folders above them) do not exist yet, deepest first, as the data
 // of the rollback action that removes them again. Windows Installer removes on rollback only the
 // folders it made itself, and the helper makes these before it.
 extern "C" __declspec(dllexport) UINT __stdcall NoteNewFolders(MSIHANDLE install) {
   const std::wstring folder = WithoutTrailingSeparator(Property(install, L"INSTALLFOLDER"));
-  if (HoldsOthersFiles(folder)) {
+  const bool first = Property(install, L"Installed").empty() &&
+                     Property(install, L"WIX_UPGRADE_DETECTED").empty();
+  if (first && HoldsOthersFiles(folder)) {
     Log(install, INSTALLMESSAGE_ERROR,
         folder + L" already holds other files: choose a new or empty folder (INSTALLFOLDER). "
                  L"Nothing was changed.");

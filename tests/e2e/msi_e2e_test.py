@@ -121,7 +121,7 @@ class PackageTest(harness.EndToEndTest):
         self.assertEqual(self.state(), before)
         self.assertEqual(rs.home_files(home), prepared, "the runtime keeps the files copied into it")
 
-    def test_a_given_folder_is_remembered_by_the_upgrade_and_a_downgrade_is_refused(self):
+    def test_a_given_folder_is_remembered_by_upgrade_and_repair_and_a_downgrade_is_refused(self):
         # An older release of the same source: one server file changed since, one gone since.
         older_server, older = os.path.join(self.tmp, "server"), os.path.join(self.tmp, "Tolvarin-0.9.0.msi")
         shutil.copytree(os.path.join(self.stage, "server"), older_server)
@@ -131,8 +131,9 @@ class PackageTest(harness.EndToEndTest):
         self.install(older, CUSTOM_DIR)
         self.assertEqual((len(self.files(CUSTOM_DIR)), self.entries()), (len(INSTALLED) + 1, ["0.9.0"]))
 
+        pathlib.Path(self.unix(CUSTOM_DIR + "\\notes.txt")).write_text("mine")
         self.install(self.msi)  # no folder given: the earlier install's
-        self.assertEqual((self.files(CUSTOM_DIR), self.entries()), (INSTALLED, ["1.0.0"]))
+        self.assertEqual((self.files(CUSTOM_DIR), self.entries()), (sorted(INSTALLED + ["notes.txt"]), ["1.0.0"]))
         self.assertEqual(pathlib.Path(self.unix(CUSTOM_DIR), *harness.CLASS_PATH[1]).read_bytes(),
                          pathlib.Path(self.stage, "server", *harness.CLASS_PATH[1]).read_bytes())
 
@@ -142,6 +143,11 @@ class PackageTest(harness.EndToEndTest):
         self.assertIn("Property(S): WIX_DOWNGRADE_DETECTED = " + product_code(self.msi), log)
         self.assertEqual(self.state(), before)
 
+        os.remove(self.unix(CUSTOM_DIR + "\\Varnolet.exe"))
+        # A repair, in the remembered folder (Wine's msiexec takes no /f with a product code).
+        self.msiexec('/i "%s" REINSTALL=ALL' % harness.windows_path(self.msi))
+        self.assertEqual(self.files(CUSTOM_DIR), sorted(INSTALLED + ["notes.txt"]))
+        os.remove(self.unix(CUSTOM_DIR + "\\notes.txt"))
         self.msiexec("/x " + product_code(self.msi))
         self.assertEqual(self.state(), ({r"C:\quarvel": None, r"C:\Apps": [], r"C:\Program Files (x86)\Quarvel": None}, [], []))
         self.msiexec("/x " + product_code(self.msi), status=1605)  # unknown product
