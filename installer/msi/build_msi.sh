@@ -12,6 +12,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 [ $# -ge 3 ] || { echo "usage: build_msi.sh VERSION OUT.msi WORK --exe FILE ..." >&2; exit 64; }
 version="$1" out="$2" work="$3"
+: "${SOURCE_DATE_EPOCH:?set it: the time of the files and the summary}"
 shift 3
 mkdir "$work"
 while [ $# -ge 2 ]; do

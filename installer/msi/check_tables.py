@@ -29,7 +29,8 @@ def missing_rows(msi, version, rows):
 
 
 if __name__ == "__main__":
-    rows = sys.argv[3] if len(sys.argv) > 3 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "required-rows.txt")
+    here = os.path.dirname(os.path.abspath(__file__))
+    rows = sys.argv[3] if len(sys.argv) > 3 else os.path.join(here, "required-rows.txt")
     missing = missing_rows(sys.argv[1], sys.argv[2], rows)
     for row in missing:
         print("%s lacks the row %s" % (sys.argv[1], row), file=sys.stderr)

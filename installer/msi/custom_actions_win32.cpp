@@ -8,6 +8,7 @@
 #include <msiquery.h>
 
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -95,7 +96,8 @@ bool HoldsOthersFiles(const std::wstring& folder) {
 }
 
 // Runs the commands in the action's data, the helper's lines going to the log. `fatal`: the
-// first refusal fails the install, which Windows Installer then rolls back.
+// first refusal fails the install, which Windows Installer then undoes; so does data without a
+// command, which would otherwise pass every check unseen.
 UINT RunCommands(MSIHANDLE install, bool fatal) {
   namespace installer = tolvarin::installer;
   installer::SetSaySink([install](const std::string& line) {
@@ -104,30 +106,32 @@ UINT RunCommands(MSIHANDLE install, bool fatal) {
   struct SinkReset {
     ~SinkReset() { installer::SetSaySink(nullptr); }
   } reset;
+  std::wstring failure = L"the package gave this action no command";
   try {
     const installer::HelperContext context = installer::MakeHelperContext();
-    for (const std::wstring& line : Split(Property(install, L"CustomActionData"), kCommandSeparator)) {
+    const std::wstring data = Property(install, L"CustomActionData");
+    for (const std::wstring& line : Split(data, kCommandSeparator)) {
       if (line.empty()) continue;
       std::vector<std::wstring> arguments = Split(line, kArgumentSeparator);
-      std::transform(arguments.begin(), arguments.end(), arguments.begin(), WithoutTrailingSeparator);
+      std::transform(arguments.begin(), arguments.end(), arguments.begin(),
+                     WithoutTrailingSeparator);
       const int status = installer::RunHelperCommand(arguments, context);
+      failure.clear();
       if (status == installer::kDone) continue;
-      const std::wstring summary =
-          L"TolvarinHelper " + arguments[0] + L" ended with status " + std::to_wstring(status);
-      if (!fatal) {
-        Log(install, INSTALLMESSAGE_INFO, summary + L"; the install goes on.");
-        continue;
-      }
-      Log(install, INSTALLMESSAGE_ERROR,
-          summary + L": Tolvarin cannot be installed safely, and nothing was changed. The "
-                    L"TolvarinHelper lines before this one in the install's log say why.");
-      return ERROR_INSTALL_FAILURE;
+      failure = L"TolvarinHelper " + arguments[0] + L" ended with status " +
+                std::to_wstring(status);
+      if (fatal) break;
+      Log(install, INSTALLMESSAGE_INFO, failure + L"; the install goes on.");
+      failure.clear();
     }
-  } catch (const tolvarin::platform::Error& error) {
-    Log(install, INSTALLMESSAGE_ERROR, L"TolvarinHelper: " + Utf8ToWide(error.description()));
-    return fatal ? ERROR_INSTALL_FAILURE : ERROR_SUCCESS;
+  } catch (const std::exception& error) {
+    failure = L"TolvarinHelper: " + Utf8ToWide(error.what());
   }
-  return ERROR_SUCCESS;
+  if (failure.empty() || !fatal) return ERROR_SUCCESS;
+  Log(install, INSTALLMESSAGE_ERROR,
+      failure + L": Tolvarin cannot be installed safely, and Windows Installer undoes the "
+                L"install. The TolvarinHelper lines before this one in its log say why.");
+  return ERROR_INSTALL_FAILURE;
 }
 
 }  // namespace
@@ -145,9 +149,9 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareRuntime(MSIHANDLE install
 
 // Immediate, before the folders are protected: refuses, on a first install, an install folder
 // that holds anything but an earlier install (its access list is not the package's to change),
-// as the setup program does; notes which folders (and folders above them) do not exist yet, deepest first, as the data
-// of the rollback action that removes them again. Windows Installer removes on rollback only the
-// folders it made itself, and the helper makes these before it.
+// as the setup program does; notes which folders (and folders above them) do not exist yet,
+// deepest first, as the data of the rollback action that removes them again. Windows Installer
+// removes on rollback only the folders it made itself, and the helper makes these before it.
 extern "C" __declspec(dllexport) UINT __stdcall NoteNewFolders(MSIHANDLE install) {
   const std::wstring folder = WithoutTrailingSeparator(Property(install, L"INSTALLFOLDER"));
   const bool first = Property(install, L"Installed").empty() &&
@@ -166,8 +170,10 @@ extern "C" __declspec(dllexport) UINT __stdcall NoteNewFolders(MSIHANDLE install
     }
   }
   // A folder's path is longer than any folder's above it.
-  std::stable_sort(missing.begin(), missing.end(),
-                   [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+  const auto deeper = [](const std::wstring& a, const std::wstring& b) {
+    return a.size() > b.size();
+  };
+  std::stable_sort(missing.begin(), missing.end(), deeper);
   std::wstring data;
   for (const std::wstring& path : missing) data += (data.empty() ? L"" : L"|") + path;
   ::MsiSetPropertyW(install, L"RemoveNewFolders", data.c_str());

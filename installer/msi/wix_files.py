@@ -1,7 +1,7 @@
 """The server's trees as a WiX include for tolvarin.wxs, and the msibuild queries for what wixl
 cannot write about them, the same on every build:
 
-    wix_files.py SERVER_DIR OUT.wxi OUT.sql   (sources named as server/..., from the folder of OUT.wxi)
+    wix_files.py SERVER_DIR OUT.wxi OUT.sql   (sources named server/..., from OUT.wxi's folder)
 
 One component per file (its key path), identifiers and component codes derived from the file's
 path in the install folder, so that a file keeps its component code from release to release and
@@ -36,29 +36,30 @@ def formatted(text):
 
 
 def check_lines(folder, names):
-    """check-replaceable for `names` in the directory property `folder` (arguments split by '|')."""
+    """check-replaceable for `names` in the directory property `folder`, arguments split by '|'."""
     return "check-replaceable|[%s]|%s" % (folder, "|".join(map(formatted, names))) if names else None
 
 
 def wix_files(server, out, removals):
     server = pathlib.Path(server).resolve()
     lines = ['<?xml version="1.0" encoding="utf-8"?>', "<Include>"]
-    folder_ids, components, checks = [], [], [check_lines("GSMMODEMJAR", SUPPORT_FILES), check_lines("INSTALLFOLDER", OWN_FILES)]
+    folder_ids, components = [], []
+    checks = [check_lines("GSMMODEMJAR", SUPPORT_FILES), check_lines("INSTALLFOLDER", OWN_FILES)]
 
     def directory(path, relative, indent):
         names = sorted(p.name for p in path.iterdir() if p.is_file())
         folders = sorted(p for p in path.iterdir() if p.is_dir())
         folder_id = key("D", relative) if relative else "INSTALLFOLDER"
         if relative:
-            lines.append("%s<Directory Id=%s Name=%s>" % (indent, quoteattr(folder_id), quoteattr(relative[-1])))
+            lines.append('%s<Directory Id="%s" Name=%s>' % (indent, folder_id, quoteattr(relative[-1])))
         for name in names:
             file_relative = relative + [name]
-            component = key("C", file_relative)
-            components.append(component)
-            lines.append("%s  <Component Id=%s Guid=%s>" % (indent, quoteattr(component), quoteattr(component_guid(file_relative))))
-            lines.append("%s    <File Id=%s Name=%s Source=%s KeyPath=\"yes\"/>" % (
-                indent, quoteattr(key("F", file_relative)), quoteattr(name), quoteattr((pathlib.Path("server", *relative) / name).as_posix())))
-            lines.append("%s  </Component>" % indent)
+            components.append(key("C", file_relative))
+            source = pathlib.Path("server", *file_relative).as_posix()
+            lines.extend(['%s  <Component Id="%s" Guid="%s">' % (indent, components[-1], component_guid(file_relative)),
+                          '%s    <File Id="%s" Name=%s Source=%s KeyPath="yes"/>'
+                          % (indent, key("F", file_relative), quoteattr(name), quoteattr(source)),
+                          "%s  </Component>" % indent])
         if relative:
             checks.append(check_lines(folder_id, names))
             folder_ids.append((folder_id, key("R", relative)))
@@ -75,8 +76,8 @@ def wix_files(server, out, removals):
     lines += ['    <ComponentRef Id="%s"/>' % component for component in components]
     lines.append("  </Feature>")
     # Commands one per line for RunHelper; before and after the files are written.
-    data = "&#10;".join(escape(line, {'"': "&quot;"}) for line in
-                        ["check-folder|[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]"] + [c for c in checks if c])
+    commands = ["check-folder|[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]"] + [c for c in checks if c]
+    data = "&#10;".join(escape(command, {'"': "&quot;"}) for command in commands)
     for action in ("CheckBeforeWriting", "CheckWritten"):
         lines.append('  <CustomAction Id="Set%s" Property="%s" Value="%s"/>' % (action, action, data))
     lines += ["</Include>", ""]

@@ -34,14 +34,6 @@ def product_code(msi):
 
 
 class PackageTest(harness.EndToEndTest):
-    # The release, signed, and what the setup program's test knows of the machine.
-    setUpClass, tearDownClass = (classmethod(setup_test.InstallerTest.setUpClass.__func__),
-                                 classmethod(setup_test.InstallerTest.tearDownClass.__func__))
-    forget_install, unix, values, files, runtime_log, verify, run_ok = (
-        setup_test.InstallerTest.forget_install, setup_test.InstallerTest.unix, setup_test.InstallerTest.values,
-        setup_test.InstallerTest.files, setup_test.InstallerTest.runtime_log, setup_test.InstallerTest.verify,
-        setup_test.InstallerTest.run_ok)
-
     def setUp(self):
         super().setUp()
         self.drive_c = os.path.dirname(os.path.dirname(self.target.sources))
@@ -116,7 +108,7 @@ class PackageTest(harness.EndToEndTest):
         self.msiexec("/x " + product_code(self.msi))
         self.assertEqual(self.files(DEFAULT_DIR), ["DOZOZIR/lib/notes.txt"])
         added.unlink()
-        for folder in (added.parent, added.parent.parent, added.parent.parent.parent, added.parent.parent.parent.parent):
+        for folder in list(added.parents)[:4]:
             folder.rmdir()
         self.assertEqual(self.state(), before)
         self.assertEqual(rs.home_files(home), prepared, "the runtime keeps the files copied into it")
@@ -207,6 +199,10 @@ class PackageTest(harness.EndToEndTest):
                 subprocess.run(["msibuild", built[1], "-q", query], check=True)
                 self.assertEqual(subprocess.run(CHECK_TABLES + [built[1], "1.0.0"], capture_output=True).returncode, 1)
 
+
+# The release, signed, and what the setup program's test knows of the machine.
+for name in ("setUpClass", "tearDownClass", "forget_install", "unix", "values", "files", "runtime_log", "verify", "run_ok"):
+    setattr(PackageTest, name, vars(setup_test.InstallerTest)[name])
 
 if __name__ == "__main__":
     harness.main()
