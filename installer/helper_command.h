@@ -8,6 +8,7 @@
 // silent), and is appended to FILE when --log names one (Setup's /LOG=). Started with no
 // standard output at all (from the Start menu), it shows what it said in one box at the end.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,10 @@ void Say(const std::string& line);
 
 // Shows in one box what was said while there was no standard output to say it to.
 void ShowWhatWasSaid();
+
+// While set, Say hands each line to `sink` instead: the MSI's custom actions run the commands
+// inside Windows Installer, whose log is where their lines belong. Empty: standard output again.
+void SetSaySink(std::function<void(const std::string& line)> sink);
 
 }  // namespace tolvarin::installer
 

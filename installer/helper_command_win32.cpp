@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "installer/check_replaceable.h"
 #include "installer/place_file.h"
 #include "installer/prepare_runtime.h"
@@ -55,6 +57,11 @@ void OpenLog(const std::wstring& path) {
   TheTranscript().log.reset(log.release());
 }
 
+std::function<void(const std::string&)>& SaySink() {
+  static std::function<void(const std::string&)> sink;
+  return sink;
+}
+
 void SayUsage() {
   Say("usage: TolvarinHelper [--log FILE] <command> <argument>...");
   for (const HelperCommand* command : kCommands) {
@@ -86,7 +93,13 @@ std::string SystemFailure(unsigned long error) {
   return ErrorNote(static_cast<long>(error), platform::win32::SystemErrorText(error));
 }
 
+void SetSaySink(std::function<void(const std::string& line)> sink) { SaySink() = std::move(sink); }
+
 void Say(const std::string& line) {
+  if (SaySink()) {
+    SaySink()(line);
+    return;
+  }
   Transcript& transcript = TheTranscript();
   const std::wstring text = Utf8ToWide(line) + L"\r\n";
   DWORD written = 0;

@@ -90,21 +90,6 @@ VIAddVersionKey /LANG=1033 LegalCopyright "quarvel "
   SetShellVarContext all
 !macroend
 
-Function .onInit
-  !insertmacro REQUIRE_ADMIN
-  ${GetParameters} $0
-  ClearErrors
-  ${GetOptions} $0 "/LOG=" $LogFile
-  StrCpy $HelperLog ""
-  ${If} $LogFile != ""
-    StrCpy $HelperLog `--log "$LogFile" `
-  ${EndIf}
-FunctionEnd
-
-Function un.onInit
-  !insertmacro REQUIRE_ADMIN
-FunctionEnd
-
 ; Appends a line to /LOG=, as the helper does: UTF-16LE after a byte-order mark.
 !macro LOG_LINE text
   ${If} $LogFile != ""
@@ -118,6 +103,31 @@ FunctionEnd
     ${EndIf}
   ${EndIf}
 !macroend
+
+Function .onInit
+  !insertmacro REQUIRE_ADMIN
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/LOG=" $LogFile
+  StrCpy $HelperLog ""
+  ${If} $LogFile != ""
+    StrCpy $HelperLog `--log "$LogFile" `
+  ${EndIf}
+  ; The Windows Installer package's install (installer/msi/tolvarin.wxs writes this value): the
+  ; two never manage one machine at once.
+  ReadRegStr $0 HKLM "Software\Quarvel\Tolvarin" "InstallFolder"
+  ${If} $0 != ""
+    StrCpy $1 "Tolvarin is installed from its Windows Installer package in $0. Nothing was changed: remove that install first (Add/Remove Programs, or msiexec /x), then run this setup program."
+    !insertmacro LOG_LINE $1
+    MessageBox MB_ICONSTOP $1 /SD IDOK
+    SetErrorLevel ${STOPPED_UNCHANGED}
+    Quit
+  ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  !insertmacro REQUIRE_ADMIN
+FunctionEnd
 
 ; Says why Setup stops (in a box only when it is not silent) and stops with exit status `status`.
 !macro STOP status text

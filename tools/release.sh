@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Builds the Windows release from a clean build tree and writes it to dist/: the i686
-# Varnolet.exe, the installer Tolvarin-<version>-setup.exe, Tolvarin-<version>-win32.zip
-# (Varnolet.exe and README.txt) and SHA256SUMS. The same commit gives the same bytes:
-# times come from SOURCE_DATE_EPOCH (default: the commit's time).
+# Varnolet.exe, the installer Tolvarin-<version>-setup.exe, the Windows Installer package
+# Tolvarin-<version>.msi, Tolvarin-<version>-win32.zip (Varnolet.exe and README.txt) and
+# SHA256SUMS. The same commit gives the same bytes: times come from SOURCE_DATE_EPOCH (default:
+# the commit's time).
 #
 #   tools/release.sh [--server DIR] [--support DIR] [--build-dir DIR] [--dist DIR] [--exe FILE]
-#                    [--helper FILE]
+#                    [--helper FILE] [--actions FILE]
 #
 # Paths are taken from the caller's directory. --server: the server's files (its DOZOZIR and
 # VUVUDIV trees); --support: the three support files; both default to the demo's stand-ins.
 # --exe packages that Varnolet.exe, --helper that TolvarinHelper.exe (which Setup runs for its
-# security decisions; the 32-bit build Setup ships, never a test build), instead of building one.
-# --dist and --build-dir are replaced whole, so each must be missing, empty or left by an
-# earlier release; anything else is refused before any work starts, and --dist is judged again
-# where it is replaced. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
+# security decisions; the 32-bit build Setup ships, never a test build), --actions that
+# TolvarinSetupActions.dll (the package's custom actions), instead of building one. --dist and
+# --build-dir are replaced whole, so each must be missing, empty or left by an earlier release;
+# anything else is refused before any work starts, and --dist is judged again where it is
+# replaced. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
 # and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe and TolvarinHelper.exe before they are
-# packaged, the uninstaller and the installer; TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
+# packaged, the uninstaller, the installer, the package's custom actions and the package;
+# TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
 # Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
 # Under the C locale makensis crashes on a file name that is not ASCII; every tool here reads
@@ -59,7 +62,7 @@ open_password() {
   printf '%s' "$password" >&"$passfd"
 }
 
-server="" support="" build="$root/build/release" dist="$root/dist" exe="" helper=""
+server="" support="" build="$root/build/release" dist="$root/dist" exe="" helper="" actions=""
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || { echo "$1 needs a value" >&2; exit 64; }
   case "$1" in
@@ -69,6 +72,7 @@ while [ $# -gt 0 ]; do
     --dist) dist="$(realpath -m -- "$2")" ;;
     --exe) exe="$(realpath -e -- "$2")" ;;
     --helper) helper="$(realpath -e -- "$2")" ;;
+    --actions) actions="$(realpath -e -- "$2")" ;;
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
   shift 2
@@ -91,7 +95,7 @@ if [ -n "$signing" ] && [ -z "$password_given" ]; then
   exit 64
 fi
 
-# What may be removed. --dist: nothing, or one earlier release, all four files and nothing else
+# What may be removed. --dist: nothing, or one earlier release, all five files and nothing else
 # (a lone older installer kept there is somebody's file). --build-dir: nothing, a tree this
 # script made (it marks them), or one it made before it marked them: a CMake tree of this
 # checkout configured without tests.
@@ -106,8 +110,8 @@ entries() {
 earlier_release() {
   local setup=("$1"/Tolvarin-*-setup.exe) version name
   version="${setup[0]##*/Tolvarin-}" version="${version%-setup.exe}"
-  [ "$(entries "$1" | wc -l)" -eq 4 ] || return 1
-  for name in Varnolet.exe SHA256SUMS Tolvarin-"$version"-{setup.exe,win32.zip}; do
+  [ "$(entries "$1" | wc -l)" -eq 5 ] || return 1
+  for name in Varnolet.exe SHA256SUMS Tolvarin-"$version"{-setup.exe,-win32.zip,.msi}; do
     [ -f "$1/$name" ] && [ ! -L "$1/$name" ] || return 1
   done
 }
@@ -152,7 +156,7 @@ bash tools/install-deps.sh
 rm -rf "$build"
 mkdir -p "$build"
 : >"$build/$marker"
-if [ -z "$exe" ] || [ -z "$helper" ]; then
+if [ -z "$exe" ] || [ -z "$helper" ] || [ -z "$actions" ]; then
   cmake --preset windows-x86 -B "$build" -DTOLVARIN_BUILD_TESTS=OFF >/dev/null
 fi
 if [ -z "$exe" ]; then
@@ -162,6 +166,10 @@ fi
 if [ -z "$helper" ]; then
   cmake --build "$build" --target TolvarinHelper
   helper="$build/installer/TolvarinHelper.exe"
+fi
+if [ -z "$actions" ]; then
+  cmake --build "$build" --target TolvarinSetupActions
+  actions="$build/installer/msi/TolvarinSetupActions.dll"
 fi
 stage="$build/stage" out="$build/out"
 mkdir -p "$stage" "$out"
@@ -174,11 +182,14 @@ cp -r "$server" "$stage/server"
 cp -r "$support" "$stage/GsmModemJar"
 cp "$exe" "$out/Varnolet.exe"
 cp "$helper" "$stage/TolvarinHelper.exe"
+cp "$actions" "$stage/TolvarinSetupActions.dll"
 if [ -n "$signing" ]; then
   open_password
   sign "$out/Varnolet.exe"
   open_password
   sign "$stage/TolvarinHelper.exe"
+  open_password
+  sign "$stage/TolvarinSetupActions.dll"
 fi
 find "$stage/server" "$stage/GsmModemJar" "$stage/TolvarinHelper.exe" "$out" \
   -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
@@ -195,8 +206,16 @@ if [ -n "$signing" ]; then
   open_password
   sign "$out/$setup"
 fi
+msi="Tolvarin-$version.msi"
+bash installer/msi/build_msi.sh "$version" "$out/$msi" "$stage/msi" --exe "$out/Varnolet.exe" \
+  --helper "$stage/TolvarinHelper.exe" --actions "$stage/TolvarinSetupActions.dll" --server "$stage/server" \
+  --support "$stage/GsmModemJar" --icon "$root/assets/varnolet.ico"
+if [ -n "$signing" ]; then
+  open_password
+  sign "$out/$msi"
+fi
 python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe"
-(cd "$out" && sha256sum Varnolet.exe "$setup" "$zip" >SHA256SUMS)
+(cd "$out" && sha256sum Varnolet.exe "$setup" "$msi" "$zip" >SHA256SUMS)
 
 # --dist again, where it is replaced: moved aside in one rename within its own folder, judged
 # there, where nothing else puts anything, and only then removed.

@@ -387,7 +387,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--platform", choices=["posix", "win32"], required=True)
     parser.add_argument("--launcher", required=True)
-    for option in ("--probe", "--stub-java", "--helper", "--wine", "--reg-view"):
+    for option in ("--probe", "--stub-java", "--helper", "--actions", "--wine", "--reg-view"):
         parser.add_argument(option)
     OPTIONS, rest = parser.parse_known_args()
     if OPTIONS.wine and subprocess.run([OPTIONS.wine, "--check"]).returncode == 77:

@@ -32,7 +32,8 @@ OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
 
 def release(work, **sign):
     return subprocess.run(["bash", os.path.join(ROOT, "tools", "release.sh"), "--exe", harness.OPTIONS.launcher,
-                           "--helper", harness.OPTIONS.helper, "--build-dir", os.path.join(work, "build"),
+                           "--helper", harness.OPTIONS.helper, "--actions", harness.OPTIONS.actions,
+                           "--build-dir", os.path.join(work, "build"),
                            "--dist", os.path.join(work, "dist")],
                           env=dict(os.environ, **sign), capture_output=True, text=True)
 

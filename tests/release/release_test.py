@@ -15,7 +15,8 @@ import unittest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake_lists:
     VERSION = re.search(r"project\(Tolvarin VERSION ([0-9.]+)", cmake_lists.read()).group(1)
-RELEASE = ["Varnolet.exe", "SHA256SUMS", f"Tolvarin-{VERSION}-setup.exe", f"Tolvarin-{VERSION}-win32.zip"]
+RELEASE = ["Varnolet.exe", "SHA256SUMS", f"Tolvarin-{VERSION}-setup.exe", f"Tolvarin-{VERSION}-win32.zip",
+           f"Tolvarin-{VERSION}.msi"]
 PASSWORD = "pä ss-7Rq"
 TIMESTAMP_URL = "http://tsa.invalid/rfc3161"
 
@@ -72,7 +73,8 @@ class ReleaseScript(unittest.TestCase):
                    FAKE_OSSLSIGNCODE.format(secret=self.secret, log=self.log, cp=shutil.which("cp")))
         self.caller = os.path.join(self.root, "caller")
         for name in ("server/DOZOZIR/Quindrel.class", "server/VUVUDIV/\u00e9.jar", "support/Comm.jar",
-                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12"):
+                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12",
+                     "TolvarinSetupActions.dll"):
             self.write(os.path.join(self.caller, name), name)
         with open(os.path.join(self.caller, "TolvarinHelper.exe"), "wb") as f:
             f.write(program(0x14C))
@@ -95,7 +97,8 @@ class ReleaseScript(unittest.TestCase):
         """The release run from the caller's directory: status, error output, commands run."""
         # The caller's own shell, not a wrapper: it was handed the password.
         command = [shutil.which("bash"), os.path.join(ROOT, "tools", "release.sh"),
-                   "--exe", "Varnolet.exe", "--helper", "TolvarinHelper.exe", "--server", "server",
+                   "--exe", "Varnolet.exe", "--helper", "TolvarinHelper.exe", "--actions",
+                   "TolvarinSetupActions.dll", "--server", "server",
                    "--support", "support", *arguments]
         result = subprocess.run(command, cwd=self.caller, env=dict(self.env, **(env or {})),
                                 capture_output=True, text=True, timeout=300)
@@ -164,10 +167,10 @@ class ReleaseScript(unittest.TestCase):
         self.assertEqual(status, 0, stderr)
         self.assertEqual(sorted(os.listdir(os.path.join(self.caller, "caller-dist"))), sorted(RELEASE))
 
-        # Varnolet.exe, the helper, the uninstaller (from makensis) and the installer; each
-        # time-stamped.
+        # Varnolet.exe, the helper, the custom actions, the uninstaller (from makensis), the
+        # installer and the package; each time-stamped.
         signings = [c for c in commands if c.startswith("osslsigncode")]
-        self.assertEqual(len(signings), 4, commands)
+        self.assertEqual(len(signings), 6, commands)
         for signing in signings:
             self.assertTrue(signing.startswith("osslsigncode (password) "), signing)
             self.assertIn(f" -ts {TIMESTAMP_URL} ", signing)

@@ -1,0 +1,208 @@
+"""The Windows Installer package under Wine's 32-bit msiexec, run silently as a deployment tool
+runs it, beside the setup program of the same release (arguments as for installer_e2e_test.py)."""
+
+import glob
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+
+import harness
+import installer_e2e_test as setup_test
+import runtime_scenarios as rs
+
+MSIEXEC = r"C:\windows\syswow64\msiexec.exe"
+DEFAULT_DIR, CUSTOM_DIR, UNINSTALL_KEY = setup_test.DEFAULT_DIR, setup_test.CUSTOM_DIR, setup_test.UNINSTALL_KEY
+INSTALLED = sorted(setup_test.SERVER_FILES + ["Setup.log", "TolvarinHelper.exe", "Varnolet.exe"])
+CHECK_TABLES = [sys.executable, os.path.join(setup_test.ROOT, "installer", "msi", "check_tables.py")]
+
+
+def build_msi(version, out, stage, server):
+    subprocess.run(["bash", os.path.join(setup_test.ROOT, "installer", "msi", "build_msi.sh"), version, out,
+                    out + ".work", "--exe", harness.OPTIONS.launcher, "--helper", os.path.join(stage, "TolvarinHelper.exe"),
+                    "--actions", os.path.join(stage, "TolvarinSetupActions.dll"), "--server", server,
+                    "--support", os.path.join(stage, "GsmModemJar"),
+                    "--icon", os.path.join(setup_test.ROOT, "assets", "varnolet.ico")],
+                   check=True, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
+
+
+def product_code(msi):
+    exported = subprocess.run(["msiinfo", "export", msi, "Property"], capture_output=True, text=True, check=True)
+    return re.search(r"^ProductCode\t(\S+)$", exported.stdout, re.M).group(1)
+
+
+class PackageTest(harness.EndToEndTest):
+    def setUp(self):
+        super().setUp()
+        self.drive_c = os.path.dirname(os.path.dirname(self.target.sources))
+        shutil.rmtree(os.path.dirname(self.target.sources))  # the package makes it
+        self.msi, self.stage = os.path.join(self.dist, "Tolvarin-1.0.0.msi"), os.path.join(self.work, "build", "stage")
+        self.addCleanup(self.forget_install)
+        self.addCleanup(lambda: self.entries() and self.target.probe("wait", "%s /x %s /qn" % (MSIEXEC, product_code(self.msi))))
+
+    def msiexec(self, arguments, status=0):
+        """msiexec silently, logging verbosely (Wine writes the log in ANSI); the log."""
+        log = os.path.join(self.tmp, "msiexec.log")
+        command = '%s %s /qn /l*v "%s"' % (MSIEXEC, arguments, harness.windows_path(log))
+        answer = self.target.probe("wait", command)
+        text = pathlib.Path(log).read_bytes().decode("latin-1")
+        os.remove(log)
+        self.assertEqual(answer, ({"status": status}, 0), command + "\n" + text[-3000:])
+        return text
+
+    def install(self, package, folder=None, status=0):
+        given = ' INSTALLFOLDER="%s"' % folder if folder else ""
+        return self.msiexec('/i "%s"%s' % (harness.windows_path(package), given), status)
+
+    def entries(self):
+        """The DisplayVersion of every Add/Remove Programs entry named Tolvarin."""
+        exported = os.path.join(self.tmp, "entries.reg")
+        self.run_ok("reg", "export", UNINSTALL_KEY, harness.windows_path(exported), "/reg:32", "/y")
+        keys = re.split(r"^\[", pathlib.Path(exported).read_text(encoding="utf-16"), flags=re.M)
+        return [re.search(r'^"DisplayVersion"="(.*)"$', key, re.M).group(1) for key in keys
+                if re.search(r'^"DisplayName"="Tolvarin"$', key, re.M)]
+
+    def state(self):
+        """What lies where an install writes, links as links; the shortcut (Wine's msiexec puts it
+        into the user's Start menu: it resolves ProgramMenuFolder before ALLUSERS); the entries."""
+        found = {}
+        for top in (r"C:\quarvel", r"C:\Apps", r"C:\Program Files (x86)\Quarvel"):
+            path = self.unix(top)
+            found[top] = None if not os.path.lexists(path) else "link" if os.path.islink(path) else sorted(
+                os.path.relpath(os.path.join(d, n), path) for d, ds, fs in os.walk(path) for n in ds + fs)
+        shortcuts = glob.glob(os.path.join(self.drive_c, "*", "*", "*", "*", "Microsoft", "Windows", "Start Menu",
+                                           "Programs", "Tolvarin.lnk")) + glob.glob(self.unix(setup_test.SHORTCUT))
+        return found, ["C:\\" + os.path.relpath(s, self.drive_c).replace("/", "\\") for s in shortcuts], self.entries()
+
+    def test_install_launch_uninstall_in_the_default_folder(self):
+        runtimes = [rs.runtime("1.4"), rs.runtime("1.5", present={"Comm.jar": rs.OLD_COMM})]
+        homes = {name: d for name, (_, d) in rs.lay_out(rs.Scenario("", runtimes, [], ""), self.tmp).items()}
+        for directory in homes.values():
+            self.target.place_stub(os.path.join(directory, "bin"))
+        self.target.import_registry(harness.export_registry(
+            [(name, harness.windows_path(homes[home.name])) for name, home in runtimes]))
+        home, before = homes["jre1_5"], self.state()
+
+        log = self.install(self.msi)
+        self.assertIn("TolvarinHelper: Made C:\\quarvel\\GsmModemJar, writable by administrators only.", log)
+        self.assertEqual(self.files(DEFAULT_DIR), INSTALLED)
+        self.assertEqual(self.files(r"C:\quarvel"), sorted("GsmModemJar/" + name for name in rs.SOURCE_FILES))
+        support = os.path.join(self.stage, "GsmModemJar")
+        prepared = dict({name: pathlib.Path(support, name).read_bytes() for name in rs.SOURCE_FILES}, **{"Comm.jar": rs.OLD_COMM})
+        self.assertEqual(rs.home_files(home), prepared)
+        self.assertIn(harness.windows_path(home) + " has the serial-port support files", self.runtime_log(DEFAULT_DIR))
+        entry = dict(self.values(UNINSTALL_KEY + "\\" + product_code(self.msi)))
+        self.assertEqual((self.entries(), entry["Publisher"], entry["InstallLocation"]), (["1.0.0"], "quarvel ", DEFAULT_DIR + "\\"))
+        link = self.target.probe("link", self.state()[1][0])[0]
+        self.assertEqual((link["target"], link["directory"].rstrip("\\")), (DEFAULT_DIR + "\\Varnolet.exe", DEFAULT_DIR))
+
+        # Started as the Start menu starts it: the runtime is ready, nothing is copied.
+        self.run_ok(link["target"], cwd=self.unix(link["directory"]),
+                    env=dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record)))
+        self.assertEqual((len(self.runs(1)), rs.home_files(home)), (1, prepared))
+
+        added = pathlib.Path(self.unix(DEFAULT_DIR + "\\DOZOZIR\\lib\\notes.txt"))
+        added.write_text("mine")
+        self.msiexec("/x " + product_code(self.msi))
+        self.assertEqual(self.files(DEFAULT_DIR), ["DOZOZIR/lib/notes.txt"])
+        added.unlink()
+        for folder in list(added.parents)[:4]:
+            folder.rmdir()
+        self.assertEqual(self.state(), before)
+        self.assertEqual(rs.home_files(home), prepared, "the runtime keeps the files copied into it")
+
+    def test_a_given_folder_is_remembered_by_upgrade_and_repair_and_a_downgrade_is_refused(self):
+        # An older release of the same source: one server file changed since, one gone since.
+        older_server, older = os.path.join(self.tmp, "server"), os.path.join(self.tmp, "Tolvarin-0.9.0.msi")
+        shutil.copytree(os.path.join(self.stage, "server"), older_server)
+        pathlib.Path(older_server, *harness.CLASS_PATH[1]).write_bytes(b"the older server")
+        pathlib.Path(older_server, "DOZOZIR", "lib", "dropped.jar").write_bytes(b"dropped since")
+        build_msi("0.9.0", older, self.stage, older_server)
+        self.install(older, CUSTOM_DIR)
+        self.assertEqual((len(self.files(CUSTOM_DIR)), self.entries()), (len(INSTALLED) + 1, ["0.9.0"]))
+
+        pathlib.Path(self.unix(CUSTOM_DIR + "\\notes.txt")).write_text("mine")
+        self.install(self.msi)  # no folder given: the earlier install's
+        self.assertEqual((self.files(CUSTOM_DIR), self.entries()), (sorted(INSTALLED + ["notes.txt"]), ["1.0.0"]))
+        self.assertEqual(pathlib.Path(self.unix(CUSTOM_DIR), *harness.CLASS_PATH[1]).read_bytes(),
+                         pathlib.Path(self.stage, "server", *harness.CLASS_PATH[1]).read_bytes())
+
+        before = self.state()
+        log = self.install(older, status=1603)
+        # Wine's msiexec logs no launch condition's message, Windows's does.
+        self.assertIn("Property(S): WIX_DOWNGRADE_DETECTED = " + product_code(self.msi), log)
+        self.assertEqual(self.state(), before)
+
+        os.remove(self.unix(CUSTOM_DIR + "\\Varnolet.exe"))
+        # A repair, in the remembered folder (Wine's msiexec takes no /f with a product code).
+        self.msiexec('/i "%s" REINSTALL=ALL' % harness.windows_path(self.msi))
+        self.assertEqual(self.files(CUSTOM_DIR), sorted(INSTALLED + ["notes.txt"]))
+        os.remove(self.unix(CUSTOM_DIR + "\\notes.txt"))
+        self.msiexec("/x " + product_code(self.msi))
+        self.assertEqual(self.state(), ({r"C:\quarvel": None, r"C:\Apps": [], r"C:\Program Files (x86)\Quarvel": None}, [], []))
+        self.msiexec("/x " + product_code(self.msi), status=1605)  # unknown product
+
+    def test_a_refusal_fails_the_install_and_leaves_nothing(self):
+        elsewhere = self.make_dir("elsewhere")
+        pathlib.Path(elsewhere, "theirs.txt").write_text("theirs")
+        # A copy of the package whose check of what was written asks for a folder where a file is.
+        refusing = os.path.join(self.tmp, "refusing.msi")
+        shutil.copy(self.msi, refusing)
+        subprocess.run(["msibuild", refusing, "-q", "UPDATE `CustomAction` SET `Target` = "
+                        "'check-folder|[GSMMODEMJAR]Comm.jar' WHERE `Action` = 'SetCheckWritten'"], check=True)
+        status_line = "TolvarinHelper check-folder ended with status"
+        cases = [  # a link placed (a folder, ending in a separator); the package; the folder given; the log (ANSI)
+            (r"C:\quarvel", self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
+            (CUSTOM_DIR, self.msi, CUSTOM_DIR, r"TolvarinHelper: C:\\Apps\\SMS Zentrale .* is a link"),
+            (CUSTOM_DIR + "\\theirs\\", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
+            (None, refusing, CUSTOM_DIR, r"TolvarinHelper: Made C:\\quarvel, (.|\n)*" + status_line),
+        ]
+        for placed, package, folder, said in cases:
+            with self.subTest(placed=placed, package=package):
+                self.forget_install()
+                if placed:
+                    os.makedirs(os.path.dirname(self.unix(placed)), exist_ok=True)
+                    os.path.lexists(self.unix(placed)) or os.symlink(elsewhere, self.unix(placed))
+                before = self.state()
+                self.assertRegex(self.install(package, folder, status=1603), said)
+                self.assertEqual((self.state(), os.listdir(elsewhere)), (before, ["theirs.txt"]))
+
+    def test_the_setup_program_and_the_package_refuse_each_other(self):
+        setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
+        self.assertEqual(self.target.probe("wait", '"%s" /S' % setup), ({"status": 0}, 0))
+        self.assertIn("Property(S): SETUPINSTALL = " + DEFAULT_DIR, self.install(self.msi, status=1603))
+        quiet = dict(self.values(UNINSTALL_KEY + "\\Tolvarin"))["QuietUninstallString"]
+        self.assertEqual(self.target.probe("run", quiet), ({"status": 0}, 0))
+
+        self.install(self.msi)
+        before = self.state()
+        self.assertEqual(self.target.probe("wait", '"%s" /S' % setup), ({"status": 2}, 0))
+        self.assertEqual(self.state(), before)
+
+    def test_the_package(self):
+        result = self.verify(self.msi)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        built = [os.path.join(self.tmp, name) for name in ("first.msi", "again.msi")]
+        for out in built:
+            build_msi("1.0.0", out, self.stage, os.path.join(self.stage, "server"))
+        self.assertEqual(pathlib.Path(built[0]).read_bytes(), pathlib.Path(built[1]).read_bytes())
+        # A row that a deferred action, the rollback or the order relies on, gone or changed: the check fails.
+        self.assertEqual(subprocess.run(CHECK_TABLES + [built[0], "1.0.0"]).returncode, 0)
+        for query in ("DELETE FROM `CustomAction` WHERE `Action` = 'RemoveNewFolders'",
+                      "UPDATE `CustomAction` SET `Type` = 2113 WHERE `Action` = 'RemoveNewFolders'",
+                      "DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'CheckWritten'",
+                      "UPDATE `InstallExecuteSequence` SET `Sequence` = 4010 WHERE `Action` = 'ProtectFolders'"):
+            with self.subTest(query):
+                shutil.copy(built[0], built[1])
+                subprocess.run(["msibuild", built[1], "-q", query], check=True)
+                self.assertEqual(subprocess.run(CHECK_TABLES + [built[1], "1.0.0"], capture_output=True).returncode, 1)
+
+
+# The release, signed, and what the setup program's test knows of the machine.
+for name in ("setUpClass", "tearDownClass", "forget_install", "unix", "values", "files", "runtime_log", "verify", "run_ok"):
+    setattr(PackageTest, name, vars(setup_test.InstallerTest)[name])
+
+if __name__ == "__main__":
+    harness.main()
