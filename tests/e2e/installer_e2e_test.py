@@ -4,6 +4,7 @@ administrator would run them (arguments as for launcher_e2e_test.py, win32 only)
 
 import json
 import os
+import pathlib
 import re
 import shutil
 import struct
@@ -131,7 +132,7 @@ class InstallerTest(harness.EndToEndTest):
         self.assertEqual(self.files(CUSTOM_DIR),
                          sorted(SERVER_FILES + ["Setup.log", "TolvarinHelper.exe", "Uninstall.exe", "Varnolet.exe"]))
         support = os.path.join(self.standins, "GsmModemJar")
-        copied = {name: open(os.path.join(support, name), "rb").read() for name in rs.SOURCE_FILES}
+        copied = {name: pathlib.Path(support, name).read_bytes() for name in rs.SOURCE_FILES}
         prepared = dict(copied, **{"Comm.jar": rs.OLD_COMM})
         self.assertEqual({name: rs.home_files(directory) for name, directory in homes.items()},
                          {"jre1_4": {}, "jre1_5": prepared, "jre1_6": {}})
@@ -275,6 +276,35 @@ class InstallerTest(harness.EndToEndTest):
         holder.stdin.close()
         self.assertEqual(holder.wait(), 0)
         self.assertEqual(self.files(CUSTOM_DIR), [SERVER_FILES[0]])
+
+    def test_only_files_nobody_else_can_change_are_put_in_place(self):
+        folder = self.make_dir("placed")
+        cases = [  # description, the new file's mode, held open, status, what the name holds then
+            ("Setup's own", 0o644, False, 0, b"new"),
+            ("one others may change", 0o666, False, 2, b"old"),
+            ("one somebody holds open", 0o644, True, 32, b"old"),
+        ]
+        for description, mode, held, status, after in cases:
+            with self.subTest(description):
+                target = pathlib.Path(folder, "Win32com.dll")
+                target.write_bytes(b"old")
+                written = pathlib.Path(folder, "Win32com.dll.tolvarin-new")
+                written.write_bytes(b"new")
+                written.chmod(mode)
+                holder = None
+                if held:
+                    holder = subprocess.Popen([harness.OPTIONS.wine, harness.OPTIONS.probe, "hold", harness.windows_path(str(written))],
+                                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+                    self.assertEqual(json.loads(holder.stdout.readline()), {"held": True})
+                result = self.target.wine(harness.OPTIONS.helper, "place", harness.windows_path(folder), "Win32com.dll",
+                                          encoding="utf-16")
+                if holder:
+                    holder.stdin.close()
+                    holder.stdout.close()
+                    self.assertEqual(holder.wait(), 0)
+                self.assertEqual(result.returncode, status, result.stdout)
+                self.assertEqual((target.read_bytes(), written.exists()), (after, status != 0))
+                written.unlink(missing_ok=True)
 
     def test_a_support_file_in_use_stops_setup_before_it_changes_anything(self):
         os.makedirs(self.unix(SUPPORT_DIR))

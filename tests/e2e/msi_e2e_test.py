@@ -2,6 +2,7 @@
 runs it, beside the setup program of the same release (arguments as for installer_e2e_test.py)."""
 
 import glob
+import ntpath
 import os
 import pathlib
 import re
@@ -95,8 +96,12 @@ class PackageTest(harness.EndToEndTest):
         self.assertIn(harness.windows_path(home) + " has the serial-port support files", self.runtime_log(DEFAULT_DIR))
         entry = dict(self.values(UNINSTALL_KEY + "\\" + product_code(self.msi)))
         self.assertEqual((self.entries(), entry["Publisher"], entry["InstallLocation"]), (["1.0.0"], "quarvel ", DEFAULT_DIR + "\\"))
-        link = self.target.probe("link", self.state()[1][0])[0]
+        shortcut = self.state()[1][0]
+        link = self.target.probe("link", shortcut)[0]
         self.assertEqual((link["target"], link["directory"].rstrip("\\")), (DEFAULT_DIR + "\\Varnolet.exe", DEFAULT_DIR))
+        prepare = self.target.probe("link", ntpath.join(ntpath.dirname(shortcut), "Prepare Java for Tolvarin.lnk"))[0]
+        self.assertEqual((prepare["target"], prepare["arguments"]),
+                         (DEFAULT_DIR + "\\TolvarinHelper.exe", 'prepare-runtime "%s\\Setup.log"' % DEFAULT_DIR))
 
         # Started as the Start menu starts it: the runtime is ready, nothing is copied.
         self.run_ok(link["target"], cwd=self.unix(link["directory"]),
