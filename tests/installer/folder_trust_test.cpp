@@ -45,7 +45,6 @@ AccessEntry InheritOnly(const char* sid, std::uint32_t mask) {
   return {true, sid, mask, true, false};
 }
 
-constexpr std::uint32_t kReadExecute = 0x1200a9;
 constexpr std::uint32_t kAdd = rights::kWriteData | rights::kAppendData;
 
 TEST(Problem, KeepsOnlyRealFoldersOfTrustedOwners) {
@@ -80,15 +79,10 @@ TEST(Problem, WeighsWhatOthersMayDoByRole) {
     Role role;
     std::string problem;
   } kCases[] = {
-      {"others may read and run: kept", Folder(kAdministrators, {Allow(kEveryone, kReadExecute)}),
-       Role::kKept, ""},
       {"others may add to a folder above: fine, nothing there can be removed",
        Folder(kAdministrators, {Allow(kUser, rights::kAppendData)}), Role::kAbove, ""},
       {"others may add to a kept folder", Folder(kAdministrators, {Allow(kUser, kAdd)}),
        Role::kKept, "lets S-1-5-21-1-2-3-1001 add to it"},
-      {"others may rename a folder above",
-       Folder(kAdministrators, {Allow(kEveryone, rights::kDelete | kReadExecute)}), Role::kAbove,
-       "lets Everyone (S-1-1-0) delete or rename it"},
       {"generic rights count as what they stand for",
        Folder(kAdministrators, {Allow(kUser, rights::kGenericAll)}), Role::kAbove,
        "lets S-1-5-21-1-2-3-1001 delete or rename it, change its access list, take it over"},
@@ -101,8 +95,6 @@ TEST(Problem, WeighsWhatOthersMayDoByRole) {
        Folder(kAdministrators, {InheritOnly(kUser, rights::kGenericAll)}), Role::kKept, ""},
       {"CREATOR OWNER grants nothing on the entry itself",
        Folder(kAdministrators, {Allow(kCreatorOwner, rights::kGenericAll)}), Role::kKept, ""},
-      {"a file others may write, kept", File(kAdministrators, {Allow(kUser, rights::kWriteData)}),
-       Role::kKept, "lets S-1-5-21-1-2-3-1001 change what it holds"},
       {"inside a kept folder, inherited entries are replaced by Setup's",
        File(kAdministrators, {Inherited(kUser, rights::kGenericAll)}), Role::kInside, ""},
       {"inside a kept folder, the entry's own ones stay",
@@ -117,14 +109,6 @@ TEST(Problem, WeighsWhatOthersMayDoByRole) {
     SCOPED_TRACE(c.description);
     EXPECT_EQ(Problem(c.facts, Trusted(), c.role, c.facts.kind == Kind::kFolder), c.problem);
   }
-}
-
-TEST(Problem, ThePartOfTheFolderAboveDeletesOrRenames) {
-  const EntryFacts safe = Folder(kAdministrators);
-  const EntryFacts holder = Folder(kAdministrators, {Allow(kUser, rights::kDeleteChild)});
-  EXPECT_EQ(Problem(safe, Trusted(), Role::kAbove, true, &holder),
-            "lets S-1-5-21-1-2-3-1001 delete or rename it");
-  EXPECT_EQ(Problem(safe, Trusted(), Role::kAbove, true, &safe), "");
 }
 
 // A folder tree by path; listing a folder absent from `folders` fails, and so does listing a link.
