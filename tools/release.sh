@@ -95,7 +95,7 @@ if [ -n "$signing" ] && [ -z "$password_given" ]; then
   exit 64
 fi
 
-# What may be removed. --dist: nothing, or one earlier release, all five files and nothing else
+# What may be removed. --dist: nothing, or one earlier release, all its files and nothing else
 # (a lone older installer kept there is somebody's file). --build-dir: nothing, a tree this
 # script made (it marks them), or one it made before it marked them: a CMake tree of this
 # checkout configured without tests.
@@ -110,8 +110,11 @@ entries() {
 earlier_release() {
   local setup=("$1"/Tolvarin-*-setup.exe) version name
   version="${setup[0]##*/Tolvarin-}" version="${version%-setup.exe}"
-  [ "$(entries "$1" | wc -l)" -eq 5 ] || return 1
-  for name in Varnolet.exe SHA256SUMS Tolvarin-"$version"{-setup.exe,-win32.zip,.msi}; do
+  local names=(Varnolet.exe SHA256SUMS Tolvarin-"$version"{-setup.exe,-win32.zip})
+  # Releases before the package had four files.
+  [ -e "$1/Tolvarin-$version.msi" ] && names+=(Tolvarin-"$version".msi)
+  [ "$(entries "$1" | wc -l)" -eq "${#names[@]}" ] || return 1
+  for name in "${names[@]}"; do
     [ -f "$1/$name" ] && [ ! -L "$1/$name" ] || return 1
   done
 }
