@@ -6,7 +6,8 @@
 // its own and is listed once, in helper_command_win32.cpp. What a command says goes to standard
 // output, one line per fact, which Setup shows in its details (never in a box: Setup may be
 // silent), and is appended to FILE when --log names one (Setup's /LOG=). Started with no
-// standard output at all (from the Start menu), it shows what it said in one box at the end.
+// standard output at all (from the Start menu, or by Add/Remove Programs), it shows what it said
+// in one box at the end, unless told /S.
 
 #include <functional>
 #include <string>

@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
+#include <string>
 #include <vector>
 
 #include "installer/helper_command.h"
@@ -18,6 +20,9 @@ int wmain(int argc, wchar_t** argv) {
     // Never a command's own status: a failure is not a refusal, nor the uninstaller's cancel.
     tolvarin::installer::Say(error.what());
   }
-  tolvarin::installer::ShowWhatWasSaid();
+  // A silent uninstall may run where nobody could answer a box (a deployment tool's service).
+  if (std::find(argv + 1, argv + argc, std::wstring(L"/S")) == argv + argc) {
+    tolvarin::installer::ShowWhatWasSaid();
+  }
   return status;
 }
