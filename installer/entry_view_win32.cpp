@@ -22,6 +22,18 @@ struct FindCloser {
 
 }  // namespace
 
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::wstring ParentOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || slash + 1 == path.size()) return {};
+  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, slash);
+}
+
 UniqueHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share, DWORD& error) {
   HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -54,8 +66,9 @@ EntryFacts FactsOf(HANDLE handle, const std::wstring& path) {
   }
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   const DWORD error =
-      ::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                        nullptr, nullptr, nullptr, nullptr, &descriptor);
+      ::GetSecurityInfo(handle, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &descriptor);
   const UniqueLocal<void> owned(descriptor);
   if (error != ERROR_SUCCESS) return FactsOfFailure(error);
   // A file system without access lists (FAT) has no owners: nothing there can be protected.

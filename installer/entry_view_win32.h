@@ -14,6 +14,12 @@
 
 namespace tolvarin::installer::win32 {
 
+// `path` without separators at its end; a drive's root ("C:\") stays whole.
+std::wstring WithoutTrailingSeparators(std::wstring path);
+
+// The folder holding `path`: "C:\a\b" gives "C:\a", "C:\a" gives "C:\"; a root gives nothing.
+std::wstring ParentOf(const std::wstring& path);
+
 // Opens `path` itself, never what a link there points to; folders open too. Invalid on failure,
 // with the system's reason in `error`.
 platform::win32::UniqueHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share,
@@ -23,8 +29,8 @@ platform::win32::UniqueHandle OpenEntry(const std::wstring& path, DWORD access, 
 EntryFacts FactsOfFailure(DWORD error);
 
 // The facts of the entry open through `handle`, opened by OpenEntry with READ_CONTROL and
-// FILE_READ_ATTRIBUTES: its kind, owner and access list. `path` names it: Wine opens the target of a Unix symbolic link whatever
-// the flags, and shows the link only by name.
+// FILE_READ_ATTRIBUTES: its kind, owner and access list. `path` names it: Wine opens the target
+// of a Unix symbolic link whatever the flags, and shows the link only by name.
 EntryFacts FactsOf(HANDLE handle, const std::wstring& path);
 
 // Inspects with OpenEntry and FactsOf, lists with FindFirstFileExW (FirstProblemInside lists

@@ -104,8 +104,8 @@ void Say(const std::string& line) {
   const std::wstring text = Utf8ToWide(line) + L"\r\n";
   DWORD written = 0;
   if (transcript.log.valid()) {
-    ::WriteFile(transcript.log.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)),
-                &written, nullptr);
+    ::WriteFile(transcript.log.get(), text.data(),
+                static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
   }
   HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;

@@ -52,8 +52,7 @@ int Place(const std::wstring& folder, const std::wstring& name, const HelperCont
 
 int PlaceFiles(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.size() < 2) return kUsage;
-  std::wstring folder = arguments.front();
-  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  const std::wstring folder = win32::WithoutTrailingSeparators(arguments.front());
   for (auto name = arguments.begin() + 1; name != arguments.end(); ++name) {
     if (const int status = Place(folder, *name, context); status != kDone) return status;
   }

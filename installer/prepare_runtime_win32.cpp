@@ -22,15 +22,6 @@ using platform::win32::UniqueHandle;
 using platform::win32::Utf8ToWide;
 using platform::win32::WideToUtf8;
 
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
-std::wstring ParentOf(const std::wstring& path) {
-  return path.substr(0, path.find_last_of(L'\\'));
-}
-
 // The runtime's folders as Setup may write into them: each opened without following a link and
 // kept open without delete sharing until the copy is done, so that none can be renamed away and
 // replaced by a link meanwhile; refused when one is a link or anyone but an administrator can
@@ -43,7 +34,7 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
   std::vector<std::string> Judge(const std::vector<std::string>& directories) override {
     std::vector<std::wstring> folders;
     for (const std::string& directory : directories) {
-      folders.push_back(WithoutTrailingSeparators(Utf8ToWide(directory)));
+      folders.push_back(win32::WithoutTrailingSeparators(Utf8ToWide(directory)));
     }
     // lib before lib\ext, so that each folder's holder is judged and held first.
     std::sort(folders.begin(), folders.end());
@@ -57,7 +48,7 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
       const EntryFacts facts =
           handle.valid() ? win32::FactsOf(handle.get(), folder) : win32::FactsOfFailure(error);
       if (facts.kind == EntryFacts::Kind::kMissing) continue;
-      const EntryFacts holder = HolderFacts(ParentOf(folder), judged);
+      const EntryFacts holder = HolderFacts(win32::ParentOf(folder), judged);
       const std::string problem = Problem(facts, trusted_, Role::kKept, true,
                                           holder.kind == EntryFacts::Kind::kFolder ? &holder
                                                                                    : nullptr);
@@ -81,8 +72,7 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                           nullptr));
     if (!home.valid()) return {};
-    EntryFacts facts = win32::FactsOf(home.get(), L"");
-    return facts;
+    return win32::FactsOf(home.get(), L"");
   }
 
   const TrustedAccounts& trusted_;

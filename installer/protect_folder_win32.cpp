@@ -19,14 +19,6 @@ using platform::win32::WideToUtf8;
 
 constexpr char kRemoveIt[] = ": remove it, then run Setup again.";
 
-// "C:\a\b" gives "C:\a", "C:\a" gives "C:\"; a root gives nothing.
-std::wstring ParentOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos || slash + 1 == path.size()) return {};
-  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
-  return path.substr(0, slash);
-}
-
 // The folders above a path: those missing, nearest first, and the facts of the one holding the
 // path when it exists.
 struct Above {
@@ -40,7 +32,8 @@ struct Above {
 bool ParentsSafe(const std::wstring& path, const HelperContext& context, Above& above) {
   win32::WindowsEntryView view;
   std::vector<std::pair<std::wstring, EntryFacts>> existing;  // nearest first
-  for (std::wstring parent = ParentOf(path); !parent.empty(); parent = ParentOf(parent)) {
+  for (std::wstring parent = win32::ParentOf(path); !parent.empty();
+       parent = win32::ParentOf(parent)) {
     EntryFacts facts = view.Inspect(WideToUtf8(parent));
     if (facts.kind == EntryFacts::Kind::kMissing) {
       above.missing.push_back(parent);
@@ -141,11 +134,6 @@ bool Protect(const std::wstring& path, const HelperContext& context,
   return true;
 }
 
-std::wstring WithoutTrailingSeparator(std::wstring path) {
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
 bool CheckFolder(const std::wstring& path, const HelperContext& context) {
   Above above;
   return ParentsSafe(path, context, above) &&
@@ -155,7 +143,7 @@ bool CheckFolder(const std::wstring& path, const HelperContext& context) {
 int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.empty()) return kUsage;
   for (const std::wstring& argument : arguments) {
-    if (!CheckFolder(WithoutTrailingSeparator(argument), context)) return kRefused;
+    if (!CheckFolder(win32::WithoutTrailingSeparators(argument), context)) return kRefused;
   }
   return kDone;
 }
@@ -164,7 +152,7 @@ int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperConte
   if (arguments.empty()) return kUsage;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
   for (const std::wstring& argument : arguments) {
-    if (!Protect(WithoutTrailingSeparator(argument), context, descriptor)) return kRefused;
+    if (!Protect(win32::WithoutTrailingSeparators(argument), context, descriptor)) return kRefused;
   }
   return kDone;
 }
@@ -172,7 +160,7 @@ int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperConte
 }  // namespace
 
 bool FolderTrusted(const std::wstring& path, const HelperContext& context) {
-  return CheckFolder(WithoutTrailingSeparator(path), context);
+  return CheckFolder(win32::WithoutTrailingSeparators(path), context);
 }
 
 const HelperCommand kCheckFolderCommand{L"check-folder", "PATH...", CheckFolders};

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/entry_view_win32.h"
 #include "installer/protect_folder.h"
 #include "installer/security_win32.h"
 #include "platform/win32_util.h"
@@ -58,8 +59,7 @@ std::wstring Canonical(const std::wstring& path) {
   std::wstring long_name(32768, L'\0');
   length = ::GetLongPathNameW(full.c_str(), long_name.data(), static_cast<DWORD>(long_name.size()));
   if (length != 0 && length < long_name.size()) full = long_name.substr(0, length);
-  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
-  return full;
+  return win32::WithoutTrailingSeparators(full);
 }
 
 bool SameFolder(const std::wstring& a, const std::wstring& b) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/entry_view_win32.h"
 #include "installer/helper_command.h"
 #include "platform/error.h"
 #include "platform/win32_util.h"
@@ -19,6 +20,9 @@
 namespace {
 
 using tolvarin::platform::win32::Utf8ToWide;
+using tolvarin::platform::win32::WideToUtf8;
+using tolvarin::installer::win32::WindowsEntryView;
+using tolvarin::installer::win32::WithoutTrailingSeparators;
 
 // The data of a deferred action: commands one per line, arguments separated by '|', which no
 // Windows path holds (so a folder's trailing separator cannot escape a quote, as it would in a
@@ -53,12 +57,6 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
   return parts;
 }
 
-// A directory property ends in a separator; the helper names folders without one.
-std::wstring WithoutTrailingSeparator(std::wstring path) {
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -71,28 +69,11 @@ bool HoldsOthersFiles(const std::wstring& folder) {
       Exists(folder + L"\\Varnolet.exe")) {
     return false;
   }
-  class Search {
-   public:
-    Search(const std::wstring& pattern, WIN32_FIND_DATAW& found)
-        : handle_(::FindFirstFileW(pattern.c_str(), &found)) {}
-    Search(const Search&) = delete;
-    Search& operator=(const Search&) = delete;
-    ~Search() {
-      if (valid()) ::FindClose(handle_);
-    }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_DATAW& found) { return ::FindNextFileW(handle_, &found); }
-
-   private:
-    HANDLE handle_;
-  };
-  WIN32_FIND_DATAW found;
-  Search search(folder + L"\\*", found);
-  for (bool more = search.valid(); more; more = search.Next(found)) {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") return true;
+  try {
+    return !WindowsEntryView().List(WideToUtf8(folder)).empty();
+  } catch (const tolvarin::platform::Error&) {
+    return false;  // what cannot be listed is the helper's to judge too
   }
-  return false;
 }
 
 // Runs the commands in the action's data, the helper's lines going to the log. `fatal`: the
@@ -114,7 +95,7 @@ UINT RunCommands(MSIHANDLE install, bool fatal) {
       if (line.empty()) continue;
       std::vector<std::wstring> arguments = Split(line, kArgumentSeparator);
       std::transform(arguments.begin(), arguments.end(), arguments.begin(),
-                     WithoutTrailingSeparator);
+                     WithoutTrailingSeparators);
       const int status = installer::RunHelperCommand(arguments, context);
       failure.clear();
       if (status == installer::kDone) continue;
@@ -153,7 +134,7 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareRuntime(MSIHANDLE install
 // deepest first, as the data of the rollback action that removes them again. Windows Installer
 // removes on rollback only the folders it made itself, and the helper makes these before it.
 extern "C" __declspec(dllexport) UINT __stdcall NoteNewFolders(MSIHANDLE install) {
-  const std::wstring folder = WithoutTrailingSeparator(Property(install, L"INSTALLFOLDER"));
+  const std::wstring folder = WithoutTrailingSeparators(Property(install, L"INSTALLFOLDER"));
   const bool first = Property(install, L"Installed").empty() &&
                      Property(install, L"WIX_UPGRADE_DETECTED").empty();
   if (first && HoldsOthersFiles(folder)) {
@@ -164,7 +145,7 @@ extern "C" __declspec(dllexport) UINT __stdcall NoteNewFolders(MSIHANDLE install
   }
   std::vector<std::wstring> missing;
   for (const wchar_t* name : {L"QUARVEL", L"GSMMODEMJAR", L"INSTALLFOLDER"}) {
-    for (std::wstring path = WithoutTrailingSeparator(Property(install, name));
+    for (std::wstring path = WithoutTrailingSeparators(Property(install, name));
          path.size() > 3 && !Exists(path); path = path.substr(0, path.find_last_of(L'\\'))) {
       if (std::find(missing.begin(), missing.end(), path) == missing.end()) missing.push_back(path);
     }
