@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "installer/entry_view_win32.h"
+#include "installer/local_folder.h"
 #include "installer/security_win32.h"
 #include "platform/win32_util.h"
 
@@ -140,8 +141,26 @@ bool CheckFolder(const std::wstring& path, const HelperContext& context) {
          KeepExisting(path, context, nullptr, above.holder ? &*above.holder : nullptr);
 }
 
+// Whether every folder named is an absolute path on a local fixed drive; says why not. All are
+// judged before the first is made: nothing changes for a bad one later on the line.
+bool AllLocal(const std::vector<std::wstring>& paths) {
+  for (const std::wstring& path : paths) {
+    std::string problem = LocalFolderProblem(WideToUtf8(path));
+    if (problem.empty()) {
+      const UINT type = ::GetDriveTypeW(path.substr(0, 3).c_str());
+      if (type != DRIVE_FIXED) problem = "is not on a local fixed drive";
+    }
+    if (!problem.empty()) {
+      Say(WideToUtf8(path) + " " + problem + ": nothing was changed.");
+      return false;
+    }
+  }
+  return true;
+}
+
 int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.empty()) return kUsage;
+  if (!AllLocal(arguments)) return kRefused;
   for (const std::wstring& argument : arguments) {
     if (!CheckFolder(win32::WithoutTrailingSeparators(argument), context)) return kRefused;
   }
@@ -150,6 +169,7 @@ int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext
 
 int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   if (arguments.empty()) return kUsage;
+  if (!AllLocal(arguments)) return kRefused;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
   for (const std::wstring& argument : arguments) {
     if (!Protect(win32::WithoutTrailingSeparators(argument), context, descriptor)) return kRefused;
