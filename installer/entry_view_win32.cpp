@@ -75,6 +75,7 @@ EntryFacts FactsOf(HANDLE handle, const std::wstring& path) {
   ReadSecurity(descriptor, facts);
   facts.kind =
       (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryFacts::Kind::kFolder : EntryFacts::Kind::kFile;
+  AdjustFactsForTest(path, facts);
   return facts;
 }
 

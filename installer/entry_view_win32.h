@@ -33,6 +33,11 @@ EntryFacts FactsOfFailure(DWORD error);
 // of a Unix symbolic link whatever the flags, and shows the link only by name.
 EntryFacts FactsOf(HANDLE handle, const std::wstring& path);
 
+// What a test build of the helper changes in the facts of `path` before the rule judges them
+// (Wine shows one owner for every file); the shipped programs link facts_as_found_win32.cpp,
+// which changes nothing.
+void AdjustFactsForTest(const std::wstring& path, EntryFacts& facts);
+
 // Inspects with OpenEntry and FactsOf, lists with FindFirstFileExW (FirstProblemInside lists
 // only folders it has judged real).
 class WindowsEntryView : public EntryView {

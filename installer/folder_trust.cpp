@@ -46,17 +46,23 @@ bool GrantsNothing(const std::string& sid) {
          std::end(kGrantsNothing);
 }
 
-// What each account but the trusted ones is allowed on the entry itself, in list order.
+// Whose rights an entry counts for: the entry itself, or what is made inside it.
+enum class Reach { kItself, kMadeInside };
+
+// What each account but the trusted ones is allowed on the entry itself, or on what is made
+// inside it, in list order.
 std::vector<std::pair<std::string, std::uint32_t>> OthersRights(const EntryFacts& facts,
                                                                 bool own_entries_only,
-                                                                const TrustedAccounts& trusted) {
+                                                                const TrustedAccounts& trusted,
+                                                                Reach reach = Reach::kItself) {
   std::vector<std::pair<std::string, std::uint32_t>> others;
   if (facts.no_access_list) {
     others.emplace_back("S-1-1-0", Expanded(rights::kGenericAll));
     return others;
   }
   for (const AccessEntry& entry : facts.access) {
-    if (!entry.allow || entry.inherit_only || (own_entries_only && entry.inherited)) continue;
+    const bool reaches = reach == Reach::kItself ? !entry.inherit_only : entry.inheritable;
+    if (!entry.allow || !reaches || (own_entries_only && entry.inherited)) continue;
     if (trusted.Contains(entry.sid) || GrantsNothing(entry.sid)) continue;
     const auto found = std::find_if(others.begin(), others.end(),
                                     [&](const auto& other) { return other.first == entry.sid; });
@@ -94,9 +100,23 @@ std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const Trusted
       if (mask & rights::kDeleteChild) others.emplace_back(sid, rights::kDelete);
     }
   }
+  // Accounts whose rights reach what is made inside: Setup's own files there would get them.
+  std::vector<std::string> change_inside;
+  if (role != Role::kAbove && folder) {
+    constexpr std::uint32_t kChanging = rights::kWriteData | rights::kAppendData |
+                                        rights::kDeleteChild | rights::kDelete |
+                                        rights::kWriteDac | rights::kWriteOwner;
+    for (const auto& [sid, mask] :
+         OthersRights(facts, role == Role::kInside, trusted, Reach::kMadeInside)) {
+      if (mask & kChanging) change_inside.push_back(sid);
+    }
+  }
+  const size_t on_itself = others.size();
+  for (const std::string& sid : change_inside) others.emplace_back(sid, 0);
   std::vector<std::pair<std::string, std::string>> said;  // account, what it can do
-  for (const auto& [sid, mask] : others) {
-    std::string can;
+  for (size_t i = 0; i < others.size(); ++i) {
+    const auto& [sid, mask] = others[i];
+    std::string can = i < on_itself ? "" : "change what is made in it";
     if (mask & rights::kDelete) Append(can, "delete or rename it", ", ");
     if (mask & rights::kWriteDac) Append(can, "change its access list", ", ");
     if (mask & rights::kWriteOwner) Append(can, "take it over", ", ");

@@ -38,6 +38,7 @@ struct AccessEntry {
   std::uint32_t mask = 0;     // the rights, generic ones included
   bool inherit_only = false;  // applies to what is made inside, not to this entry itself
   bool inherited = false;     // came from the folder above
+  bool inheritable = false;   // passed on to files or folders made inside (OI or CI)
 };
 
 // An entry as seen through one handle opened without following a link.
@@ -65,8 +66,9 @@ class TrustedAccounts {
 // How an entry is used, which decides what nobody else may be able to do to it.
 enum class Role {
   kAbove,   // a folder above one Setup keeps: delete or rename it, change its list or owner
-  kKept,    // a folder Setup keeps: the same, add to it, delete or rename what it holds; a
-            // file: delete, rename, re-permission or write it
+  kKept,    // a folder Setup keeps: the same, add to it, delete or rename what it holds, or
+            // change what is made in it (its inheritable entries); a file: delete, rename,
+            // re-permission or write it
   kInside,  // an entry inside a kept folder, whose inherited entries Setup replaces: as kKept,
             // on its own entries only
 };
@@ -85,7 +87,9 @@ class EntryView {
 // Who but `trusted` can change the entry `facts` in its `role`, as the rest of a sentence that
 // starts with its path ("lets Everyone (S-1-1-0) delete or rename it"); empty when nobody can.
 // `parent`, when given, is the folder holding it, whose delete-child right deletes or renames
-// it too. Deny entries are not weighed: a list is trusted only on what it allows.
+// it too. Deny entries are not weighed: a list is trusted only on what it allows. For a kept
+// folder, what its entries pass on to files and folders made inside counts as well, inherit-only
+// ones included: Setup's own files there would get those rights.
 std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
                                const EntryFacts* parent = nullptr);
 

@@ -2,7 +2,8 @@
 #define TOLVARIN_INSTALLER_HELPER_COMMAND_H_
 
 // TolvarinHelper.exe, the program Setup runs for the decisions that keep its folders and files
-// safe: `TolvarinHelper [--log FILE] <command> <argument>...`. Each command lives in a file of
+// safe: `TolvarinHelper [--log FILE] <command> <argument>...`; `note TEXT...` only says TEXT,
+// which is how Setup writes its own lines into the log. Each command lives in a file of
 // its own and is listed once, in helper_command_win32.cpp. What a command says goes to standard
 // output, one line per fact, which Setup shows in its details (never in a box: Setup may be
 // silent), and is appended to FILE when --log names one (Setup's /LOG=). Started with no
@@ -21,6 +22,7 @@ namespace tolvarin::installer {
 // them all). 1 is never the helper's own: for the uninstall it is the uninstaller's "cancelled".
 inline constexpr int kDone = 0;
 inline constexpr int kRefused = 2;  // something is not safe to use; what was said names it
+inline constexpr int kLogRefused = 5;  // --log names a file not safe to write; nothing was done
 inline constexpr int kInUse = 32;   // a file to replace is open (ERROR_SHARING_VIOLATION)
 inline constexpr int kUsage = 64;
 inline constexpr int kFailed = 70;  // the helper itself failed; what was said says where
@@ -43,7 +45,10 @@ HelperContext MakeHelperContext();
 
 // Runs the command that `arguments` names (after an optional --log FILE), with the rest as its
 // arguments; its exit status, or kUsage, after the usage text, for an unknown command or
-// arguments it does not take.
+// arguments it does not take. FILE is appended to only when it is a real file of a trusted
+// account with one name, or new, in an existing folder on a local drive that no link leads to
+// and that nobody else can remove, rename or re-permission, nor any folder above it; otherwise
+// nothing runs and the status is kLogRefused.
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context);
 
 // The system's error `error` (GetLastError) as ErrorNote gives it.

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "installer/check_replaceable.h"
+#include "installer/entry_view_win32.h"
+#include "installer/local_folder.h"
 #include "installer/place_file.h"
 #include "installer/prepare_runtime.h"
 #include "installer/protect_folder.h"
@@ -19,8 +21,19 @@ using platform::win32::UniqueHandle;
 using platform::win32::Utf8ToWide;
 using platform::win32::WideToUtf8;
 
+// Says its arguments, as one line: Setup's own lines reach --log this way, never through a file
+// Setup opens itself.
+int Note(const std::vector<std::wstring>& arguments, const HelperContext&) {
+  std::wstring text;
+  for (const std::wstring& argument : arguments) text += (text.empty() ? L"" : L" ") + argument;
+  Say(WideToUtf8(text));
+  return kDone;
+}
+const HelperCommand kNoteCommand{L"note", "TEXT...", Note};
+
 // One line per command; a new command adds its own.
 const HelperCommand* const kCommands[] = {
+    &kNoteCommand,
     &kCheckFolderCommand,
     &kProtectFolderCommand,
     &kCheckReplaceableCommand,
@@ -41,13 +54,63 @@ Transcript& TheTranscript() {
   return transcript;
 }
 
-void OpenLog(const std::wstring& path) {
-  UniqueHandle log(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!log.valid()) {
+// Why the log at `path` may not be written, or empty: see RunHelperCommand.
+std::string LogPlaceProblem(const std::wstring& path, const HelperContext& context) {
+  std::string problem = LocalFolderProblem(WideToUtf8(path));
+  if (!problem.empty()) return problem;
+  win32::WindowsEntryView view;
+  if (view.Inspect(WideToUtf8(path)).kind == EntryFacts::Kind::kLink) {
+    return "is a link to another place";
+  }
+  std::wstring folder = win32::ParentOf(path);
+  EntryFacts facts = view.Inspect(WideToUtf8(folder));
+  while (!folder.empty()) {
+    const std::wstring parent = win32::ParentOf(folder);
+    const EntryFacts above = parent.empty() ? EntryFacts{} : view.Inspect(WideToUtf8(parent));
+    if (facts.kind == EntryFacts::Kind::kMissing) problem = "does not exist";
+    if (problem.empty()) {
+      problem = Problem(facts, context.trusted, Role::kAbove, true,
+                        above.kind == EntryFacts::Kind::kFolder ? &above : nullptr);
+    }
+    if (!problem.empty()) return "lies in " + WideToUtf8(folder) + ", which " + problem;
+    folder = parent;
+    facts = above;
+  }
+  return {};
+}
+
+// Opens the log for appending once its place is judged, then judges the file through that
+// handle: one someone else put there (another owner, another name of some other file) is not
+// written.
+int OpenLog(const std::wstring& path, const HelperContext& context) {
+  std::string problem = LogPlaceProblem(path, context);
+  UniqueHandle log;
+  if (problem.empty()) {
+    log.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     const DWORD error = ::GetLastError();
-    Say("Cannot write the log " + WideToUtf8(path) + " " + SystemFailure(error) + ".");
-    return;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!log.valid()) {
+      problem = "cannot be opened " + SystemFailure(error);
+    } else if (error == ERROR_ALREADY_EXISTS) {
+      const EntryFacts facts = win32::FactsOf(log.get(), path);
+      if (!::GetFileInformationByHandle(log.get(), &information)) {
+        problem = "cannot be checked " + SystemFailure(::GetLastError());
+      } else if (facts.kind != EntryFacts::Kind::kFile) {
+        problem = Problem(facts, context.trusted, Role::kInside, false);
+      } else if (!context.trusted.Contains(facts.owner)) {
+        problem = "belongs to " + facts.owner + ", not to an administrator";
+      } else if (information.nNumberOfLinks != 1) {
+        problem = "is one of several names of one file";
+      }
+    }
+  }
+  if (!problem.empty()) {
+    Say("The log " + WideToUtf8(path) + " " + problem +
+        ": nothing was done. Name a log in a folder only administrators can change, such as "
+        "%SystemRoot%\\Temp.");
+    return kLogRefused;
   }
   LARGE_INTEGER size{};
   DWORD written = 0;
@@ -55,6 +118,7 @@ void OpenLog(const std::wstring& path) {
     ::WriteFile(log.get(), L"\xFEFF", sizeof(wchar_t), &written, nullptr);
   }
   TheTranscript().log.reset(log.release());
+  return kDone;
 }
 
 std::function<void(const std::string&)>& SaySink() {
@@ -76,7 +140,7 @@ HelperContext MakeHelperContext() { return HelperContext{win32::TrustedAccountsO
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context) {
   auto first = arguments.begin();
   if (arguments.size() >= 2 && arguments[0] == L"--log") {
-    OpenLog(arguments[1]);
+    if (const int status = OpenLog(arguments[1], context); status != kDone) return status;
     first += 2;
   }
   for (const HelperCommand* command : kCommands) {

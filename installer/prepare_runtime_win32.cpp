@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer/entry_view_win32.h"
@@ -22,11 +24,12 @@ using platform::win32::UniqueHandle;
 using platform::win32::Utf8ToWide;
 using platform::win32::WideToUtf8;
 
-// The runtime's folders as Setup may write into them: each opened without following a link and
-// kept open without delete sharing until the copy is done, so that none can be renamed away and
-// replaced by a link meanwhile; refused when one is a link or anyone but an administrator can
-// change it. A folder that is missing is left to the copy, which fails there as the launcher's
-// does.
+// The runtime's folders as Setup may write into them: its home and each of bin, lib and lib\ext
+// opened without following a link and kept open without delete sharing until the copy is done,
+// so that none can be renamed away and replaced by a link meanwhile; judged as Setup judges its
+// own: the folders written into as kept ones (what is made in them included), the home as a
+// folder above them, owner and list. A folder that is missing is left to the copy, which fails
+// there as the launcher's does.
 class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
  public:
   explicit HeldRuntimeFolders(const TrustedAccounts& trusted) : trusted_(trusted) {}
@@ -40,42 +43,48 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
     std::vector<std::string> problems;
-    std::vector<std::pair<std::wstring, EntryFacts>> judged;
     for (const std::wstring& folder : folders) {
-      DWORD error = ERROR_SUCCESS;
-      UniqueHandle handle = win32::OpenEntry(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, error);
-      const EntryFacts facts =
-          handle.valid() ? win32::FactsOf(handle.get(), folder) : win32::FactsOfFailure(error);
-      if (facts.kind == EntryFacts::Kind::kMissing) continue;
-      const EntryFacts holder = HolderFacts(win32::ParentOf(folder), judged);
-      const std::string problem = Problem(facts, trusted_, Role::kKept, true,
-                                          holder.kind == EntryFacts::Kind::kFolder ? &holder
-                                                                                   : nullptr);
-      if (!problem.empty()) problems.push_back(WideToUtf8(folder) + " " + problem + ".");
-      judged.emplace_back(folder, facts);
-      held_.push_back(std::move(handle));
+      const std::wstring holder = win32::ParentOf(folder);
+      const EntryFacts* facts = Judged(holder);
+      Hold(folder, Role::kKept, facts ? facts : Hold(holder, Role::kAbove, nullptr, problems),
+           problems);
     }
     return problems;
   }
 
  private:
-  // The folder holding one of the runtime's: judged already (lib), or the home, followed
-  // wherever it leads since only its right to delete what it holds matters.
-  static EntryFacts HolderFacts(const std::wstring& path,
-                                const std::vector<std::pair<std::wstring, EntryFacts>>& judged) {
-    for (const auto& [folder, facts] : judged) {
-      if (folder == path) return facts;
+  const EntryFacts* Judged(const std::wstring& path) const {
+    for (const auto& [folder, facts] : judged_) {
+      if (folder == path) return &facts;
     }
-    const UniqueHandle home(::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr));
-    if (!home.valid()) return {};
-    return win32::FactsOf(home.get(), L"");
+    return nullptr;
+  }
+
+  // Opens the folder at `path`, judges it in `role` (`holder`: the folder holding it, for its
+  // right to delete what it holds; the home's is looked up) and holds it; its facts, or null
+  // when it is missing.
+  const EntryFacts* Hold(const std::wstring& path, Role role, const EntryFacts* holder,
+                         std::vector<std::string>& problems) {
+    DWORD error = ERROR_SUCCESS;
+    UniqueHandle handle = win32::OpenEntry(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, error);
+    EntryFacts facts =
+        handle.valid() ? win32::FactsOf(handle.get(), path) : win32::FactsOfFailure(error);
+    if (facts.kind == EntryFacts::Kind::kMissing) return nullptr;
+    EntryFacts above;
+    if (holder == nullptr && !win32::ParentOf(path).empty()) {
+      above = win32::WindowsEntryView().Inspect(WideToUtf8(win32::ParentOf(path)));
+      if (above.kind == EntryFacts::Kind::kFolder) holder = &above;
+    }
+    const std::string problem = Problem(facts, trusted_, role, true, holder);
+    if (!problem.empty()) problems.push_back(WideToUtf8(path) + " " + problem + ".");
+    held_.push_back(std::move(handle));
+    judged_.emplace_back(path, std::move(facts));
+    return &judged_.back().second;
   }
 
   const TrustedAccounts& trusted_;
+  std::deque<std::pair<std::wstring, EntryFacts>> judged_;  // stable: facts are pointed to
   std::vector<UniqueHandle> held_;
 };
 

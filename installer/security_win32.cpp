@@ -108,6 +108,7 @@ void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
     entry.mask = ace->Mask;
     entry.inherit_only = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
     entry.inherited = (header->AceFlags & INHERITED_ACE) != 0;
+    entry.inheritable = (header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) != 0;
     facts.access.push_back(std::move(entry));
   }
 }

@@ -11,9 +11,10 @@
 ; Exit statuses, for deployment tools (installer/README.txt lists them, and the helper's, for
 ; administrators):
 ;   Setup              0 installed, 1 cancelled in the wizard, 2 stopped before changing anything,
-;                      3 stopped part-way, 32 files to replace in use (nothing changed), 740 not
-;                      elevated
-; /LOG=FILE (before /D=) appends what the helper found and why Setup stopped to FILE (UTF-16LE).
+;                      3 stopped part-way, 5 /LOG= names a file not safe to write (nothing
+;                      changed), 32 files to replace in use (nothing changed), 740 not elevated
+; /LOG=FILE (before /D=) appends what the helper found and why Setup stopped to FILE (UTF-16LE),
+; through the helper alone, which refuses a FILE behind a link or of another account.
 
 Unicode true
 ManifestDPIAware true
@@ -29,6 +30,7 @@ ShowUninstDetails show
 
 !include FileFunc.nsh
 !include LogicLib.nsh
+!include WordFunc.nsh
 !include MUI2.nsh
 !include "${SERVER_FILES}"
 
@@ -40,6 +42,7 @@ ShowUninstDetails show
 !define DEFAULT_DIR "$PROGRAMFILES\Quarvel\${PRODUCT}"
 !define STOPPED_UNCHANGED 2
 !define STOPPED_PART_WAY 3
+!define LOG_REFUSED 5
 !define IN_USE 32  ; ERROR_SHARING_VIOLATION
 !define RESTART_TO_FINISH 3010  ; ERROR_SUCCESS_REBOOT_REQUIRED
 ; What Setup did to the Java runtime that Varnolet.exe will use, and what the user must do.
@@ -90,28 +93,35 @@ VIAddVersionKey /LANG=1033 LegalCopyright "quarvel "
   SetShellVarContext all
 !macroend
 
-; Appends a line to /LOG=, as the helper does: UTF-16LE after a byte-order mark.
+; Appends a line to /LOG= through the helper, which judged the file before anything changed:
+; Setup, running as an administrator, never opens it itself. Quotes escaped for its command line.
 !macro LOG_LINE text
   ${If} $LogFile != ""
-    ClearErrors
-    FileOpen $9 "$LogFile" a
-    ${IfNot} ${Errors}
-      FileSeek $9 0 END $8
-      ${IfThen} $8 == 0 ${|} FileWriteWord $9 0xFEFF ${|}
-      FileWriteUTF16LE $9 "${text}$\r$\n"
-      FileClose $9
-    ${EndIf}
+    ${WordReplace} "${text}" '"' '\"' "+" $9
+    nsExec::Exec `"$PLUGINSDIR\TolvarinHelper.exe" $HelperLog note "$9"`
+    Pop $9
   ${EndIf}
 !macroend
 
 Function .onInit
   !insertmacro REQUIRE_ADMIN
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\TolvarinHelper.exe" "${HELPER}"
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/LOG=" $LogFile
   StrCpy $HelperLog ""
   ${If} $LogFile != ""
     StrCpy $HelperLog `--log "$LogFile" `
+    ; A log behind a link, or a file someone else made, is refused before anything changes.
+    nsExec::ExecToStack `"$PLUGINSDIR\TolvarinHelper.exe" $HelperLog note "${PRODUCT} ${VERSION} Setup"`
+    Pop $0
+    Pop $1
+    ${If} $0 != 0
+      MessageBox MB_ICONSTOP "$1" /SD IDOK
+      SetErrorLevel ${LOG_REFUSED}
+      Quit
+    ${EndIf}
   ${EndIf}
   ; The Windows Installer package's install (installer/msi/tolvarin.wxs writes this value): the
   ; two never manage one machine at once.
@@ -227,8 +237,6 @@ FunctionEnd
 ; before anything changes.
 Section "${PRODUCT}"
   SectionIn RO
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\TolvarinHelper.exe" "${HELPER}"
   !insertmacro HELPER ${STOPPED_UNCHANGED} `check-folder "${QUARVEL}" "${SUPPORT}" "$INSTDIR"`
   ; An existing folder holding anything but an earlier install belongs to something else: its
   ; access list is not Setup's to change.

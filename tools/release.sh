@@ -11,12 +11,12 @@
 # Paths are taken from the caller's directory. --server: the server's files (its DOZOZIR and
 # VUVUDIV trees); --support: the three support files; both default to the demo's stand-ins.
 # --exe packages that Varnolet.exe, --helper that TolvarinHelper.exe (which Setup runs for its
-# security decisions; the 32-bit build Setup ships, never a test build), --actions that
-# TolvarinSetupActions.dll (the package's custom actions), instead of building one. --dist and
-# --build-dir are replaced whole, so each must be missing, empty or left by an earlier release;
-# anything else is refused before any work starts, and --dist is judged again where it is
-# replaced. Signs with osslsigncode when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file)
-# and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe and TolvarinHelper.exe before they are
+# security decisions), --actions that TolvarinSetupActions.dll (the package's custom actions),
+# instead of building one; each of the last two only as the 32-bit build that ships, never a
+# test build (tools/shipped_binary.py). --dist and --build-dir are replaced whole, so each must
+# be missing, empty or left by an earlier release; anything else is refused before any work
+# starts, and --dist is judged again where it is replaced. Signs with osslsigncode when
+# TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file) and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe and TolvarinHelper.exe before they are
 # packaged, the uninstaller, the installer, the package's custom actions and the package;
 # TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
 # Nothing reaches --dist unless every step succeeded.
@@ -133,22 +133,12 @@ refuse_unless() {  # OPTION DIR TEST WHAT
     exit 64
   fi
 }
-# The shipped helper: a 32-bit Windows program (Setup and its Java runtimes are 32-bit), and none
-# of the test builds, which trusted an owner named in the environment.
-shipped_helper() {
-  python3 - "$1" <<'PY'
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-header = struct.unpack_from("<I", data, 0x3C)[0] if data[:2] == b"MZ" and len(data) >= 0x40 else 0
-machine = struct.unpack_from("<H", data, header + 4)[0] if data[header:header + 4] == b"PE\0\0" else 0
-seam = "TOLVARIN_TEST_UNTRUSTED_OWNER"
-if machine != 0x14C:
-    sys.exit("--helper %s is not a 32-bit Windows program" % sys.argv[1])
-if seam.encode("utf-16-le") in data or seam.encode() in data:
-    sys.exit("--helper %s is a test build of the helper" % sys.argv[1])
-PY
-}
-if [ -n "$helper" ]; then shipped_helper "$helper" || exit 64; fi
+# Only the builds Setup ships: 32-bit, neither a test build (which trusts owners named in its
+# environment) nor a DLL lacking an action the package calls.
+if [ -n "$helper" ]; then python3 tools/shipped_binary.py helper "$helper" || exit 64; fi
+if [ -n "$actions" ]; then
+  python3 tools/shipped_binary.py actions "$actions" installer/msi/tolvarin.wxs || exit 64
+fi
 refuse_unless --dist "$dist" earlier_release "an earlier release"
 refuse_unless --build-dir "$build" release_tree "an earlier release build"
 case "$dist/" in "$build/"*) echo "--dist $dist lies in --build-dir $build" >&2; exit 64 ;; esac
@@ -233,7 +223,7 @@ if [ -e "$dist" ] || [ -L "$dist" ]; then
     exit 64
   fi
 fi
-mv "$out" "$dist"
+mv -T -- "$out" "$dist"
 [ -z "$aside" ] || rm -rf -- "$aside"
 ls -l "$dist"
 cat "$dist/SHA256SUMS"

@@ -62,7 +62,9 @@ TEST(AccessRule, JudgesTheListsWindowsGives) {
       {"a folder an administrator made under C:\\, above", kMadeUnderRoot, kRoot, Role::kAbove,
        Kind::kFolder, "lets Authenticated Users (S-1-5-11) delete or rename it"},
       {"a folder an administrator made under C:\\, kept", kMadeUnderRoot, kRoot, Role::kKept,
-       Kind::kFolder, "lets Authenticated Users (S-1-5-11) delete or rename it, add to it"},
+       Kind::kFolder,
+       "lets Authenticated Users (S-1-5-11) delete or rename it, add to it, change what is made "
+       "in it"},
       {"a folder with an explicit Users: Modify", kUsersModify, kProgramFiles, Role::kAbove,
        Kind::kFolder, "lets Users (S-1-5-32-545) delete or rename it"},
       {"below a folder whose Users may delete what it holds", win32::kProtectedFolderSddl,
@@ -71,7 +73,14 @@ TEST(AccessRule, JudgesTheListsWindowsGives) {
       {"Setup's own list", win32::kProtectedFolderSddl, kProgramFiles, Role::kKept, Kind::kFolder,
        ""},
       {"Wine, mode 0777", kWine777, kWine755, Role::kKept, Kind::kFolder,
-       "lets Everyone (S-1-1-0) delete or rename it, add to it, delete or rename what it holds"},
+       "lets Everyone (S-1-1-0) delete or rename it, add to it, delete or rename what it holds, "
+       "change what is made in it"},
+      {"a runtime's lib\\ext passing Users: Modify on to what is made in it",
+       L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;0x1301bf;;;BU)", kProgramFiles,
+       Role::kKept, Kind::kFolder, "lets Users (S-1-5-32-545) change what is made in it"},
+      {"Everyone denied deleting a folder only administrators can change",
+       L"O:BAD:PAI(D;;SD;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)",
+       kProgramFiles, Role::kKept, Kind::kFolder, ""},
       {"Wine, mode 0755", kWine755, kWine755, Role::kKept, Kind::kFolder, ""},
       {"a file inside with its own Users: Modify", L"O:BAD:(A;;0x1301bf;;;BU)", nullptr,
        Role::kInside, Kind::kFile, "lets Users (S-1-5-32-545) delete or rename it, change what "

@@ -42,7 +42,7 @@ EntryFacts Link() { return {Kind::kLink, "", 0, "", {}, false}; }
 AccessEntry Allow(const char* sid, std::uint32_t mask) { return {true, sid, mask, false, false}; }
 AccessEntry Inherited(const char* sid, std::uint32_t mask) { return {true, sid, mask, false, true}; }
 AccessEntry InheritOnly(const char* sid, std::uint32_t mask) {
-  return {true, sid, mask, true, false};
+  return {true, sid, mask, true, false, true};
 }
 
 constexpr std::uint32_t kAdd = rights::kWriteData | rights::kAppendData;
@@ -91,8 +91,13 @@ TEST(Problem, WeighsWhatOthersMayDoByRole) {
                                 Allow(kEveryone, rights::kWriteOwner)}),
        Role::kKept, "lets Everyone (S-1-1-0) change its access list, take it over; "
                     "S-1-5-21-1-2-3-1001 add to it"},
-      {"an entry only for what is made inside grants nothing here",
-       Folder(kAdministrators, {InheritOnly(kUser, rights::kGenericAll)}), Role::kKept, ""},
+      {"an entry only for what is made inside: Setup's files there would get it",
+       Folder(kAdministrators, {InheritOnly(kUser, rights::kDelete)}), Role::kKept,
+       "lets S-1-5-21-1-2-3-1001 change what is made in it"},
+      {"... which says nothing of a folder above",
+       Folder(kAdministrators, {InheritOnly(kUser, rights::kGenericAll)}), Role::kAbove, ""},
+      {"... nor when it passes on only reading",
+       Folder(kAdministrators, {InheritOnly(kUser, 0x1200a9)}), Role::kKept, ""},
       {"CREATOR OWNER grants nothing on the entry itself",
        Folder(kAdministrators, {Allow(kCreatorOwner, rights::kGenericAll)}), Role::kKept, ""},
       {"inside a kept folder, inherited entries are replaced by Setup's",

@@ -18,6 +18,8 @@ with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake_lists
 RELEASE = ["Varnolet.exe", "SHA256SUMS", f"Tolvarin-{VERSION}-setup.exe", f"Tolvarin-{VERSION}-win32.zip",
            f"Tolvarin-{VERSION}.msi"]
 PASSWORD = "pä ss-7Rq"
+with open(os.path.join(ROOT, "installer", "msi", "tolvarin.wxs"), encoding="utf-8") as wxs:
+    ACTIONS = sorted(set(re.findall(r'DllEntry="([^"]+)"', wxs.read())))
 TIMESTAMP_URL = "http://tsa.invalid/rfc3161"
 
 # Shell built-ins only, so that checking starts no command of its own.
@@ -48,9 +50,18 @@ exec '{cp}' "$in" "$out"
 """
 
 
-def program(machine, text=b""):
-    """The headers of a Windows program for `machine`, as far as the release reads them."""
-    return b"MZ" + bytes(0x3A) + struct.pack("<I", 0x40) + b"PE\0\0" + struct.pack("<H", machine) + text
+def program(machine, exports=None):
+    """A Windows program for `machine` as far as the release reads it; with `exports` (names), a
+    DLL exporting them from its one section, at address 0x1000 and 0x200 into the file."""
+    names = exports or []
+    starts = [0x1000 + 40 + 4 * len(names) + sum(len(n) + 1 for n in names[:i]) for i in range(len(names))]
+    section = (struct.pack("<24xI4xI4x", len(names), 0x1000 + 40) + struct.pack("<%dI" % len(names), *starts)
+               + b"".join(n.encode() + b"\0" for n in names))
+    optional = struct.pack("<H94xI", 0x10B, 0x1000 if exports else 0).ljust(0xE0, b"\0")
+    coff = struct.pack("<HH12xHH", machine, 1, len(optional), 0x2102 if exports is not None else 0x102)
+    table = struct.pack("<8sIIII16x", b".edata", len(section), 0x1000, len(section), 0x200)
+    image = b"MZ" + bytes(0x3A) + struct.pack("<I", 0x40) + b"PE\0\0" + coff + optional + table
+    return image.ljust(0x200, b"\0") + section
 
 
 class ReleaseScript(unittest.TestCase):
@@ -73,11 +84,12 @@ class ReleaseScript(unittest.TestCase):
                    FAKE_OSSLSIGNCODE.format(secret=self.secret, log=self.log, cp=shutil.which("cp")))
         self.caller = os.path.join(self.root, "caller")
         for name in ("server/DOZOZIR/Quindrel.class", "server/VUVUDIV/\u00e9.jar", "support/Comm.jar",
-                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12",
-                     "TolvarinSetupActions.dll"):
+                     "support/javax.comm.properties", "support/Win32com.dll", "Varnolet.exe", "signer.p12"):
             self.write(os.path.join(self.caller, name), name)
-        with open(os.path.join(self.caller, "TolvarinHelper.exe"), "wb") as f:
-            f.write(program(0x14C))
+        for name, content in (("TolvarinHelper.exe", program(0x14C)),
+                              ("TolvarinSetupActions.dll", program(0x14C, ACTIONS))):
+            with open(os.path.join(self.caller, name), "wb") as f:
+                f.write(content)
         # LC_ALL=C: the locale under which makensis crashed on the name that is not ASCII.
         self.env = dict(os.environ, PATH=wrappers + os.pathsep + os.environ["PATH"], LC_ALL="C",
                         SOURCE_DATE_EPOCH="1700000000", TMPDIR=os.path.join(self.root, "tmp"))
@@ -127,18 +139,20 @@ class ReleaseScript(unittest.TestCase):
                 for name in names:
                     os.remove(os.path.join(directory, name))
 
-    def test_only_the_shipped_helper_is_packaged(self):
-        seam = "TOLVARIN_TEST_UNTRUSTED_OWNER".encode("utf-16-le")
-        cases = [  # the helper given; what the refusal says
-            ("a 64-bit build", program(0x8664), "not a 32-bit Windows program"),
-            ("not a program", b"TolvarinHelper.exe", "not a 32-bit Windows program"),
-            ("a test build with its seam", program(0x14C, seam), "a test build of the helper"),
+    def test_only_the_shipped_helper_and_actions_are_packaged(self):
+        # A real test build of the helper is refused in installer_e2e_test.py.
+        cases = [  # the option; what is given; what the refusal says
+            ("--helper", program(0x8664), "not a 32-bit Windows program"),
+            ("--helper", b"TolvarinHelper.exe", "not a 32-bit Windows program"),
+            ("--actions", program(0x14C), "not a 32-bit Windows DLL"),
+            ("--actions", program(0x8664, ACTIONS), "not a 32-bit Windows DLL"),
+            ("--actions", program(0x14C, ACTIONS[1:]), "does not export the package's actions " + ACTIONS[0]),
         ]
-        for description, content, said in cases:
-            with self.subTest(description):
-                with open(os.path.join(self.caller, "helper.exe"), "wb") as f:
+        for option, content, said in cases:
+            with self.subTest(said, option=option):
+                with open(os.path.join(self.caller, "given"), "wb") as f:
                     f.write(content)
-                status, stderr, commands = self.release("--helper", "helper.exe")
+                status, stderr, commands = self.release(option, "given")
                 self.assertEqual(status, 64)
                 self.assertIn(said, stderr)
                 self.assertEqual([c for c in commands if c.split()[0] in ("cmake", "makensis")], [])
