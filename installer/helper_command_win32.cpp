@@ -86,14 +86,23 @@ int OpenLog(const std::wstring& path, const HelperContext& context) {
   std::string problem = LogPlaceProblem(path, context);
   UniqueHandle log;
   if (problem.empty()) {
-    log.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    const DWORD error = ::GetLastError();
+    // A new file first: creating one where a name exists fails whatever it is, a link that
+    // leads nowhere included (Wine follows one even when told not to, and would create its
+    // target). What exists is opened as itself and judged.
+    constexpr DWORD kAccess = FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES;
+    log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD error = ::GetLastError();
+    const bool existed = !log.valid() && error == ERROR_FILE_EXISTS;
+    if (existed) {
+      log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      error = ::GetLastError();
+    }
     BY_HANDLE_FILE_INFORMATION information{};
     if (!log.valid()) {
       problem = "cannot be opened " + SystemFailure(error);
-    } else if (error == ERROR_ALREADY_EXISTS) {
+    } else if (existed) {
       const EntryFacts facts = win32::FactsOf(log.get(), path);
       if (!::GetFileInformationByHandle(log.get(), &information)) {
         problem = "cannot be checked " + SystemFailure(::GetLastError());

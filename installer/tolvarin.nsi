@@ -123,6 +123,26 @@ Function .onInit
       Quit
     ${EndIf}
   ${EndIf}
+  ; NSIS drops a /D= it cannot use and installs into the default folder instead, reporting
+  ; success: the folder given must be the one Setup uses. (NSIS cuts /D= off $CMDLINE, so the
+  ; process's own command line is read.)
+  System::Call 'kernel32::GetCommandLineW() w .r0'
+  ClearErrors
+  ${WordFind} "$0" " /D=" "E+1}" $1
+  ${IfNot} ${Errors}
+    ${Do}
+      StrCpy $2 $1 1 -1
+      ${IfThen} $2 != "\" ${|} ${ExitDo} ${|}
+      StrCpy $1 $1 -1
+    ${Loop}
+    ${If} $1 != $INSTDIR
+      StrCpy $1 "$1 is not a folder Setup can install into: give an absolute path on a local drive, such as C:\Apps\${PRODUCT}. Nothing was changed."
+      !insertmacro LOG_LINE $1
+      MessageBox MB_ICONSTOP $1 /SD IDOK
+      SetErrorLevel ${STOPPED_UNCHANGED}
+      Quit
+    ${EndIf}
+  ${EndIf}
   ; The Windows Installer package's install (installer/msi/tolvarin.wxs writes this value): the
   ; two never manage one machine at once.
   ReadRegStr $0 HKLM "Software\Quarvel\Tolvarin" "InstallFolder"

@@ -238,17 +238,26 @@ class WineTarget:
 
     def wine(self, *args, encoding="utf-8", errors="strict", **kwargs):
         """Runs a program under Wine to its end. Output through files: Wine's services, should
-        the program start them, would inherit a pipe and hold it open long after."""
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            status = subprocess.run([OPTIONS.wine, *args], stdout=out, stderr=err, **kwargs).returncode
-            out.seek(0)
-            err.seek(0)
-            return subprocess.CompletedProcess(args, status, out.read().decode(encoding, errors),
-                                               err.read().decode("utf-8", "replace"))
+        the program start them, would inherit a pipe and hold it open long after. Wine's loader
+        hands a program it could not start to start.exe, which says "ShellExecuteEx failed" (seen
+        for reg.exe beside other suites' Wine): the program never ran, so it is started again,
+        on that failure alone."""
+        for attempt in range(3):
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                status = subprocess.run([OPTIONS.wine, *args], stdout=out, stderr=err, **kwargs).returncode
+                out.seek(0)
+                err.seek(0)
+                result = subprocess.CompletedProcess(args, status, out.read().decode(encoding, errors),
+                                                     err.read().decode("utf-8", "replace"))
+            if status == 0 or "ShellExecuteEx failed" not in result.stderr + result.stdout:
+                return result
+            time.sleep(1 + attempt)
+        return result
 
-    def prepare_runtime(self, log):
+    def prepare_runtime(self, log, helper=None, **kwargs):
         """Setup's preparation of the runtime, logged to `log`: the lines said, the status."""
-        result = self.wine(OPTIONS.helper, "prepare-runtime", windows_path(log), encoding="utf-16")
+        result = self.wine(helper or OPTIONS.helper, "prepare-runtime", windows_path(log), encoding="utf-16",
+                           **kwargs)
         return result.stdout.splitlines(), result.returncode
 
     def probe(self, command, timeout_ms=10000, **kwargs):
@@ -387,7 +396,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--platform", choices=["posix", "win32"], required=True)
     parser.add_argument("--launcher", required=True)
-    for option in ("--probe", "--stub-java", "--helper", "--actions", "--wine", "--reg-view"):
+    for option in ("--probe", "--stub-java", "--helper", "--seam-helper", "--actions", "--wine", "--reg-view"):
         parser.add_argument(option)
     OPTIONS, rest = parser.parse_known_args()
     if OPTIONS.wine and subprocess.run([OPTIONS.wine, "--check"]).returncode == 77:

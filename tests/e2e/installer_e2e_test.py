@@ -3,6 +3,7 @@ with a certificate of a throw-away CA, and its installer and uninstaller run sil
 administrator would run them (arguments as for launcher_e2e_test.py, win32 only)."""
 
 import json
+import ntpath
 import os
 import pathlib
 import re
@@ -21,6 +22,7 @@ PREPARE_SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Prepar
 CUSTOM_DIR = "C:\\Apps\\" + harness.INSTALL_NAME
 DEFAULT_DIR = r"C:\Program Files (x86)\Quarvel\Tolvarin"
 SUPPORT_DIR = r"C:\quarvel\GsmModemJar"
+LOGS = r"C:\windows\temp"  # only administrators can change it, nor any folder above it
 SERVER_FILES = ["/".join(entry) for entry in harness.CLASS_PATH if entry[-1].endswith(".jar")]
 OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
     "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj /CN=Test-CA"
@@ -31,9 +33,9 @@ OPENSSL = [  # a CA, and a code-signing certificate it issued, as Tolvarin.p12
 ]
 
 
-def release(work, **sign):
+def release(work, helper=None, **sign):
     return subprocess.run(["bash", os.path.join(ROOT, "tools", "release.sh"), "--exe", harness.OPTIONS.launcher,
-                           "--helper", harness.OPTIONS.helper, "--actions", harness.OPTIONS.actions,
+                           "--helper", helper or harness.OPTIONS.helper, "--actions", harness.OPTIONS.actions,
                            "--build-dir", os.path.join(work, "build"),
                            "--dist", os.path.join(work, "dist")],
                           env=dict(os.environ, **sign), capture_output=True, text=True)
@@ -86,10 +88,11 @@ class InstallerTest(harness.EndToEndTest):
         """Runs the installer silently (`directory` as typed after /D=) until every process it
         started has ended; what it logged (/LOG=)."""
         setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
-        log = os.path.join(self.tmp, "setup-%d.log" % len(os.listdir(self.tmp)))
-        command = '"%s" /S /LOG=%s' % (setup, harness.windows_path(log)) + (" /D=" + directory if directory else "")
+        log = LOGS + "\\setup-%d.log" % len(os.listdir(self.tmp))
+        self.addCleanup(lambda: os.path.exists(self.unix(log)) and os.remove(self.unix(log)))
+        command = '"%s" /S /LOG=%s' % (setup, log) + (" /D=" + directory if directory else "")
         self.assertEqual(self.target.probe("wait", command, **kwargs), ({"status": status}, 0), command)
-        with open(log, encoding="utf-16") as f:
+        with open(self.unix(log), encoding="utf-16") as f:
             return f.read()
 
     def uninstall(self, directory, status=0):
@@ -194,7 +197,7 @@ class InstallerTest(harness.EndToEndTest):
         """What lies where an install writes (and in `also`), links as links, and the Add/Remove
         Programs entries."""
         found = {}
-        places = (r"C:\quarvel", r"C:\Apps", os.path.dirname(DEFAULT_DIR), SHORTCUT)
+        places = (r"C:\quarvel", r"C:\Apps", ntpath.dirname(DEFAULT_DIR), SHORTCUT)
         for top in [self.unix(p) for p in places] + list(also):
             walk = [] if os.path.islink(top) else [os.path.join(d, n) for d, ds, fs in os.walk(top) for n in ds + fs]
             for path in [top] + walk:
@@ -238,6 +241,8 @@ class InstallerTest(harness.EndToEndTest):
              r"C:\quarvel lets Everyone (S-1-1-0) delete or rename it, add to it"),
             ("a file in GsmModemJar that others can change", [(SUPPORT_DIR + "\\Win32com.dll", "open file")], "",
              SUPPORT_DIR + "\\Win32com.dll lets Everyone (S-1-1-0) delete or rename it, change what it holds"),
+            ("an install folder on the current drive", [], "\\Apps\\Tolvarin",
+             "\\Apps\\Tolvarin is not a folder Setup can install into"),
         ]
         for description, entries, directory, said in cases:
             with self.subTest(description):
@@ -250,14 +255,21 @@ class InstallerTest(harness.EndToEndTest):
 
     def test_the_uninstall_runs_only_the_recorded_install_and_waits_for_it(self):
         self.install(CUSTOM_DIR)
-        # A copy of the signed helper beside someone's Uninstall.exe runs nothing.
-        theirs = self.make_dir("theirs")
+        # A copy of the signed helper beside someone's Uninstall.exe, in a folder the rule keeps,
+        # runs nothing.
+        theirs = self.unix(r"C:\Apps\Other")
+        os.makedirs(theirs)
         shutil.copy2(self.unix(CUSTOM_DIR + "\\TolvarinHelper.exe"), theirs)
         shutil.copy2(harness.OPTIONS.stub_java, os.path.join(theirs, "Uninstall.exe"))
         record = dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record))
-        command = '"%s" uninstall /S' % harness.windows_path(os.path.join(theirs, "TolvarinHelper.exe"))
+        log = LOGS + "\\uninstall.log"
+        self.addCleanup(os.remove, self.unix(log))
+        command = r'"C:\Apps\Other\TolvarinHelper.exe" --log %s uninstall /S' % log
         self.assertEqual(self.target.probe("run", command, env=record), ({"status": 4}, 0))
+        with open(self.unix(log), encoding="utf-16") as f:
+            self.assertIn(r"C:\Apps\Other is not where Tolvarin is installed", f.read())
         self.assertEqual(self.runs(), [])
+        shutil.rmtree(theirs)
         # Nor does the recorded one once others could change what lies there.
         before = self.state()
         os.chmod(self.unix(CUSTOM_DIR), 0o777)
@@ -276,6 +288,61 @@ class InstallerTest(harness.EndToEndTest):
         holder.stdin.close()
         self.assertEqual(holder.wait(), 0)
         self.assertEqual(self.files(CUSTOM_DIR), [SERVER_FILES[0]])
+
+    def test_no_log_is_written_behind_a_link_or_into_a_file_of_another(self):
+        elsewhere = self.make_dir("elsewhere")
+        logs, log = self.unix(r"C:\Logs"), r"C:\Logs\setup.log"
+
+        def remove_logs():
+            os.remove(logs) if os.path.islink(logs) else shutil.rmtree(logs, ignore_errors=True)
+        self.addCleanup(remove_logs)
+        setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
+        theirs = pathlib.Path(elsewhere, "theirs.log")
+        cases = [  # description; C:\Logs: a link to `elsewhere`, or the mode of a folder; what lies at the log
+            ("Setup: the log's folder is a link", "link", None),
+            ("Setup: others can rename the log's folder", 0o777, None),
+            ("the helper: the log is a link", 0o755, "link"),
+            ("the helper: the log is a second name of another file", 0o755, "hard link"),
+            ("the helper: the log belongs to another account", 0o755, "another's"),
+        ]
+        for description, folder, at_log in cases:
+            with self.subTest(description):
+                self.forget_install()
+                remove_logs()
+                theirs.write_bytes(b"theirs")
+                if folder == "link":
+                    os.symlink(elsewhere, logs)
+                else:
+                    os.mkdir(logs)
+                    os.chmod(logs, folder)
+                if at_log == "link":
+                    os.symlink(os.path.join(elsewhere, "made.log"), self.unix(log))
+                elif at_log == "hard link":
+                    os.link(theirs, self.unix(log))
+                elif at_log:
+                    pathlib.Path(self.unix(log)).write_bytes(b"theirs")
+                before = self.state(elsewhere, logs)
+                if description.startswith("Setup"):
+                    self.assertEqual(self.target.probe("wait", '"%s" /S /LOG=%s' % (setup, log)), ({"status": 5}, 0))
+                else:  # the test build shows the file as another account's
+                    result = self.target.wine(harness.OPTIONS.seam_helper, "--log", log, "note", "written",
+                                              encoding="utf-16", env=dict(os.environ, TOLVARIN_TEST_FOREIGN_OWNER=log))
+                    self.assertEqual(result.returncode, 5, result.stdout)
+                    self.assertIn("The log %s " % log, result.stdout)
+                self.assertEqual(self.state(elsewhere, logs), before)
+
+    def test_an_owner_or_build_not_to_trust(self):
+        # Wine shows one owner for every file: the helper's test build shows C:\quarvel as another's.
+        os.makedirs(self.unix(SUPPORT_DIR))
+        result = self.target.wine(harness.OPTIONS.seam_helper, "check-folder", r"C:\quarvel",
+                                  encoding="utf-16", env=dict(os.environ, TOLVARIN_TEST_FOREIGN_OWNER=r"C:\quarvel"))
+        self.assertEqual(result.returncode, 2)
+        self.assertIn(r"C:\quarvel belongs to S-1-5-21-1-2-3-1001, not to an administrator", result.stdout)
+        # ... which the release refuses to ship.
+        work = self.make_dir("test-build")
+        result = release(work, helper=harness.OPTIONS.seam_helper)
+        self.assertEqual(result.returncode, 64, result.stderr)
+        self.assertIn("is a test build", result.stderr)
 
     def test_only_files_nobody_else_can_change_are_put_in_place(self):
         folder = self.make_dir("placed")

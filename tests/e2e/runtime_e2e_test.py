@@ -76,7 +76,11 @@ class RuntimeScenarios(harness.EndToEndTest):
              os.symlink(elsewhere, os.path.join(home, "bin")),
              "\\bin is a link to another place."),
             ("lib\\ext that others can add to", lambda home: os.chmod(os.path.join(home, "lib", "ext"), 0o777),
-             "\\lib\\ext lets Everyone (S-1-1-0) delete or rename it, add to it, delete or rename what it holds."),
+             "\\lib\\ext lets Everyone (S-1-1-0) delete or rename it, add to it, delete or rename what it holds, "
+             "change what is made in it."),
+            # The helper's test build shows what this variable names as another user's.
+            ("a home of another user", lambda home: {"TOLVARIN_TEST_FOREIGN_OWNER": harness.windows_path(home)},
+             " belongs to S-1-5-21-1-2-3-1001, not to an administrator."),
         ]
         for description, lay_out, said in cases:
             with self.subTest(description):
@@ -84,10 +88,11 @@ class RuntimeScenarios(harness.EndToEndTest):
                 home = os.path.join(self.tmp, "jre")
                 for folder in ("bin", "lib/ext"):
                     os.makedirs(os.path.join(home, folder), exist_ok=True)
-                lay_out(home)
+                env = dict(os.environ, **(lay_out(home) or {}))
                 rs.write_sources(rs.Scenario("", [], [], ""), self.target.sources)
                 self.target.import_registry(harness.export_registry([("1.5", harness.windows_path(home))]))
-                lines, status = self.target.prepare_runtime(os.path.join(self.tmp, "Setup.log"))
+                lines, status = self.target.prepare_runtime(os.path.join(self.tmp, "Setup.log"),
+                                                            harness.OPTIONS.seam_helper, env=env)
                 self.assertEqual(status, 12, lines)
                 self.assertIn(harness.windows_path(home) + said, lines)
                 self.assertIn("Prepare Java for Tolvarin", lines[-1])
