@@ -51,6 +51,8 @@ def read_rules(path=os.path.join(HERE, "third-party.txt")):
             if not words:
                 continue
             kind, rest = words[0], words[1:]
+            if kind not in rules:
+                raise Refused("%s: no such line: %s" % (NOT_OURS, line))
             if kind == "licence":
                 rules["licence"][rest[0].lower()] = {"spdx": rest[1], "text": rest[2] == "text", "why": rest[3]}
             else:
@@ -430,21 +432,26 @@ def wrap(text, indent="", hanging=None, width=96):
 
 def notices(out, facts_file, version, binaries, setup_script):
     rules = read_rules()
-    where = {}
-    libraries = {}
+    where, inputs, libraries = {}, {}, {}
     for name, program in binaries:
         map_file = program + ".map"
         if not os.path.isfile(map_file):
             raise Refused("%s: no linker map %s beside it, and the notices are read from it" % (program, map_file))
-        libraries[name] = library_sources(rules, map_inputs(map_file), name)
+        inputs[name] = map_inputs(map_file)
     parts, carried, copyright = nsis_parts(setup_script)
-    for holder, paths in parts.items():
-        libraries[holder] = {path: set(rule_sources(rules, path) or []) for path in paths}
-    owned = owners(sorted({path for found in libraries.values() for path in found}))
-    for holder, found in libraries.items():
-        for path, sources in found.items():
+    held = {holder: {os.path.normpath(f) for f, _ in found if os.path.isabs(f)} for holder, found in inputs.items()}
+    held.update(parts)
+    owned = owners(sorted(set().union(*held.values())))
+    for holder, paths in held.items():
+        for path in sorted(paths):
             if owned[path] is None:
                 raise Refused("%s holds %s, which no Debian package owns, so it has no notice" % (holder, path))
+    for name, found in inputs.items():
+        libraries[name] = library_sources(rules, found, name)
+    for holder, paths in parts.items():
+        libraries[holder] = {path: set(rule_sources(rules, path) or []) for path in paths}
+    for holder, found in libraries.items():
+        for path, sources in found.items():
             if not sources:
                 raise Refused("%s holds %s, and no source line in %s says what of %s it is"
                               % (holder, path, NOT_OURS, owned[path]))
@@ -632,6 +639,8 @@ def main(argv):
             bom(positional[0], positional[1], positional[2], options["stage"][0], options.get("signed", [""])[0] == "yes")
     except Refused as refusal:
         sys.exit("notices: %s" % refusal)
+    except subprocess.CalledProcessError as failure:
+        sys.exit("notices: %s failed: %s" % (failure.cmd[0], failure.stderr.strip()))
 
 
 if __name__ == "__main__":
