@@ -8,8 +8,9 @@ licences ask of a program in binary form (tools/release.sh runs it):
     notices.py msi FACTS.json MSI FILE... --name NAME
         Fails unless every file and stream the package embeds is one of FILE (folders: their
         files): wixl adds no code of its own. Notes the package's contents in FACTS.json.
-    notices.py bom OUT.json FACTS.json DIST --stage DIR
-        The CycloneDX bill of materials of the files in DIST, from the same facts.
+    notices.py bom OUT.json FACTS.json DIST --stage DIR --signed yes|no
+        The CycloneDX bill of materials of the files in DIST (those inside them named as in DIST
+        or DIR), from the same facts.
 
 tools/third-party.txt says what those facts cannot. Whatever enters a shipped file without a
 notice fails the release, with the reason.
@@ -207,9 +208,9 @@ def library_sources(rules, inputs, binary):
             os.mkdir(folder)
             run("ar", "x", os.path.abspath(archive), *members, cwd=folder)
             extracted.update({os.path.join(folder, m): (os.path.normpath(archive), m) for m in members})
-        loose = {os.path.normpath(f): os.path.normpath(f) for f, m in inputs if not m and os.path.isabs(f)}
-        named = source_names(sorted(extracted) + sorted(loose))
-        for obj, (library, member) in list(extracted.items()) + [(o, (o, None)) for o in loose]:
+        extracted.update({os.path.normpath(f): (os.path.normpath(f), None) for f, m in inputs if not m and os.path.isabs(f)})
+        named = source_names(sorted(extracted))
+        for obj, (library, member) in extracted.items():
             if obj in named:
                 sources[library].update(named[obj])
             else:
