@@ -539,6 +539,7 @@ def bom(out, facts_file, dist, stage, signed):
     bom_name, owner = os.path.basename(out), facts["owner"]
     shipped = sorted(n for n in os.listdir(dist) if n not in ("SHA256SUMS", bom_name, bom_name + ".p7s"))
     files, dependencies = {}, {}
+    ours = facts["binaries"] + [names["setup"], "Tolvarin-%s.msi" % version, "README.txt"]
 
     def file_ref(name, path=None, kind="file", sha=None):
         ref = "file:" + name
@@ -546,7 +547,7 @@ def bom(out, facts_file, dist, stage, signed):
             entry = {"type": kind, "bom-ref": ref, "name": name}
             if sha or path:
                 entry["hashes"] = [{"alg": "SHA-256", "content": sha or digest(path)}]
-            if name in facts["binaries"] or name in ("README.txt", "THIRD-PARTY-NOTICES.txt", "Uninstall.exe"):
+            if name in ours:  # as the setup program's version resource gives it; no licence invented
                 entry["copyright"] = owner
             files[ref] = entry
         return ref
