@@ -28,7 +28,10 @@ fi
 # package-lock.json pins; again whenever the lock file is newer than what was installed.
 bom_validator="$here/cyclonedx"
 if ! [ "$bom_validator/node_modules/.package-lock.json" -nt "$bom_validator/package-lock.json" ]; then
-  command -v npm >/dev/null || { echo "Installing: nodejs npm" >&2; DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null; }
+  if ! command -v npm >/dev/null; then
+    echo "Installing: nodejs npm" >&2
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null
+  fi
   echo "Installing the bill of materials' validator (npm ci in $bom_validator)" >&2
   npm ci --prefix "$bom_validator" --no-audit --no-fund --loglevel=error >/dev/null
 fi
