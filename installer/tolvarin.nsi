@@ -7,6 +7,7 @@
 ;   SERVER_FILES   the server's trees as macros (installer/package.py files)
 ;   SUPPORT_DIR    the folder holding the three serial-port support files
 ;   ICON           the application's icon
+;   NOTICES        THIRD-PARTY-NOTICES.txt, the notices of the code of others in the programs
 ;   SIGN           (optional) a command that signs the file named after it in place
 ; Exit statuses, for deployment tools (installer/README.txt lists them, and the helper's, for
 ; administrators):
@@ -76,7 +77,7 @@ VIAddVersionKey /LANG=1033 LegalCopyright "quarvel "
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed.$\r$\n$\r$\n$RuntimeReport"
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed. The notices of the code of others in it are in $INSTDIR\THIRD-PARTY-NOTICES.txt.$\r$\n$\r$\n$RuntimeReport"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -267,6 +268,7 @@ Section "${PRODUCT}"
   ${EndIf}
   !insertmacro CHECK_REPLACEABLE `"${SUPPORT}" Comm.jar javax.comm.properties Win32com.dll`
   !insertmacro CHECK_REPLACEABLE `"$INSTDIR" Varnolet.exe TolvarinHelper.exe Uninstall.exe`
+  !insertmacro CHECK_REPLACEABLE `"$INSTDIR" THIRD-PARTY-NOTICES.txt`
   !insertmacro CHECK_SERVER_FILES
 
   SetErrorLevel ${STOPPED_PART_WAY}
@@ -286,6 +288,8 @@ Section "${PRODUCT}"
     !insertmacro STOP ${STOPPED_PART_WAY} "Cannot write $INSTDIR\Uninstall.exe."
   ${EndIf}
   !insertmacro PLACE `"$INSTDIR" Varnolet.exe TolvarinHelper.exe Uninstall.exe`
+  !insertmacro FRESH_FILE THIRD-PARTY-NOTICES.txt "${NOTICES}"
+  !insertmacro PLACE `"$INSTDIR" THIRD-PARTY-NOTICES.txt`
   ; The shortcut's working directory is the output path. The second prepares a Java runtime
   ; installed later, elevated, without running the SMS server as an administrator.
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Varnolet.exe" "" "$INSTDIR\Varnolet.exe" 0
@@ -335,6 +339,7 @@ Section "Uninstall"
   Delete /REBOOTOK "${PREPARE_SHORTCUT}"
   !insertmacro REMOVE_SERVER_FILES
   Delete /REBOOTOK "$INSTDIR\Varnolet.exe"
+  Delete /REBOOTOK "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete /REBOOTOK "${RUNTIME_LOG}"
   ; Both gone already, or not running, when TolvarinHelper started this copy of the uninstaller.
   Delete /REBOOTOK "$INSTDIR\TolvarinHelper.exe"

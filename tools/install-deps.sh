@@ -24,6 +24,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+# The release validates its bill of materials with the CycloneDX library (npm), at the versions
+# package-lock.json pins; again whenever the lock file is newer than what was installed.
+bom_validator="$here/cyclonedx"
+if ! [ "$bom_validator/node_modules/.package-lock.json" -nt "$bom_validator/package-lock.json" ]; then
+  if ! command -v npm >/dev/null; then
+    echo "Installing: nodejs npm" >&2
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null
+  fi
+  echo "Installing the bill of materials' validator (npm ci in $bom_validator)" >&2
+  npm ci --prefix "$bom_validator" --no-audit --no-fund --loglevel=error >/dev/null
+fi
 # A locale whose decimal separator is a comma, for the version-number test.
 locale -a 2>/dev/null | grep -qx 'de_DE.utf8' || $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows release from a clean build tree and writes it to dist/: the i686
 # Varnolet.exe, the installer Tolvarin-<version>-setup.exe, the Windows Installer package
-# Tolvarin-<version>.msi, Tolvarin-<version>-win32.zip (Varnolet.exe and README.txt) and
-# SHA256SUMS. The same commit gives the same bytes: times come from SOURCE_DATE_EPOCH (default:
+# Tolvarin-<version>.msi, Tolvarin-<version>-win32.zip (Varnolet.exe, README.txt and the
+# notices), THIRD-PARTY-NOTICES.txt, the bill of materials Tolvarin-<version>.cdx.json (CycloneDX)
+# and SHA256SUMS. The same commit gives the same bytes: times come from SOURCE_DATE_EPOCH (default:
 # the commit's time).
 #
 #   tools/release.sh [--server DIR] [--support DIR] [--build-dir DIR] [--dist DIR] [--exe FILE]
@@ -12,12 +13,15 @@
 # VUVUDIV trees); --support: the three support files; both default to the demo's stand-ins.
 # --exe packages that Varnolet.exe, --helper that TolvarinHelper.exe (which Setup runs for its
 # security decisions), --actions that TolvarinSetupActions.dll (the package's custom actions),
-# instead of building one; each of the last two only as the 32-bit build that ships, never a
-# test build (tools/shipped_binary.py). --dist and --build-dir are replaced whole, so each must
-# be missing, empty or left by an earlier release; anything else is refused before any work
-# starts, and --dist is judged again where it is replaced. Signs with osslsigncode when
-# TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file) and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe and TolvarinHelper.exe before they are
-# packaged, the uninstaller, the installer, the package's custom actions and the package;
+# instead of building one: each of the last two only as the 32-bit build that ships, never a
+# test build (tools/shipped_binary.py), and each with the linker's map beside it (FILE.map),
+# which the third-party notices are read from. --dist and --build-dir are replaced whole, so
+# each must be missing, empty or left by an earlier release; anything else is refused before
+# any work starts, and --dist is judged again where it is replaced. Signs with osslsigncode
+# when TOLVARIN_SIGN_PKCS12 (a .p12/.pfx file) and TOLVARIN_SIGN_PASSWORD are set: Varnolet.exe
+# and TolvarinHelper.exe before they are packaged, the uninstaller, the installer, the
+# package's custom actions and the package; the bill of materials gets a detached CMS signature
+# from the same key (Tolvarin-<version>.cdx.json.p7s);
 # TOLVARIN_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that server.
 # Nothing reaches --dist unless every step succeeded.
 set -euo pipefail
@@ -111,8 +115,10 @@ earlier_release() {
   local setup=("$1"/Tolvarin-*-setup.exe) version name
   version="${setup[0]##*/Tolvarin-}" version="${version%-setup.exe}"
   local names=(Varnolet.exe SHA256SUMS Tolvarin-"$version"{-setup.exe,-win32.zip})
-  # Releases before the package had four files.
+  # Releases before the package had four files; before the notices, five.
   [ -e "$1/Tolvarin-$version.msi" ] && names+=(Tolvarin-"$version".msi)
+  [ -e "$1/THIRD-PARTY-NOTICES.txt" ] && names+=(THIRD-PARTY-NOTICES.txt Tolvarin-"$version".cdx.json)
+  [ -e "$1/Tolvarin-$version.cdx.json.p7s" ] && names+=(Tolvarin-"$version".cdx.json.p7s)
   [ "$(entries "$1" | wc -l)" -eq "${#names[@]}" ] || return 1
   for name in "${names[@]}"; do
     [ -f "$1/$name" ] && [ ! -L "$1/$name" ] || return 1
@@ -189,11 +195,20 @@ find "$stage/server" "$stage/GsmModemJar" "$stage/TolvarinHelper.exe" "$out" \
 
 python3 installer/package.py files "$stage/server" "$stage/server-files.nsh"
 setup="Tolvarin-$version-setup.exe" zip="Tolvarin-$version-win32.zip"
+notices="$stage/THIRD-PARTY-NOTICES.txt" facts="$stage/third-party.json"
+nsis=(-NOCD "-DVERSION=$version" "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe"
+  "-DHELPER=$stage/TolvarinHelper.exe" "-DSERVER_FILES=$stage/server-files.nsh" "-DSUPPORT_DIR=$stage/GsmModemJar"
+  "-DICON=$root/assets/varnolet.ico" "-DNOTICES=$notices" installer/tolvarin.nsi)
+# The third-party code in each program, from its linker map, and in the setup program, from its
+# script as makensis reads it (its compressor's stub, its plug-ins): the notices and the facts
+# the bill of materials is written from.
+makensis -PPO "${nsis[@]}" >"$stage/setup.nsi"
+python3 tools/notices.py notices "$notices" "$facts" --version "$version" --setup "$stage/setup.nsi" \
+  --binary "Varnolet.exe=$exe" --binary "TolvarinHelper.exe=$helper" --binary "TolvarinSetupActions.dll=$actions"
+touch -d "@$SOURCE_DATE_EPOCH" "$notices"
+cp -p "$notices" "$out/"
 [ -z "$signing" ] || open_password
-makensis -V2 -WX -NOCD ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign /dev/fd/$passfd"} \
-  "-DVERSION=$version" "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe" \
-  "-DHELPER=$stage/TolvarinHelper.exe" "-DSERVER_FILES=$stage/server-files.nsh" "-DSUPPORT_DIR=$stage/GsmModemJar" \
-  "-DICON=$root/assets/varnolet.ico" installer/tolvarin.nsi
+makensis -V2 -WX ${signing:+"-DSIGN=bash \"$root/tools/release.sh\" --sign /dev/fd/$passfd"} "${nsis[@]}"
 if [ -n "$signing" ]; then
   exec {passfd}<&-
   open_password
@@ -202,13 +217,31 @@ fi
 msi="Tolvarin-$version.msi"
 bash installer/msi/build_msi.sh "$version" "$out/$msi" "$stage/msi" --exe "$out/Varnolet.exe" \
   --helper "$stage/TolvarinHelper.exe" --actions "$stage/TolvarinSetupActions.dll" --server "$stage/server" \
-  --support "$stage/GsmModemJar" --icon "$root/assets/varnolet.ico"
+  --support "$stage/GsmModemJar" --icon "$root/assets/varnolet.ico" --notices "$notices"
+# wixl's own part of the package: nothing but tables, which the check holds it to.
+python3 tools/notices.py msi "$facts" "$out/$msi" --name "$msi" "$out/Varnolet.exe" "$stage/TolvarinHelper.exe" \
+  "$stage/TolvarinSetupActions.dll" "$notices" "$stage/server" "$stage/GsmModemJar" "$root/assets/varnolet.ico"
 if [ -n "$signing" ]; then
   open_password
   sign "$out/$msi"
 fi
-python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe"
-(cd "$out" && sha256sum Varnolet.exe "$setup" "$msi" "$zip" >SHA256SUMS)
+python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe" \
+  "THIRD-PARTY-NOTICES.txt=$notices"
+bom="Tolvarin-$version.cdx.json"
+python3 tools/notices.py bom "$out/$bom" "$facts" "$out" --stage "$stage" --signed "${signing:-no}"
+node tools/cyclonedx/validate.cjs "$out/$bom"
+if [ -n "$signing" ]; then
+  # A detached CMS signature, without signed attributes (no signing time: reproducible). The key
+  # goes from the .p12 to openssl cms through a pipe, never into a file; only the two commands
+  # that open the .p12 get the password's descriptor.
+  open_password
+  openssl cms -sign -binary -noattr -md sha256 -outform DER -in "$out/$bom" -out "$out/$bom.p7s" \
+    -signer <(openssl pkcs12 -in "$TOLVARIN_SIGN_PKCS12" -passin "file:/dev/fd/$passfd" -nokeys) \
+    -inkey <(openssl pkcs12 -in "$TOLVARIN_SIGN_PKCS12" -passin "file:/dev/fd/$passfd" -nocerts -nodes) {passfd}<&-
+  exec {passfd}<&-
+fi
+(cd "$out" && sha256sum Varnolet.exe THIRD-PARTY-NOTICES.txt "$setup" "$msi" "$zip" "$bom" ${signing:+"$bom.p7s"} \
+  >SHA256SUMS)
 
 # --dist again, where it is replaced: moved aside in one rename within its own folder, judged
 # there, where nothing else puts anything, and only then removed.

@@ -23,7 +23,7 @@ def headers(data):
     if data[:2] != b"MZ" or len(data) < 0x40:
         return None
     pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[pe:pe + 4] != b"PE\0\0":
+    if data[pe:pe + 4] != b"PE\0\0" or len(data) < pe + 24:
         return None
     machine, _, _, _, _, _, characteristics = struct.unpack_from("<HHIIIHH", data, pe + 4)
     return machine, characteristics, pe + 24

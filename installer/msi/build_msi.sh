@@ -5,7 +5,7 @@
 # changes some rows without a word. The same inputs and SOURCE_DATE_EPOCH give the same bytes.
 #
 #   installer/msi/build_msi.sh VERSION OUT.msi WORK --exe FILE --helper FILE --actions FILE
-#                              --server DIR --support DIR --icon FILE
+#                              --server DIR --support DIR --icon FILE --notices FILE
 #
 # WORK: a new directory for what the build stages (wixl takes sources by relative name only).
 set -euo pipefail
@@ -23,6 +23,7 @@ while [ $# -ge 2 ]; do
     --server) cp -r -- "$2" "$work/server" ;;
     --support) cp -r -- "$2" "$work/GsmModemJar" ;;
     --icon) cp -- "$2" "$work/varnolet.ico" ;;
+    --notices) cp -- "$2" "$work/THIRD-PARTY-NOTICES.txt" ;;
     *) echo "unknown option: $1" >&2; exit 64 ;;
   esac
   shift 2
@@ -37,7 +38,8 @@ python3 "$here/wix_files.py" server server-files.wxi server-files.sql
 # wixl says what it ignores (an attribute it does not know) and goes on: here that fails.
 wixl -a x86 -D "Version=$version" -D "ProductCode=$(python3 "$here/summary.py" product "$version")" \
   -D Exe=Varnolet.exe -D Helper=TolvarinHelper.exe -D Actions=TolvarinSetupActions.dll \
-  -D SupportDir=GsmModemJar -D Icon=varnolet.ico -o package.msi tolvarin.wxs 2>wixl.log
+  -D SupportDir=GsmModemJar -D Icon=varnolet.ico -D Notices=THIRD-PARTY-NOTICES.txt -o package.msi tolvarin.wxs \
+  2>wixl.log
 if [ -s wixl.log ]; then
   cat wixl.log >&2
   exit 1

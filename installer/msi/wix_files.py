@@ -18,7 +18,7 @@ from xml.sax.saxutils import escape, quoteattr
 # Component codes of the install's files: uuid5 of this and the file's path in the install folder.
 COMPONENT_NAMESPACE = uuid.UUID("6f0f3c7e-2b1a-5d8e-9c41-7a2d35e1b9c4")
 # The files the package itself writes into the install folder and the support folder.
-OWN_FILES = ["Varnolet.exe", "TolvarinHelper.exe"]
+OWN_FILES = ["Varnolet.exe", "TolvarinHelper.exe", "THIRD-PARTY-NOTICES.txt"]
 SUPPORT_FILES = ["Comm.jar", "javax.comm.properties", "Win32com.dll"]
 
 

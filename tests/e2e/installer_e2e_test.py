@@ -10,10 +10,14 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 
 import harness
 import runtime_scenarios as rs
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "release"))
+import release_test  # noqa: E402  (its check of the bill of materials)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -133,7 +137,11 @@ class InstallerTest(harness.EndToEndTest):
 
         self.install(CUSTOM_DIR)
         self.assertEqual(self.files(CUSTOM_DIR),
-                         sorted(SERVER_FILES + ["Setup.log", "TolvarinHelper.exe", "Uninstall.exe", "Varnolet.exe"]))
+                         sorted(SERVER_FILES + ["Setup.log", "THIRD-PARTY-NOTICES.txt", "TolvarinHelper.exe", "Uninstall.exe",
+                                                "Varnolet.exe"]))
+        with open(self.unix(CUSTOM_DIR + "\\THIRD-PARTY-NOTICES.txt"), "rb") as f, \
+                open(os.path.join(self.dist, "THIRD-PARTY-NOTICES.txt"), "rb") as g:
+            self.assertEqual(f.read(), g.read())
         support = os.path.join(self.standins, "GsmModemJar")
         copied = {name: pathlib.Path(support, name).read_bytes() for name in rs.SOURCE_FILES}
         prepared = dict(copied, **{"Comm.jar": rs.OLD_COMM})
@@ -393,6 +401,9 @@ class InstallerTest(harness.EndToEndTest):
                               capture_output=True, text=True)
 
     def test_signed_release(self):
+        # The shipped programs, each with a component for every library its linker map shows.
+        release_test.check_bill(self, self.dist, dict(zip(release_test.PROGRAMS, (
+            harness.OPTIONS.launcher, harness.OPTIONS.helper, harness.OPTIONS.actions))))
         for name in ("Varnolet.exe", "Tolvarin-1.0.0-setup.exe"):
             result = self.verify(os.path.join(self.dist, name))
             self.assertEqual(result.returncode, 0, result.stdout + result.stderr)

@@ -16,7 +16,7 @@ import runtime_scenarios as rs
 
 MSIEXEC = r"C:\windows\syswow64\msiexec.exe"
 DEFAULT_DIR, CUSTOM_DIR, UNINSTALL_KEY = setup_test.DEFAULT_DIR, setup_test.CUSTOM_DIR, setup_test.UNINSTALL_KEY
-INSTALLED = sorted(setup_test.SERVER_FILES + ["Setup.log", "TolvarinHelper.exe", "Varnolet.exe"])
+INSTALLED = sorted(setup_test.SERVER_FILES + ["Setup.log", "THIRD-PARTY-NOTICES.txt", "TolvarinHelper.exe", "Varnolet.exe"])
 CHECK_TABLES = [sys.executable, os.path.join(setup_test.ROOT, "installer", "msi", "check_tables.py")]
 
 
@@ -25,7 +25,8 @@ def build_msi(version, out, stage, server):
                     out + ".work", "--exe", harness.OPTIONS.launcher, "--helper", os.path.join(stage, "TolvarinHelper.exe"),
                     "--actions", os.path.join(stage, "TolvarinSetupActions.dll"), "--server", server,
                     "--support", os.path.join(stage, "GsmModemJar"),
-                    "--icon", os.path.join(setup_test.ROOT, "assets", "varnolet.ico")],
+                    "--icon", os.path.join(setup_test.ROOT, "assets", "varnolet.ico"),
+                    "--notices", os.path.join(stage, "THIRD-PARTY-NOTICES.txt")],
                    check=True, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
 
 
