@@ -115,8 +115,8 @@ std::optional<std::wstring> RecordedFolder() {
   std::wstring value(MAX_PATH, L'\0');
   for (;;) {
     DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    status = ::RegGetValueW(key.get(), nullptr, kRecordValue, RRF_RT_REG_SZ, nullptr,
-                            value.data(), &bytes);
+    status = ::RegGetValueW(key.get(), nullptr, kRecordValue, RRF_RT_REG_SZ, nullptr, value.data(),
+                            &bytes);
     if (status == ERROR_MORE_DATA) {
       value.resize(bytes / sizeof(wchar_t) + 1);
       continue;
@@ -169,8 +169,8 @@ int PackageFoldersCommand(const std::vector<std::wstring>& arguments) {
   }
   const std::optional<std::wstring> recorded = RecordedFolder();
   if (recorded && !SameFolder(folder, *recorded)) {
-    SayWide(L"Tolvarin is installed in " + WithoutTrailingSeparators(*recorded) + L" (" + kRecordShown +
-            L"), not in INSTALLFOLDER " + folder +
+    SayWide(L"Tolvarin is installed in " + WithoutTrailingSeparators(*recorded) + L" (" +
+            kRecordShown + L"), not in INSTALLFOLDER " + folder +
             L": a repair, upgrade or removal acts on that install only, so run it without "
             L"INSTALLFOLDER. To move Tolvarin, uninstall it, then install it with the new "
             L"INSTALLFOLDER.");
@@ -209,14 +209,13 @@ UINT RunCommands(MSIHANDLE install, const std::wstring& data, OnRefusal on_refus
       std::vector<std::wstring> arguments = Split(line, kArgumentSeparator);
       std::transform(arguments.begin(), arguments.end(), arguments.begin(),
                      WithoutTrailingSeparators);
-      const int status =
-          arguments[0] == kPackageFoldersCommand
-              ? PackageFoldersCommand({arguments.begin() + 1, arguments.end()})
-              : installer::RunHelperCommand(arguments, context);
+      const int status = arguments[0] == kPackageFoldersCommand
+                             ? PackageFoldersCommand({arguments.begin() + 1, arguments.end()})
+                             : installer::RunHelperCommand(arguments, context);
       failure.clear();
       if (status == installer::kDone) continue;
-      failure = L"TolvarinHelper " + arguments[0] + L" ended with status " +
-                std::to_wstring(status);
+      failure =
+          L"TolvarinHelper " + arguments[0] + L" ended with status " + std::to_wstring(status);
       if (fatal) break;
       Log(install, INSTALLMESSAGE_INFO, failure + L"; the install goes on.");
       failure.clear();
@@ -241,8 +240,7 @@ struct FolderId {
   DWORD index_high = 0;
   DWORD index_low = 0;
   bool operator==(const FolderId& other) const {
-    return volume == other.volume && index_high == other.index_high &&
-           index_low == other.index_low;
+    return volume == other.volume && index_high == other.index_high && index_low == other.index_low;
   }
 };
 
@@ -272,9 +270,8 @@ class MadeFolderNotes {
   // Notes the folder just made at `path`. Throws platform::Error.
   void Note(const std::wstring& path) {
     DWORD error = ERROR_SUCCESS;
-    const UniqueHandle folder =
-        installer::win32::OpenEntry(path, FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+    const UniqueHandle folder = installer::win32::OpenEntry(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
     const std::optional<FolderId> id = folder.valid() ? IdOf(folder.get(), error) : std::nullopt;
     if (!id) {
       throw SystemError(error, WideToUtf8(path) + " was made but cannot be noted for rollback");
@@ -304,9 +301,8 @@ class MadeFolderNotes {
   static UniqueKey Create(const wchar_t* path, bool* created) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    const LSTATUS status =
-        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS | kView,
-                          nullptr, &key, &disposition);
+    const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS | kView, nullptr, &key, &disposition);
     if (status != ERROR_SUCCESS) throw SystemError(status, "the notes of the folders made");
     if (created) *created = disposition == REG_CREATED_NEW_KEY;
     return UniqueKey(key);
@@ -337,8 +333,8 @@ Notes ReadNotes(const std::wstring& transaction) {
     DWORD type = 0;
     BYTE data[sizeof(FolderId)] = {};
     DWORD bytes = sizeof(data);
-    const LSTATUS status = ::RegEnumValueW(key.get(), index, name.data(), &name_size, nullptr,
-                                           &type, data, &bytes);
+    const LSTATUS status =
+        ::RegEnumValueW(key.get(), index, name.data(), &name_size, nullptr, &type, data, &bytes);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS) continue;
     if (name_size == 0 && type == REG_DWORD && bytes == sizeof(notes.keys_made)) {
@@ -386,9 +382,9 @@ void ForgetNotes(const std::wstring& transaction, DWORD keys_made) {
 // following a link and deleted through that handle, and empty; what was done, for the log.
 std::wstring RemoveMadeFolder(const std::wstring& path, const FolderId& noted) {
   DWORD error = ERROR_SUCCESS;
-  const UniqueHandle folder = installer::win32::OpenEntry(
-      path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+  const UniqueHandle folder =
+      installer::win32::OpenEntry(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
   const std::wstring left = L"Left " + path + L", made by this install: ";
   if (!folder.valid()) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
@@ -399,8 +395,7 @@ std::wstring RemoveMadeFolder(const std::wstring& path, const FolderId& noted) {
   }
   if (!(IdOf(folder.get(), error) == noted)) return left + L"another folder is in its place now.";
   FILE_DISPOSITION_INFO dispose{TRUE};
-  if (!::SetFileInformationByHandle(folder.get(), FileDispositionInfo, &dispose,
-                                    sizeof(dispose))) {
+  if (!::SetFileInformationByHandle(folder.get(), FileDispositionInfo, &dispose, sizeof(dispose))) {
     error = ::GetLastError();
     return left + L"it cannot be removed " + Utf8ToWide(installer::SystemFailure(error)) + L".";
   }
@@ -425,8 +420,8 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE inst
   const std::wstring folders = Property(install, L"QUARVEL") + kArgumentSeparator +
                                Property(install, L"GSMMODEMJAR") + kArgumentSeparator +
                                Property(install, L"INSTALLFOLDER");
-  const bool removing = ::CompareStringOrdinal(Property(install, L"REMOVE").c_str(), -1, L"ALL",
-                                               -1, TRUE) == CSTR_EQUAL;
+  const bool removing = ::CompareStringOrdinal(Property(install, L"REMOVE").c_str(), -1, L"ALL", -1,
+                                               TRUE) == CSTR_EQUAL;
   const bool maintenance = !Property(install, L"Installed").empty() ||
                            !Property(install, L"WIX_UPGRADE_DETECTED").empty();
   std::wstring data = std::wstring(kPackageFoldersCommand) + kArgumentSeparator + folders;
