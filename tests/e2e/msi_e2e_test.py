@@ -275,8 +275,9 @@ class PackageTest(harness.EndToEndTest):
                 self.assertTrue(harness.wait_until(lambda: os.path.exists(os.path.join(self.tmp, "ready")), 60))
                 replace()
                 pathlib.Path(self.tmp, "go").touch()
-                self.assertIn(r"Left C:\Apps, made by this install: %s is in its place now." % said, install.result())
-                self.assertEqual((os.listdir(apps), self.entries()), ([], []))
+                log = install.result()
+                self.assertEqual((os.path.isdir(apps) and os.listdir(apps), self.entries()), ([], []))
+                self.assertIn(r"Left C:\Apps, made by this install: %s is in its place now." % said, log)
 
     def test_the_setup_program_and_the_package_refuse_each_other(self):
         setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
