@@ -425,7 +425,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE inst
   const bool maintenance = !Property(install, L"Installed").empty() ||
                            !Property(install, L"WIX_UPGRADE_DETECTED").empty();
   std::wstring data = std::wstring(kPackageFoldersCommand) + kArgumentSeparator + folders;
-  if (!removing) data += kCommandSeparator + std::wstring(L"check-folder|") + folders;
+  if (!removing) data += kCommandSeparator + (L"check-folder" + (kArgumentSeparator + folders));
   try {
     if (maintenance && !RecordedFolder()) {
       Log(install, INSTALLMESSAGE_ERROR,
@@ -459,16 +459,18 @@ extern "C" __declspec(dllexport) UINT __stdcall ProtectFolders(MSIHANDLE install
   const std::wstring::size_type split = data.find(kArgumentSeparator);
   const std::wstring folders = split == std::wstring::npos ? L"" : data.substr(split + 1);
   const std::wstring transaction = split == std::wstring::npos ? L"" : data.substr(0, split);
-  if (transaction.empty() || folders.empty()) return RunCommands(install, L"", OnRefusal::kUndone);
   MadeFolderNotes notes(transaction);
   installer::SetMadeFolderSink([&notes](const std::wstring& path) { notes.Note(path); });
   struct SinkReset {
     ~SinkReset() { installer::SetMadeFolderSink(nullptr); }
   } reset;
-  return RunCommands(install,
-                     kPackageFoldersCommand + (kArgumentSeparator + folders) + kCommandSeparator +
-                         L"protect-folder" + kArgumentSeparator + folders,
-                     OnRefusal::kUndone);
+  // Folders that could not be undone are not made: without the notes' name, no command.
+  const std::wstring commands =
+      transaction.empty() || folders.empty()
+          ? std::wstring()
+          : kPackageFoldersCommand + (kArgumentSeparator + folders) + kCommandSeparator +
+                L"protect-folder" + kArgumentSeparator + folders;
+  return RunCommands(install, commands, OnRefusal::kUndone);
 }
 
 // Deferred: the Java runtime's preparation, which never stops the install (a runtime may come
@@ -485,8 +487,13 @@ extern "C" __declspec(dllexport) UINT __stdcall RemoveNewFolders(MSIHANDLE insta
   if (transaction.empty()) return ERROR_SUCCESS;
   const Notes notes = ReadNotes(transaction);
   for (const auto& [path, id] : notes.folders) {
-    if (const std::wstring done = RemoveMadeFolder(path, id); !done.empty()) {
-      Log(install, INSTALLMESSAGE_INFO, done);
+    try {
+      if (const std::wstring done = RemoveMadeFolder(path, id); !done.empty()) {
+        Log(install, INSTALLMESSAGE_INFO, done);
+      }
+    } catch (const std::exception& error) {
+      Log(install, INSTALLMESSAGE_INFO,
+          L"Left " + path + L", made by this install: " + Utf8ToWide(error.what()));
     }
   }
   ForgetNotes(transaction, notes.keys_made);
