@@ -1,7 +1,8 @@
 -- What wixl cannot write or writes wrong, for msibuild (build_msi.sh), one query a line: the
 -- rollback and commit actions (wixl types them as immediate ones), the removals wixl refuses
--- (the runtime log, the server's folders), the earlier version removed after this one is in
--- place, and the properties an install passes from the command line to its elevated part.
+-- (the runtime log, the server's folders), the earlier version removed once this one's files
+-- are in place (tolvarin.wxs), and the properties an install passes from the command line to
+-- its elevated part.
 DELETE FROM `CustomAction` WHERE `Action` = 'RemoveNewFolders'
 INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('RemoveNewFolders', 3393, 'SetupActions', 'RemoveNewFolders')
 DELETE FROM `CustomAction` WHERE `Action` = 'ForgetNewFolders'
