@@ -18,12 +18,18 @@
 
 #include "installer/helper_command.h"
 
+#include <functional>
 #include <string>
 
 namespace tolvarin::installer {
 
 // Whether the existing folder `path` passes check-folder's rule; says why not.
 bool FolderTrusted(const std::wstring& path, const HelperContext& context);
+
+// While set, protect-folder hands `sink` each folder it makes, right after the call that made
+// it and before it makes the next: the package's rollback removes only those. An exception from
+// `sink` ends the command. Empty: none.
+void SetMadeFolderSink(std::function<void(const std::wstring& path)> sink);
 
 extern const HelperCommand kCheckFolderCommand;
 extern const HelperCommand kProtectFolderCommand;

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer/entry_view_win32.h"
@@ -19,6 +21,11 @@ using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
 constexpr char kRemoveIt[] = ": remove it, then run Setup again.";
+
+std::function<void(const std::wstring&)>& MadeFolderSink() {
+  static std::function<void(const std::wstring&)> sink;
+  return sink;
+}
 
 // The folders above a path: those missing, nearest first, and the facts of the one holding the
 // path when it exists.
@@ -105,6 +112,7 @@ bool KeepExisting(const std::wstring& path, const HelperContext& context,
 DWORD Make(const std::wstring& path, const win32::SecurityDescriptor& descriptor) {
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
   if (!::CreateDirectoryW(path.c_str(), &attributes)) return ::GetLastError();
+  if (MadeFolderSink()) MadeFolderSink()(path);
   Say("Made " + WideToUtf8(path) + ", writable by administrators only.");
   return ERROR_SUCCESS;
 }
@@ -178,6 +186,10 @@ int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperConte
 }
 
 }  // namespace
+
+void SetMadeFolderSink(std::function<void(const std::wstring& path)> sink) {
+  MadeFolderSink() = std::move(sink);
+}
 
 bool FolderTrusted(const std::wstring& path, const HelperContext& context) {
   return CheckFolder(win32::WithoutTrailingSeparators(path), context);

@@ -76,7 +76,8 @@ def wix_files(server, out, removals):
     lines += ['    <ComponentRef Id="%s"/>' % component for component in components]
     lines.append("  </Feature>")
     # Commands one per line for RunHelper; before and after the files are written.
-    commands = ["check-folder|[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]"] + [c for c in checks if c]
+    folders = "[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]"
+    commands = ["package-folders|" + folders, "check-folder|" + folders] + [c for c in checks if c]
     data = "&#10;".join(escape(command, {'"': "&quot;"}) for command in commands)
     for action in ("CheckBeforeWriting", "CheckWritten"):
         lines.append('  <CustomAction Id="Set%s" Property="%s" Value="%s"/>' % (action, action, data))

@@ -1,12 +1,15 @@
 """The Windows Installer package under Wine's 32-bit msiexec, run silently as a deployment tool
 runs it, beside the setup program of the same release (arguments as for installer_e2e_test.py)."""
 
+import concurrent.futures
+import ctypes
 import glob
 import ntpath
 import os
 import pathlib
 import re
 import shutil
+import struct
 import subprocess
 import sys
 
@@ -16,6 +19,7 @@ import runtime_scenarios as rs
 
 MSIEXEC = r"C:\windows\syswow64\msiexec.exe"
 DEFAULT_DIR, CUSTOM_DIR, UNINSTALL_KEY = setup_test.DEFAULT_DIR, setup_test.CUSTOM_DIR, setup_test.UNINSTALL_KEY
+SUPPORT_DIR, ADMIN_ONLY = setup_test.SUPPORT_DIR, r"C:\AdminOnly"
 INSTALLED = sorted(setup_test.SERVER_FILES + ["Setup.log", "THIRD-PARTY-NOTICES.txt", "TolvarinHelper.exe", "Varnolet.exe"])
 CHECK_TABLES = [sys.executable, os.path.join(setup_test.ROOT, "installer", "msi", "check_tables.py")]
 
@@ -28,6 +32,37 @@ def build_msi(version, out, stage, server):
                     "--icon", os.path.join(setup_test.ROOT, "assets", "varnolet.ico"),
                     "--notices", os.path.join(stage, "THIRD-PARTY-NOTICES.txt")],
                    check=True, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
+
+
+def with_rows(msi, out, *queries):
+    """A copy of the package with the msibuild queries applied."""
+    shutil.copy(msi, out)
+    for query in queries:
+        subprocess.run(["msibuild", out, "-q", query], check=True)
+    return out
+
+
+class Removals:
+    """Names removed or moved away from the folders given, as inotify reports them."""
+
+    def __init__(self, folders):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd, self.folders = libc.inotify_init1(os.O_NONBLOCK), {}
+        for folder in folders:  # IN_MOVED_FROM | IN_DELETE
+            self.folders[libc.inotify_add_watch(self.fd, os.fsencode(folder), 0x240)] = folder
+
+    def seen(self):
+        data, names = b"", []
+        try:
+            while True:
+                data += os.read(self.fd, 1 << 16)
+        except BlockingIOError:
+            os.close(self.fd)
+        while data:
+            wd, _, _, size = struct.unpack_from("iIII", data)
+            names.append(os.path.join(self.folders[wd], os.fsdecode(data[16:16 + size].rstrip(b"\0"))))
+            data = data[16 + size:]
+        return names
 
 
 def product_code(msi):
@@ -130,7 +165,19 @@ class PackageTest(harness.EndToEndTest):
         self.assertEqual((len(self.files(CUSTOM_DIR)), self.entries()), (len(INSTALLED) + 1, ["0.9.0"]))
 
         pathlib.Path(self.unix(CUSTOM_DIR + "\\notes.txt")).write_text("mine")
+        # Refused before anything is scheduled (Wine's rollback would delete 0.9.0's files): a link
+        # among the support files, another folder.
+        theirs, before = self.unix(SUPPORT_DIR + "\\theirs"), self.state()
+        os.symlink(self.tmp, theirs)
+        self.assertRegex(self.install(self.msi, status=1603), r"GsmModemJar\\theirs is a link")
+        os.remove(theirs)
+        self.assertEqual(self.state(), before)
+        self.refused_elsewhere('/i "%s"' % harness.windows_path(self.msi))
+        # Upgraded: the folders stay throughout.
+        removals = Removals([self.drive_c, self.unix(r"C:\quarvel"), self.unix(r"C:\Apps")])
         self.install(self.msi)  # no folder given: the earlier install's
+        gone = removals.seen()
+        self.assertEqual({self.unix(p) for p in (r"C:\quarvel", SUPPORT_DIR, CUSTOM_DIR)} & set(gone), set(), gone)
         self.assertEqual((self.files(CUSTOM_DIR), self.entries()), (sorted(INSTALLED + ["notes.txt"]), ["1.0.0"]))
         self.assertEqual(pathlib.Path(self.unix(CUSTOM_DIR), *harness.CLASS_PATH[1]).read_bytes(),
                          pathlib.Path(self.stage, "server", *harness.CLASS_PATH[1]).read_bytes())
@@ -141,6 +188,7 @@ class PackageTest(harness.EndToEndTest):
         self.assertIn("Property(S): WIX_DOWNGRADE_DETECTED = " + product_code(self.msi), log)
         self.assertEqual(self.state(), before)
 
+        self.refused_elsewhere('/i "%s" REINSTALL=ALL REINSTALLMODE=amus' % harness.windows_path(self.msi))
         os.remove(self.unix(CUSTOM_DIR + "\\Varnolet.exe"))
         # A repair, in the remembered folder (Wine's msiexec takes no /f with a product code).
         self.msiexec('/i "%s" REINSTALL=ALL' % harness.windows_path(self.msi))
@@ -150,20 +198,38 @@ class PackageTest(harness.EndToEndTest):
         self.assertEqual(self.state(), ({r"C:\quarvel": None, r"C:\Apps": [], r"C:\Program Files (x86)\Quarvel": None}, [], []))
         self.msiexec("/x " + product_code(self.msi), status=1605)  # unknown product
 
+    def refused_elsewhere(self, arguments):
+        """msiexec `arguments` with INSTALLFOLDER naming a folder of an administrator's, while Tolvarin
+        is installed in CUSTOM_DIR: refused, the folder as it was to the byte and mode, the record kept."""
+        admin = pathlib.Path(self.unix(ADMIN_ONLY))
+        if not admin.exists():
+            admin.mkdir(0o700)
+            (admin / "secret.conf").write_text("secret")
+            self.addCleanup(shutil.rmtree, admin)
+
+        def seen():
+            return ({p: (p.stat().st_mode, p.is_file() and p.read_bytes()) for p in [admin, *admin.rglob("*")]},
+                    self.values(r"HKLM\Software\Quarvel\Tolvarin"))
+        before = seen()
+        log = self.msiexec('%s INSTALLFOLDER="%s"' % (arguments, ADMIN_ONLY), status=1603)
+        self.assertRegex(log, r"Tolvarin is installed in C:\\Apps\\SMS .* not in INSTALLFOLDER C:\\AdminOnly")
+        self.assertEqual(seen(), before)
+
     def test_a_refusal_fails_the_install_and_leaves_nothing(self):
         elsewhere = self.make_dir("elsewhere")
         pathlib.Path(elsewhere, "theirs.txt").write_text("theirs")
         # A copy of the package whose check of what was written asks for a folder where a file is.
-        refusing = os.path.join(self.tmp, "refusing.msi")
-        shutil.copy(self.msi, refusing)
-        subprocess.run(["msibuild", refusing, "-q", "UPDATE `CustomAction` SET `Target` = "
-                        "'check-folder|[GSMMODEMJAR]Comm.jar' WHERE `Action` = 'SetCheckWritten'"], check=True)
+        refusing = with_rows(self.msi, os.path.join(self.tmp, "refusing.msi"), "UPDATE `CustomAction` SET `Target` = "
+                             "'check-folder|[GSMMODEMJAR]Comm.jar' WHERE `Action` = 'SetCheckWritten'")
         status_line = "TolvarinHelper check-folder ended with status"
         cases = [  # a link placed (a folder, ending in a separator); the package; the folder given; the log (ANSI)
             (r"C:\quarvel", self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
             (CUSTOM_DIR, self.msi, CUSTOM_DIR, r"TolvarinHelper: C:\\Apps\\SMS Zentrale .* is a link"),
             (CUSTOM_DIR + "\\theirs\\", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
             (None, refusing, CUSTOM_DIR, r"TolvarinHelper: Made C:\\quarvel, (.|\n)*" + status_line),
+            # Support files an administrator put there stay: nothing is scheduled for Wine to undo.
+            (SUPPORT_DIR + "\\theirs", self.msi, CUSTOM_DIR, r"GsmModemJar\\theirs is a link"),
+            (None, self.msi, "Apps\\Tolvarin", r"INSTALLFOLDER Apps\\Tolvarin is not an absolute path"),  # once never ended
         ]
         for placed, package, folder, said in cases:
             with self.subTest(placed=placed, package=package):
@@ -171,9 +237,47 @@ class PackageTest(harness.EndToEndTest):
                 if placed:
                     os.makedirs(os.path.dirname(self.unix(placed)), exist_ok=True)
                     os.path.lexists(self.unix(placed)) or os.symlink(elsewhere, self.unix(placed))
+                if placed and SUPPORT_DIR in placed:
+                    for name in rs.SOURCE_FILES:
+                        pathlib.Path(self.unix(SUPPORT_DIR), name).write_text("an administrator's")
                 before = self.state()
                 self.assertRegex(self.install(package, folder, status=1603), said)
                 self.assertEqual((self.state(), os.listdir(elsewhere)), (before, ["theirs.txt"]))
+
+    def test_a_rollback_leaves_what_took_the_place_of_a_folder_it_made(self):
+        # A copy of the package that, once the folders are made, waits until the test has put
+        # something in place of C:\Apps, then fails (with 1627 under Wine); win_probe answer: a
+        # pause, no box being shown. C:\Apps holds no component: Wine's own rollback leaves it.
+        gate = pathlib.Path(self.tmp, "gate.cmd")
+        gate.write_text('@echo off\r\necho.>"%~dp0ready"\r\nset /a n=0\r\n:wait\r\nif exist "%~dp0go" exit 1\r\n'
+                        'set /a n+=1\r\nif %n% gtr 600 exit 1\r\n"{}" answer 100 >nul\r\ngoto wait\r\n'
+                        .format(harness.windows_path(harness.OPTIONS.probe)))
+        waiting = with_rows(self.msi, os.path.join(self.tmp, "waiting.msi"),
+                            "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
+                            "('Gate', 3106, 'TARGETDIR', 'cmd.exe /c \"%s\"')" % harness.windows_path(gate),
+                            "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('Gate', 1509)")
+        apps, empty, another = self.unix(r"C:\Apps"), self.make_dir("empty"), self.unix(r"C:\another")
+
+        def link():
+            shutil.rmtree(apps)
+            os.symlink(empty, apps)
+
+        def move_in():  # made before C:\Apps goes: Linux gives the next folder made its inode
+            os.mkdir(another)
+            shutil.rmtree(apps)
+            os.rename(another, apps)
+        for replace, said in ((link, "a link"), (move_in, "another folder")):
+            with self.subTest(said):
+                self.forget_install()
+                for signal in ("ready", "go"):
+                    pathlib.Path(self.tmp, signal).unlink(missing_ok=True)
+                install = concurrent.futures.ThreadPoolExecutor(1).submit(self.install, waiting, CUSTOM_DIR, 1627)
+                self.assertTrue(harness.wait_until(lambda: os.path.exists(os.path.join(self.tmp, "ready")), 60))
+                replace()
+                pathlib.Path(self.tmp, "go").touch()
+                log = install.result()
+                self.assertEqual((os.path.isdir(apps) and os.listdir(apps), self.entries()), ([], []))
+                self.assertIn(r"Left C:\Apps, made by this install: %s is in its place now." % said, log)
 
     def test_the_setup_program_and_the_package_refuse_each_other(self):
         setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
