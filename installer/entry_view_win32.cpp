@@ -12,6 +12,7 @@ namespace {
 using platform::win32::SystemError;
 using platform::win32::SystemErrorText;
 using platform::win32::UniqueHandle;
+using platform::win32::UniqueKey;
 using platform::win32::UniqueLocal;
 using platform::win32::Utf8ToWide;
 using platform::win32::WideToUtf8;
@@ -25,6 +26,36 @@ struct FindCloser {
 std::wstring WithoutTrailingSeparators(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   return path;
+}
+
+bool SameFolder(const std::wstring& a, const std::wstring& b) {
+  const std::wstring x = WithoutTrailingSeparators(a);
+  const std::wstring y = WithoutTrailingSeparators(b);
+  return ::CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::optional<std::wstring> RecordedText(const wchar_t* key, const wchar_t* name) {
+  const std::string shown = "HKLM\\" + WideToUtf8(key) + "\\" + WideToUtf8(name);
+  HKEY opened = nullptr;
+  LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                                   &opened);
+  if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (status != ERROR_SUCCESS) throw SystemError(status, "Cannot read " + shown);
+  const UniqueKey owned(opened);
+  std::wstring value(MAX_PATH, L'\0');
+  DWORD bytes = 0;
+  do {
+    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    status = ::RegGetValueW(owned.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, value.data(),
+                            &bytes);
+    if (status == ERROR_MORE_DATA) value.resize(bytes / sizeof(wchar_t) + 1);
+  } while (status == ERROR_MORE_DATA);
+  if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (status != ERROR_SUCCESS) throw SystemError(status, "Cannot read " + shown);
+  value.resize(bytes / sizeof(wchar_t));
+  while (!value.empty() && value.back() == L'\0') value.pop_back();
+  return value;
 }
 
 std::wstring ParentOf(const std::wstring& path) {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,15 @@ namespace tolvarin::installer::win32 {
 
 // `path` without separators at its end; a drive's root ("C:\") stays whole.
 std::wstring WithoutTrailingSeparators(std::wstring path);
+
+// Whether two spellings name the same folder as Windows compares names: case aside, and
+// separators at the end aside.
+bool SameFolder(const std::wstring& a, const std::wstring& b);
+
+// The text of the value `name` of HKLM\`key` in the 32-bit view, where Setup and the package
+// (both 32-bit) record their install; none when the key or the value is missing. Throws
+// platform::Error when it cannot be read or is not text.
+std::optional<std::wstring> RecordedText(const wchar_t* key, const wchar_t* name);
 
 // The folder holding `path`: "C:\a\b" gives "C:\a", "C:\a" gives "C:\"; a root gives nothing.
 std::wstring ParentOf(const std::wstring& path);

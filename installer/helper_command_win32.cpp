@@ -58,23 +58,15 @@ Transcript& TheTranscript() {
 std::string LogPlaceProblem(const std::wstring& path, const HelperContext& context) {
   std::string problem = LocalFolderProblem(WideToUtf8(path));
   if (!problem.empty()) return problem;
-  win32::WindowsEntryView view;
-  if (view.Inspect(WideToUtf8(path)).kind == EntryFacts::Kind::kLink) {
+  if (win32::WindowsEntryView().Inspect(WideToUtf8(path)).kind == EntryFacts::Kind::kLink) {
     return "is a link to another place";
   }
-  std::wstring folder = win32::ParentOf(path);
-  EntryFacts facts = view.Inspect(WideToUtf8(folder));
-  while (!folder.empty()) {
-    const std::wstring parent = win32::ParentOf(folder);
-    const EntryFacts above = parent.empty() ? EntryFacts{} : view.Inspect(WideToUtf8(parent));
-    if (facts.kind == EntryFacts::Kind::kMissing) problem = "does not exist";
-    if (problem.empty()) {
-      problem = Problem(facts, context.trusted, Role::kAbove, true,
-                        above.kind == EntryFacts::Kind::kFolder ? &above : nullptr);
-    }
-    if (!problem.empty()) return "lies in " + WideToUtf8(folder) + ", which " + problem;
-    folder = parent;
-    facts = above;
+  const FoldersAbove above = JudgeFoldersAbove(path, context.trusted);
+  if (!above.missing.empty()) {
+    return "lies in " + WideToUtf8(above.missing.front()) + ", which does not exist";
+  }
+  if (!above.unsafe.empty()) {
+    return "lies in " + WideToUtf8(above.unsafe) + ", which " + above.problem;
   }
   return {};
 }

@@ -19,9 +19,21 @@
 #include "installer/helper_command.h"
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvarin::installer {
+
+// The folders above `path` as check-folder judges them, each without following a link.
+struct FoldersAbove {
+  std::vector<std::wstring> missing;  // those that do not exist, nearest first
+  std::optional<EntryFacts> holder;   // the one holding `path`, when every one exists
+  std::wstring unsafe;  // the nearest that someone else owns or could remove, rename or
+                        // re-permission (then put another in its place), or empty
+  std::string problem;  // what is wrong with `unsafe`, as Problem gives it
+};
+FoldersAbove JudgeFoldersAbove(const std::wstring& path, const TrustedAccounts& trusted);
 
 // Whether the existing folder `path` passes check-folder's rule; says why not.
 bool FolderTrusted(const std::wstring& path, const HelperContext& context);

@@ -27,42 +27,16 @@ std::function<void(const std::wstring&)>& MadeFolderSink() {
   return sink;
 }
 
-// The folders above a path: those missing, nearest first, and the facts of the one holding the
-// path when it exists.
-struct Above {
-  std::vector<std::wstring> missing;
-  std::optional<EntryFacts> holder;
-};
-
 // Whether the existing folders above `path` are safe: whoever can remove, rename or
 // re-permission one (or owns it) could move it away and put a folder of their own, holding
-// anything, in place of `path`. Missing ones go into `above`.
-bool ParentsSafe(const std::wstring& path, const HelperContext& context, Above& above) {
-  win32::WindowsEntryView view;
-  std::vector<std::pair<std::wstring, EntryFacts>> existing;  // nearest first
-  for (std::wstring parent = win32::ParentOf(path); !parent.empty();
-       parent = win32::ParentOf(parent)) {
-    EntryFacts facts = view.Inspect(WideToUtf8(parent));
-    if (facts.kind == EntryFacts::Kind::kMissing) {
-      above.missing.push_back(parent);
-    } else {
-      existing.emplace_back(parent, std::move(facts));
-    }
-  }
-  // A folder that exists lies in one that exists: the next one up is its parent.
-  for (size_t i = 0; i < existing.size(); ++i) {
-    const EntryFacts* parent = i + 1 < existing.size() ? &existing[i + 1].second : nullptr;
-    const std::string problem =
-        Problem(existing[i].second, context.trusted, Role::kAbove, true, parent);
-    if (!problem.empty()) {
-      Say(WideToUtf8(existing[i].first) + " " + problem +
-          ", so others could put a folder of their own in place of " + WideToUtf8(path) +
-          ": let only administrators change it, or choose another folder.");
-      return false;
-    }
-  }
-  if (above.missing.empty() && !existing.empty()) above.holder = existing.front().second;
-  return true;
+// anything, in place of `path`. What is missing and what holds `path` go into `above`.
+bool ParentsSafe(const std::wstring& path, const HelperContext& context, FoldersAbove& above) {
+  above = JudgeFoldersAbove(path, context.trusted);
+  if (above.unsafe.empty()) return true;
+  Say(WideToUtf8(above.unsafe) + " " + above.problem +
+      ", so others could put a folder of their own in place of " + WideToUtf8(path) +
+      ": let only administrators change it, or choose another folder.");
+  return false;
 }
 
 // Whether the existing folder `path`, and everything in it, may be kept. With `protect`, the
@@ -119,13 +93,13 @@ DWORD Make(const std::wstring& path, const win32::SecurityDescriptor& descriptor
 
 bool Protect(const std::wstring& path, const HelperContext& context,
              const win32::SecurityDescriptor& descriptor) {
-  Above above;
+  FoldersAbove above;
   if (!ParentsSafe(path, context, above)) return false;
   for (auto parent = above.missing.rbegin(); parent != above.missing.rend(); ++parent) {
     const DWORD error = Make(*parent, descriptor);
     if (error == ERROR_ALREADY_EXISTS) {
       // Made by someone else since it was checked: judged as the folders above are.
-      Above again;
+      FoldersAbove again;
       if (!ParentsSafe(path, context, again)) return false;
     } else if (error != ERROR_SUCCESS) {
       Say(WideToUtf8(*parent) + " cannot be made " + SystemFailure(error) + ".");
@@ -144,7 +118,7 @@ bool Protect(const std::wstring& path, const HelperContext& context,
 }
 
 bool CheckFolder(const std::wstring& path, const HelperContext& context) {
-  Above above;
+  FoldersAbove above;
   return ParentsSafe(path, context, above) &&
          KeepExisting(path, context, nullptr, above.holder ? &*above.holder : nullptr);
 }
@@ -186,6 +160,29 @@ int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperConte
 }
 
 }  // namespace
+
+FoldersAbove JudgeFoldersAbove(const std::wstring& path, const TrustedAccounts& trusted) {
+  FoldersAbove above;
+  win32::WindowsEntryView view;
+  std::vector<std::pair<std::wstring, EntryFacts>> existing;  // nearest first
+  for (std::wstring parent = win32::ParentOf(path); !parent.empty();
+       parent = win32::ParentOf(parent)) {
+    EntryFacts facts = view.Inspect(WideToUtf8(parent));
+    if (facts.kind == EntryFacts::Kind::kMissing) {
+      above.missing.push_back(parent);
+    } else {
+      existing.emplace_back(parent, std::move(facts));
+    }
+  }
+  // A folder that exists lies in one that exists: the next one up is its parent.
+  for (size_t i = 0; i < existing.size() && above.unsafe.empty(); ++i) {
+    const EntryFacts* parent = i + 1 < existing.size() ? &existing[i + 1].second : nullptr;
+    above.problem = Problem(existing[i].second, trusted, Role::kAbove, true, parent);
+    if (!above.problem.empty()) above.unsafe = existing[i].first;
+  }
+  if (above.missing.empty() && !existing.empty()) above.holder = existing.front().second;
+  return above;
+}
 
 void SetMadeFolderSink(std::function<void(const std::wstring& path)> sink) {
   MadeFolderSink() = std::move(sink);

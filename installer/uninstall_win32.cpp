@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,30 +22,13 @@ constexpr int kNotTheInstall = 4;
 constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvarin";
 
-struct KeyCloser {
-  void operator()(HKEY key) const { ::RegCloseKey(key); }
-};
-
-// The install folder Add/Remove Programs records (Setup is 32-bit: the 32-bit view); empty when
-// there is none.
+// The install folder Add/Remove Programs records; empty when there is none or it cannot be read.
 std::wstring RecordedInstallFolder() {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                      &key) != ERROR_SUCCESS) {
+  try {
+    return win32::RecordedText(kUninstallKey, L"InstallLocation").value_or(L"");
+  } catch (const platform::Error&) {
     return {};
   }
-  const std::unique_ptr<HKEY__, KeyCloser> owned(key);
-  std::wstring value(32768, L'\0');
-  DWORD type = 0;
-  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (::RegQueryValueExW(key, L"InstallLocation", nullptr, &type,
-                         reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return {};
-  }
-  value.resize(size / sizeof(wchar_t));
-  while (!value.empty() && value.back() == L'\0') value.pop_back();
-  return value;
 }
 
 // `path` as the file system spells it: full, long names, no trailing separator.
@@ -62,10 +44,6 @@ std::wstring Canonical(const std::wstring& path) {
   return win32::WithoutTrailingSeparators(full);
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
 constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
 constexpr int kAttempts = 20;
 constexpr DWORD kPauseMs = 100;
@@ -120,7 +98,7 @@ int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext& c
   // Signed and elevated, this program would otherwise run any Uninstall.exe a user put beside a
   // copy of it, as an administrator.
   const std::wstring recorded = RecordedInstallFolder();
-  if (recorded.empty() || !SameFolder(Canonical(recorded), Canonical(folder))) {
+  if (recorded.empty() || !win32::SameFolder(Canonical(recorded), Canonical(folder))) {
     Say(WideToUtf8(folder) + " is not where Tolvarin is installed" +
         (recorded.empty() ? std::string(" (Add/Remove Programs records no install)")
                           : " (Add/Remove Programs records " + WideToUtf8(recorded) + ")") +

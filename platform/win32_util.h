@@ -2,12 +2,14 @@
 #define TOLVARIN_PLATFORM_WIN32_UTIL_H_
 
 // Windows-only helpers shared by the Win32 backends: text conversion at the API boundary,
-// system error texts, RAII owners for kernel handles, and where DLLs are loaded from.
+// system error texts, RAII owners for kernel handles and registry keys, and where DLLs are loaded
+// from.
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "platform/error.h"
 
@@ -82,6 +84,12 @@ struct LocalFreeDeleter {
 };
 template <typename T>
 using UniqueLocal = std::unique_ptr<T, LocalFreeDeleter>;
+
+// Closes, once, a registry key this process opened.
+struct KeyCloser {
+  void operator()(HKEY key) const { ::RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 }  // namespace tolvarin::platform::win32
 

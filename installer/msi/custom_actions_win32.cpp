@@ -10,10 +10,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -27,10 +25,12 @@
 namespace {
 
 namespace installer = tolvarin::installer;
+using installer::win32::SameFolder;
 using installer::win32::WindowsEntryView;
 using installer::win32::WithoutTrailingSeparators;
 using tolvarin::platform::win32::SystemError;
 using tolvarin::platform::win32::UniqueHandle;
+using tolvarin::platform::win32::UniqueKey;
 using tolvarin::platform::win32::Utf8ToWide;
 using tolvarin::platform::win32::WideToUtf8;
 
@@ -59,11 +59,6 @@ constexpr const wchar_t* kKeysAboveNotes[] = {L"Software\\Quarvel", kRecordKey};
 // The command this library runs itself rather than the helper: whether the folders named are
 // the ones this package may write to (PackageFoldersCommand).
 constexpr wchar_t kPackageFoldersCommand[] = L"package-folders";
-
-struct KeyCloser {
-  void operator()(HKEY key) const { ::RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 void Log(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
   PMSIHANDLE record = ::MsiCreateRecord(0);
@@ -94,39 +89,10 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
 
 void SayWide(const std::wstring& line) { installer::Say(WideToUtf8(line)); }
 
-// Whether two spellings name the same folder as Windows compares names: case aside, and
-// separators at the end aside.
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  const std::wstring x = WithoutTrailingSeparators(a);
-  const std::wstring y = WithoutTrailingSeparators(b);
-  return ::CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
-                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
-}
-
 // The install folder the package recorded, read by this process itself; none when Tolvarin is
 // not installed. Throws platform::Error when it cannot be read.
 std::optional<std::wstring> RecordedFolder() {
-  HKEY opened = nullptr;
-  LSTATUS status =
-      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE | kView, &opened);
-  if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (status != ERROR_SUCCESS) throw SystemError(status, "the recorded install folder");
-  const UniqueKey key(opened);
-  std::wstring value(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    status = ::RegGetValueW(key.get(), nullptr, kRecordValue, RRF_RT_REG_SZ, nullptr, value.data(),
-                            &bytes);
-    if (status == ERROR_MORE_DATA) {
-      value.resize(bytes / sizeof(wchar_t) + 1);
-      continue;
-    }
-    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-    if (status != ERROR_SUCCESS) throw SystemError(status, "the recorded install folder");
-    value.resize(bytes / sizeof(wchar_t));
-    while (!value.empty() && value.back() == L'\0') value.pop_back();
-    return value;
-  }
+  return installer::win32::RecordedText(kRecordKey, kRecordValue);
 }
 
 // Whether `folder` is a real folder holding anything but an earlier install. A link is the
