@@ -48,6 +48,11 @@ EntryFacts FactsOf(HANDLE handle, const std::wstring& path);
 // which changes nothing.
 void AdjustFactsForTest(const std::wstring& path, EntryFacts& facts);
 
+// Called where Setup is about to create `path` (a folder, or the log) after judging the place:
+// a test build plants a link there, as a user racing Setup would; the shipped programs do
+// nothing.
+void BeforeCreatingForTest(const std::wstring& path);
+
 // Inspects with OpenEntry and FactsOf, lists with FindFirstFileExW (FirstProblemInside lists
 // only folders it has judged real).
 class WindowsEntryView : public EntryView {

@@ -1,9 +1,11 @@
-// The shipped programs judge every entry as Windows shows it.
+// The shipped programs judge every entry as Windows shows it, and nobody races them here.
 
 #include "installer/entry_view_win32.h"
 
 namespace tolvarin::installer::win32 {
 
 void AdjustFactsForTest(const std::wstring&, EntryFacts&) {}
+
+void BeforeCreatingForTest(const std::wstring&) {}
 
 }  // namespace tolvarin::installer::win32

@@ -71,40 +71,42 @@ std::string LogPlaceProblem(const std::wstring& path, const HelperContext& conte
   return {};
 }
 
+// A new log's list: the administrators' and the system's, read by users; nothing inherited, so
+// that a folder passing rights on to what is made in it gives nobody else the log.
+constexpr wchar_t kLogSddl[] = L"O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
+
 // Opens the log for appending once its place is judged, then judges the file through that
-// handle: one someone else put there (another owner, another name of some other file) is not
-// written.
+// handle: one someone else put there (another owner, another name of some other file, one others
+// may write) is not written.
 int OpenLog(const std::wstring& path, const HelperContext& context) {
   std::string problem = LogPlaceProblem(path, context);
   UniqueHandle log;
   if (problem.empty()) {
-    // A new file first: creating one where a name exists fails whatever it is, a link that
-    // leads nowhere included (Wine follows one even when told not to, and would create its
-    // target). What exists is opened as itself and judged.
+    // A new file first, never following a link at its name: creating one where a name exists
+    // fails whatever it is, so a link planted since the place was judged is opened as itself
+    // below and refused, and what it leads to is neither created nor written.
     constexpr DWORD kAccess = FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES;
-    log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    const win32::SecurityDescriptor descriptor(kLogSddl);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+    win32::BeforeCreatingForTest(path);
+    log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, &attributes, CREATE_NEW,
+                            kFlags, nullptr));
     DWORD error = ::GetLastError();
-    const bool existed = !log.valid() && error == ERROR_FILE_EXISTS;
-    if (existed) {
+    if (!log.valid() && error == ERROR_FILE_EXISTS) {
       log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                              kFlags, nullptr));
       error = ::GetLastError();
     }
     BY_HANDLE_FILE_INFORMATION information{};
     if (!log.valid()) {
       problem = "cannot be opened " + SystemFailure(error);
-    } else if (existed) {
-      const EntryFacts facts = win32::FactsOf(log.get(), path);
-      if (!::GetFileInformationByHandle(log.get(), &information)) {
-        problem = "cannot be checked " + SystemFailure(::GetLastError());
-      } else if (facts.kind != EntryFacts::Kind::kFile) {
-        problem = Problem(facts, context.trusted, Role::kInside, false);
-      } else if (!context.trusted.Contains(facts.owner)) {
-        problem = "belongs to " + facts.owner + ", not to an administrator";
-      } else if (information.nNumberOfLinks != 1) {
-        problem = "is one of several names of one file";
-      }
+    } else if (!::GetFileInformationByHandle(log.get(), &information)) {
+      problem = "cannot be checked " + SystemFailure(::GetLastError());
+    } else if (problem = Problem(win32::FactsOf(log.get(), path), context.trusted, Role::kKept,
+                                 /*folder=*/false);
+               problem.empty() && information.nNumberOfLinks != 1) {
+      problem = "is one of several names of one file";
     }
   }
   if (!problem.empty()) {

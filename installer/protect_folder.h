@@ -11,17 +11,22 @@
 //                           able to do that or to add to it, with nothing inside that is a link,
 //                           of another owner, or that others can change by its own entries.
 //   protect-folder PATH...  the same, making each missing folder (and those above it) with
-//                           the protected list and owner in the one call that creates it, or
-//                           giving an existing one that list through the handle it was judged by
-//                           and judging what lies inside after that. Stops at the first that is
-//                           not safe; a folder it protected stays protected.
+//                           the protected list and owner in the one call that creates it,
+//                           through the handle of the folder above it and never following a
+//                           link at its name; or giving an existing one that list through the
+//                           handle it was judged by and judging what lies inside after that.
+//                           What it makes or keeps stays open, without delete sharing, until it
+//                           ends. Stops at the first that is not safe; a folder it protected
+//                           stays protected.
 
-#include "installer/helper_command.h"
+#include <windows.h>
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "installer/helper_command.h"
 
 namespace tolvarin::installer {
 
@@ -38,10 +43,11 @@ FoldersAbove JudgeFoldersAbove(const std::wstring& path, const TrustedAccounts& 
 // Whether the existing folder `path` passes check-folder's rule; says why not.
 bool FolderTrusted(const std::wstring& path, const HelperContext& context);
 
-// While set, protect-folder hands `sink` each folder it makes, right after the call that made
-// it and before it makes the next: the package's rollback removes only those. An exception from
+// While set, protect-folder hands `sink` each folder it makes, with the handle that made it (the
+// folder's own, with FILE_READ_ATTRIBUTES and READ_CONTROL), right after the call that made it
+// and before it makes the next: the package's rollback removes only those. An exception from
 // `sink` ends the command. Empty: none.
-void SetMadeFolderSink(std::function<void(const std::wstring& path)> sink);
+void SetMadeFolderSink(std::function<void(const std::wstring& path, HANDLE folder)> sink);
 
 extern const HelperCommand kCheckFolderCommand;
 extern const HelperCommand kProtectFolderCommand;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <winternl.h>
 
 #include <functional>
 #include <optional>
@@ -22,8 +23,13 @@ using platform::win32::WideToUtf8;
 
 constexpr char kRemoveIt[] = ": remove it, then run Setup again.";
 
-std::function<void(const std::wstring&)>& MadeFolderSink() {
-  static std::function<void(const std::wstring&)> sink;
+// NtCreateFile's answer when the name exists; ntstatus.h would clash with windows.h.
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
+
+using MadeFolderSinkFunction = std::function<void(const std::wstring&, HANDLE)>;
+
+MadeFolderSinkFunction& MadeFolderSink() {
+  static MadeFolderSinkFunction sink;
   return sink;
 }
 
@@ -39,80 +45,155 @@ bool ParentsSafe(const std::wstring& path, const HelperContext& context, Folders
   return false;
 }
 
-// Whether the existing folder `path`, and everything in it, may be kept. With `protect`, the
-// folder gets that list through the handle it was judged by, which shares no deletion (so the
-// folder cannot be moved away, and another put in its place, meanwhile), and what is inside is
-// judged after that, on its own entries, the inherited ones being Setup's by then. Without
-// `protect` a missing folder is fine (it will be made), and what is inside is judged on its own
-// entries all the same.
-bool KeepExisting(const std::wstring& path, const HelperContext& context,
-                  const win32::SecurityDescriptor* protect, const EntryFacts* holder) {
-  const std::string name = WideToUtf8(path);
-  const DWORD access =
-      READ_CONTROL | FILE_READ_ATTRIBUTES | (protect ? WRITE_DAC | WRITE_OWNER : 0);
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (protect ? 0 : FILE_SHARE_DELETE);
-  DWORD error = ERROR_SUCCESS;
-  const UniqueHandle folder = win32::OpenEntry(path, access, share, error);
-  const EntryFacts facts =
-      folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
-  if (!protect && facts.kind == EntryFacts::Kind::kMissing) return true;
-  if (const std::string problem = Problem(facts, context.trusted, Role::kKept, true, holder);
-      !problem.empty()) {
-    Say(name + " " + problem + kRemoveIt);
-    return false;
-  }
-  if (protect) {
-    const DWORD set = ::SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
-                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                            PROTECTED_DACL_SECURITY_INFORMATION,
-                                        protect->owner(), nullptr, protect->dacl(), nullptr);
-    if (set != ERROR_SUCCESS) {
-      Say(name + " cannot be protected from other users " + SystemFailure(set) + ".");
-      return false;
-    }
-  }
+// Judges what is inside the kept folder `path` on its own entries; says the first problem.
+bool NothingOthersInside(const std::wstring& path, const HelperContext& context) {
   win32::WindowsEntryView view;
-  if (const std::string problem = FirstProblemInside(view, name, context.trusted);
+  if (const std::string problem = FirstProblemInside(view, WideToUtf8(path), context.trusted);
       !problem.empty()) {
     Say(problem + kRemoveIt);
     return false;
   }
-  if (protect) Say("Kept " + name + ", writable by administrators only.");
   return true;
 }
 
-// Makes the folder with the list and owner in the call that creates it, so that nobody else
-// ever holds a handle to it; ERROR_SUCCESS, or why not.
-DWORD Make(const std::wstring& path, const win32::SecurityDescriptor& descriptor) {
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
-  if (!::CreateDirectoryW(path.c_str(), &attributes)) return ::GetLastError();
-  if (MadeFolderSink()) MadeFolderSink()(path);
-  Say("Made " + WideToUtf8(path) + ", writable by administrators only.");
-  return ERROR_SUCCESS;
+// Whether the existing folder `path`, and everything in it, may be kept, changing nothing. A
+// missing folder is fine: it will be made.
+bool KeepExisting(const std::wstring& path, const HelperContext& context,
+                  const EntryFacts* holder) {
+  DWORD error = ERROR_SUCCESS;
+  const UniqueHandle folder =
+      win32::OpenEntry(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+  const EntryFacts facts =
+      folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
+  if (facts.kind == EntryFacts::Kind::kMissing) return true;
+  if (const std::string problem = Problem(facts, context.trusted, Role::kKept, true, holder);
+      !problem.empty()) {
+    Say(WideToUtf8(path) + " " + problem + kRemoveIt);
+    return false;
+  }
+  return NothingOthersInside(path, context);
 }
 
+// A folder held open, without delete sharing once Setup made or protected it, so that nobody
+// moves it away and puts another in its place while protect-folder works in it.
+struct HeldFolder {
+  std::wstring path;
+  UniqueHandle handle;
+  EntryFacts facts;
+};
+
+// What protect-folder asks of each folder it holds: enough to judge it, to protect it, and to
+// make the next folder inside through it.
+constexpr DWORD kHeldAccess = READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY |
+                              FILE_TRAVERSE | SYNCHRONIZE;
+
+// Opens or creates the entry `name` inside the folder open through `parent`, relative to that
+// handle and never following a link at `name`: what the name leads to is what the call opens.
+NTSTATUS OpenBeneath(HANDLE parent, const std::wstring& name, DWORD access, DWORD share,
+                     ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR descriptor,
+                     UniqueHandle& opened) {
+  UNICODE_STRING text;
+  text.Buffer = const_cast<wchar_t*>(name.c_str());
+  text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  text.MaximumLength = text.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, descriptor);
+  IO_STATUS_BLOCK io{};
+  HANDLE handle = nullptr;
+  const NTSTATUS status = ::NtCreateFile(
+      &handle, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
+      options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  opened.reset(NT_SUCCESS(status) ? handle : nullptr);
+  return status;
+}
+
+std::string NtFailure(NTSTATUS status) { return SystemFailure(::RtlNtStatusToDosError(status)); }
+
+// The folder `path` made inside `parent` with `descriptor` (its list and owner) in the call that
+// creates it, so that nobody else ever holds a handle to it; or, when something has that name
+// by now (a folder, a file or a link), that entry opened without following and judged: as a
+// folder above one Setup keeps, or, `kept` with `protect`, as one Setup keeps, then given the
+// protected list through that handle. The held folder, or none after saying why.
+std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const std::wstring& path,
+                                            const HelperContext& context,
+                                            const win32::SecurityDescriptor& descriptor,
+                                            bool kept) {
+  const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+  const std::string shown = WideToUtf8(path);
+  HeldFolder folder{path, {}, {}};
+  win32::BeforeCreatingForTest(path);
+  NTSTATUS status =
+      OpenBeneath(parent.handle.get(), name, kHeldAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  FILE_CREATE, FILE_DIRECTORY_FILE, descriptor.get(), folder.handle);
+  if (NT_SUCCESS(status)) {
+    if (MadeFolderSink()) MadeFolderSink()(path, folder.handle.get());
+    Say("Made " + shown + ", writable by administrators only.");
+    folder.facts = win32::FactsOf(folder.handle.get(), path);
+    return folder;
+  }
+  if (status != kNameCollision) {
+    Say(shown + " cannot be made " + NtFailure(status) + ".");
+    return std::nullopt;
+  }
+  // Not asked to be a folder: a file there is opened too, and refused as one.
+  const DWORD access = kHeldAccess | (kept ? WRITE_DAC | WRITE_OWNER : 0);
+  status = OpenBeneath(parent.handle.get(), name, access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       FILE_OPEN, 0, nullptr, folder.handle);
+  folder.facts = NT_SUCCESS(status) ? win32::FactsOf(folder.handle.get(), path)
+                                    : win32::FactsOfFailure(::RtlNtStatusToDosError(status));
+  if (const std::string problem = Problem(folder.facts, context.trusted,
+                                          kept ? Role::kKept : Role::kAbove, true, &parent.facts);
+      !problem.empty()) {
+    Say(shown + " " + problem +
+        (kept ? kRemoveIt : ", so others could put a folder of their own in its place."));
+    return std::nullopt;
+  }
+  if (!kept) return folder;
+  const DWORD set =
+      ::SetSecurityInfo(folder.handle.get(), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                            PROTECTED_DACL_SECURITY_INFORMATION,
+                        descriptor.owner(), nullptr, descriptor.dacl(), nullptr);
+  if (set != ERROR_SUCCESS) {
+    Say(shown + " cannot be protected from other users " + SystemFailure(set) + ".");
+    return std::nullopt;
+  }
+  // Judged after it is protected: the entries inside inherit Setup's by then.
+  if (!NothingOthersInside(path, context)) return std::nullopt;
+  Say("Kept " + shown + ", writable by administrators only.");
+  return folder;
+}
+
+// Makes `path` and the missing folders above it, each through the handle of the folder above
+// it, from the nearest existing folder the walk judged; keeps `path` if it exists. What it made
+// or kept goes into `held`, where it stays open until the command ends.
 bool Protect(const std::wstring& path, const HelperContext& context,
-             const win32::SecurityDescriptor& descriptor) {
+             const win32::SecurityDescriptor& descriptor, std::vector<HeldFolder>& held) {
   FoldersAbove above;
   if (!ParentsSafe(path, context, above)) return false;
-  for (auto parent = above.missing.rbegin(); parent != above.missing.rend(); ++parent) {
-    const DWORD error = Make(*parent, descriptor);
-    if (error == ERROR_ALREADY_EXISTS) {
-      // Made by someone else since it was checked: judged as the folders above are.
-      FoldersAbove again;
-      if (!ParentsSafe(path, context, again)) return false;
-    } else if (error != ERROR_SUCCESS) {
-      Say(WideToUtf8(*parent) + " cannot be made " + SystemFailure(error) + ".");
-      return false;
-    }
-  }
-  const DWORD error = Make(path, descriptor);
-  if (error == ERROR_ALREADY_EXISTS) {
-    return KeepExisting(path, context, &descriptor, above.holder ? &*above.holder : nullptr);
-  }
-  if (error != ERROR_SUCCESS) {
-    Say(WideToUtf8(path) + " cannot be made " + SystemFailure(error) + ".");
+  HeldFolder base{above.missing.empty() ? win32::ParentOf(path)
+                                        : win32::ParentOf(above.missing.back()),
+                  {}, {}};
+  DWORD error = ERROR_SUCCESS;
+  base.handle = win32::OpenEntry(base.path, kHeldAccess,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+  base.facts = base.handle.valid() ? win32::FactsOf(base.handle.get(), base.path)
+                                   : win32::FactsOfFailure(error);
+  if (base.facts.kind != EntryFacts::Kind::kFolder) {
+    // Judged a moment ago: only an administrator can have changed it since.
+    Say(WideToUtf8(base.path) + " " +
+        Problem(base.facts, context.trusted, Role::kAbove, true) + kRemoveIt);
     return false;
+  }
+  std::vector<std::wstring> chain(above.missing.rbegin(), above.missing.rend());
+  chain.push_back(path);
+  held.push_back(std::move(base));
+  for (const std::wstring& next : chain) {
+    std::optional<HeldFolder> folder =
+        MakeOrKeepBeneath(held.back(), next, context, descriptor, next == path);
+    if (!folder) return false;
+    held.push_back(std::move(*folder));
   }
   return true;
 }
@@ -120,7 +201,7 @@ bool Protect(const std::wstring& path, const HelperContext& context,
 bool CheckFolder(const std::wstring& path, const HelperContext& context) {
   FoldersAbove above;
   return ParentsSafe(path, context, above) &&
-         KeepExisting(path, context, nullptr, above.holder ? &*above.holder : nullptr);
+         KeepExisting(path, context, above.holder ? &*above.holder : nullptr);
 }
 
 // Whether every folder named is an absolute path on a local fixed drive; says why not. All are
@@ -153,8 +234,11 @@ int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperConte
   if (arguments.empty()) return kUsage;
   if (!AllLocal(arguments)) return kRefused;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
+  std::vector<HeldFolder> held;
   for (const std::wstring& argument : arguments) {
-    if (!Protect(win32::WithoutTrailingSeparators(argument), context, descriptor)) return kRefused;
+    if (!Protect(win32::WithoutTrailingSeparators(argument), context, descriptor, held)) {
+      return kRefused;
+    }
   }
   return kDone;
 }
@@ -184,7 +268,7 @@ FoldersAbove JudgeFoldersAbove(const std::wstring& path, const TrustedAccounts& 
   return above;
 }
 
-void SetMadeFolderSink(std::function<void(const std::wstring& path)> sink) {
+void SetMadeFolderSink(std::function<void(const std::wstring& path, HANDLE folder)> sink) {
   MadeFolderSink() = std::move(sink);
 }
 

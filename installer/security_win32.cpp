@@ -1,9 +1,9 @@
 #include "installer/security_win32.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <utility>
-#include <vector>
 
 namespace tolvarin::installer::win32 {
 namespace {
@@ -18,21 +18,32 @@ constexpr char kSystem[] = "S-1-5-18";
 constexpr char kTrustedInstaller[] =
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
-std::string AccountRunningThis() {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    const DWORD error = ::GetLastError();
-    throw SystemError(error, "Cannot read this process's account");
+// The owner of the Windows folder, read through a handle opened without following a link.
+std::string OwnerOfWindowsFolder() {
+  wchar_t folder[MAX_PATH + 1];
+  const UINT size = ::GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+  if (size == 0 || size > MAX_PATH) {
+    const DWORD error = size == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+    throw SystemError(error, "Cannot find the Windows folder");
   }
-  const UniqueHandle owned(token);
-  DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::vector<unsigned char> buffer(size);
-  if (!::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+  const HANDLE opened = ::CreateFileW(
+      folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
-    throw SystemError(error, "Cannot read this process's account");
+    throw SystemError(error, "Cannot read the owner of the Windows folder");
   }
-  return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+  const UniqueHandle owned(opened);
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD error = ::GetSecurityInfo(opened, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                        &owner, nullptr, nullptr, nullptr, &descriptor);
+  const UniqueLocal<void> freed(descriptor);
+  if (error != ERROR_SUCCESS) {
+    throw SystemError(error, "Cannot read the owner of the Windows folder");
+  }
+  if (owner == nullptr) return kTrustedInstaller;
+  return SidText(owner);
 }
 
 }  // namespace
@@ -91,20 +102,40 @@ void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
     }
     const auto* header = static_cast<const ACE_HEADER*>(raw);
     AccessEntry entry;
+    const void* sid = nullptr;
     switch (header->AceType) {
       case ACCESS_ALLOWED_ACE_TYPE:
       case ACCESS_ALLOWED_CALLBACK_ACE_TYPE:  // allowed under a condition: maybe always
-        break;
       case ACCESS_DENIED_ACE_TYPE:
       case ACCESS_DENIED_CALLBACK_ACE_TYPE:
-        entry.allow = false;
+        // Allowed, denied and their callback forms all start as ACCESS_ALLOWED_ACE does.
+        sid = &static_cast<const ACCESS_ALLOWED_ACE*>(raw)->SidStart;
         break;
+      case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
+      case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
+      case ACCESS_DENIED_OBJECT_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE: {
+        // Without an object type an object entry grants, or denies, on the whole object, files
+        // and folders included; with one, only on that kind of property, which a file lacks.
+        const auto* object = static_cast<const ACCESS_ALLOWED_OBJECT_ACE*>(raw);
+        if (object->Flags & ACE_OBJECT_TYPE_PRESENT) continue;
+        // The GUIDs present are packed: with no object type, an inherited object type (which
+        // limits only what inherits the entry) takes its place, and the SID follows.
+        sid = (object->Flags & ACE_INHERITED_OBJECT_TYPE_PRESENT)
+                  ? static_cast<const void*>(&object->InheritedObjectType)
+                  : static_cast<const void*>(&object->ObjectType);
+        break;
+      }
       default:
-        continue;  // audit and object entries grant nothing on a file
+        continue;  // audit and alarm entries grant nothing
     }
-    // Allowed, denied and their callback forms all start as ACCESS_ALLOWED_ACE does.
+    entry.allow = header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+                  header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE ||
+                  header->AceType == ACCESS_ALLOWED_OBJECT_ACE_TYPE ||
+                  header->AceType == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE;
+    // Every kind keeps its mask right after the header.
     const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
-    entry.sid = SidText(const_cast<DWORD*>(&ace->SidStart));
+    entry.sid = SidText(const_cast<void*>(sid));
     entry.mask = ace->Mask;
     entry.inherit_only = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
     entry.inherited = (header->AceFlags & INHERITED_ACE) != 0;
@@ -113,13 +144,13 @@ void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
   }
 }
 
-// The account running Setup is trusted too. Setup runs elevated, so that account is an
-// administrator: whatever it owns or may change it could have put anywhere (between an
-// administrator's own processes UAC is no security boundary). On Windows an elevated
-// administrator's folders belong to Administrators anyway; Wine, which keeps no owners, reports
-// this account as every file's owner and gives it full control.
+// Not the account running this: the package's early check runs as the installing administrator
+// and its script as SYSTEM, and both must judge alike; an administrator's own account owns only
+// what it made without elevation. Whoever owns the Windows folder can replace the system itself,
+// so trusting it risks nothing: on Windows that is TrustedInstaller; Wine, which keeps no owners,
+// shows its one account as every file's owner.
 TrustedAccounts TrustedAccountsOfSetup() {
-  return TrustedAccounts({kAdministrators, kSystem, kTrustedInstaller, AccountRunningThis()});
+  return TrustedAccounts({kAdministrators, kSystem, kTrustedInstaller, OwnerOfWindowsFolder()});
 }
 
 }  // namespace tolvarin::installer::win32

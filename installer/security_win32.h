@@ -42,7 +42,8 @@ void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts);
 
 // Who may own, and hold rights over, what Setup keeps and the folders above it:
 // Administrators, SYSTEM, TrustedInstaller (which owns C:\ and the programs folders) and the
-// account running Setup. Throws platform::Error when this process's account cannot be read.
+// owner of the Windows folder; not the account running Setup. Throws platform::Error when the
+// Windows folder's owner cannot be read.
 TrustedAccounts TrustedAccountsOfSetup();
 
 }  // namespace tolvarin::installer::win32

@@ -259,11 +259,12 @@ FunctionEnd
 Section "${PRODUCT}"
   SectionIn RO
   !insertmacro HELPER ${STOPPED_UNCHANGED} `check-folder "${QUARVEL}" "${SUPPORT}" "$INSTDIR"`
-  ; An existing folder holding anything but an earlier install belongs to something else: its
-  ; access list is not Setup's to change.
+  ; An existing folder holding anything but the install the machine records belongs to
+  ; something else: its access list is not Setup's to change. (A file's name proves nothing.)
   ${DirState} "$INSTDIR" $0
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 = 1
-  ${AndIfNot} ${FileExists} "$INSTDIR\Varnolet.exe"
+  ${AndIf} $1 != $INSTDIR
     !insertmacro STOP ${STOPPED_UNCHANGED} "$INSTDIR already holds other files: choose a new or empty folder."
   ${EndIf}
   !insertmacro CHECK_REPLACEABLE `"${SUPPORT}" Comm.jar javax.comm.properties Win32com.dll`
@@ -290,6 +291,9 @@ Section "${PRODUCT}"
   !insertmacro PLACE `"$INSTDIR" Varnolet.exe TolvarinHelper.exe Uninstall.exe`
   !insertmacro FRESH_FILE THIRD-PARTY-NOTICES.txt "${NOTICES}"
   !insertmacro PLACE `"$INSTDIR" THIRD-PARTY-NOTICES.txt`
+  ; The folders protect-folder made or kept are no longer held once it has ended: judged again,
+  ; each through a handle opened without following a link, now that everything is written.
+  !insertmacro HELPER_CHANGING `check-folder "${QUARVEL}" "${SUPPORT}" "$INSTDIR"`
   ; The shortcut's working directory is the output path. The second prepares a Java runtime
   ; installed later, elevated, without running the SMS server as an administrator.
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Varnolet.exe" "" "$INSTDIR\Varnolet.exe" 0

@@ -13,7 +13,7 @@ import re
 import struct
 import sys
 
-# The variable the test build reads (tests/tools/foreign_owner_seam_win32.cpp).
+# The variable the test build reads (tests/tools/helper_seams_win32.cpp).
 TEST_BUILD_MARK = "TOLVARIN_TEST_FOREIGN_OWNER"
 I386, DLL = 0x14C, 0x2000
 

@@ -56,9 +56,42 @@ constexpr REGSAM kView = KEY_WOW64_32KEY;
 constexpr wchar_t kNotesKey[] = L"Software\\Quarvel\\Tolvarin\\NewFolders";
 constexpr const wchar_t* kKeysAboveNotes[] = {L"Software\\Quarvel", kRecordKey};
 
-// The command this library runs itself rather than the helper: whether the folders named are
-// the ones this package may write to (PackageFoldersCommand).
+// The commands this library runs itself rather than the helper: whether the folders named are
+// the ones this package may write to (PackageFoldersCommand), and whether the folders written
+// to are still the very ones made or kept (WrittenFoldersCommand).
 constexpr wchar_t kPackageFoldersCommand[] = L"package-folders";
+constexpr wchar_t kWrittenFoldersCommand[] = L"written-folders";
+
+// The action whose data is the checks before anything is written: the check before the script
+// runs the very same commands.
+constexpr wchar_t kChecksBeforeWriting[] = L"SetCheckBeforeWriting";
+
+// What a line of an action's data may be: its command, how many arguments it takes, and how
+// many such lines the data holds. The first line of a shape's table is the data's first.
+constexpr size_t kAny = static_cast<size_t>(-1);
+struct LineShape {
+  const wchar_t* command;
+  size_t fewest_arguments;
+  size_t most_arguments;
+  size_t fewest_lines;
+  size_t most_lines;
+};
+// The checks before and after the files are written (wix_files.py composes them).
+constexpr LineShape kCheckLines[] = {
+    {kPackageFoldersCommand, 3, 3, 1, 1},
+    {L"check-folder", 3, 3, 1, 1},
+    {L"check-replaceable", 2, kAny, 0, kAny},
+};
+constexpr LineShape kWrittenLines[] = {
+    {kPackageFoldersCommand, 3, 3, 1, 1},
+    {kWrittenFoldersCommand, 4, 4, 1, 1},
+    {L"check-folder", 3, 3, 1, 1},
+    {L"check-replaceable", 2, kAny, 0, kAny},
+};
+constexpr LineShape kPrepareLines[] = {{L"prepare-runtime", 1, 1, 1, 1}};
+
+// One line of an action's data: the command, then its arguments.
+using Line = std::vector<std::wstring>;
 
 void Log(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
   PMSIHANDLE record = ::MsiCreateRecord(0);
@@ -89,18 +122,70 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
 
 void SayWide(const std::wstring& line) { installer::Say(WideToUtf8(line)); }
 
+// `text` with its control characters shown as '?': a value's line feed must not start a line
+// of its own in the log.
+std::wstring Shown(std::wstring text) {
+  std::replace_if(text.begin(), text.end(), [](wchar_t c) { return c < L' '; }, L'?');
+  return text;
+}
+
+// Whether `text` names a transaction's notes (NewTransactionName): digits only.
+bool NotesName(const std::wstring& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(),
+                                      [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+// The lines of `data` when they have the shape `shapes` gives; otherwise none, and why in
+// `problem`. Values were judged before they were composed into the data (CheckBeforeScript):
+// a line too many or an argument too many means the data is not the package's.
+template <size_t kShapes>
+std::optional<std::vector<Line>> Lines(const std::wstring& data,
+                                       const LineShape (&shapes)[kShapes],
+                                       std::wstring& problem) {
+  std::vector<Line> lines;
+  size_t counts[kShapes] = {};
+  for (const std::wstring& text : Split(data, kCommandSeparator)) {
+    Line line = Split(text, kArgumentSeparator);
+    const auto shape = std::find_if(std::begin(shapes), std::end(shapes), [&](const LineShape& s) {
+      return line[0] == s.command;
+    });
+    if (shape == std::end(shapes)) {
+      problem = L"a line that is none of its commands: " + Shown(text);
+      return std::nullopt;
+    }
+    const size_t arguments = line.size() - 1;
+    if (arguments < shape->fewest_arguments || arguments > shape->most_arguments) {
+      problem = Shown(line[0]) + L" with " + std::to_wstring(arguments) + L" arguments";
+      return std::nullopt;
+    }
+    if (lines.empty() && shape != std::begin(shapes)) {
+      problem = L"a first line that is not " + std::wstring(shapes[0].command);
+      return std::nullopt;
+    }
+    ++counts[shape - std::begin(shapes)];
+    std::transform(line.begin(), line.end(), line.begin(), WithoutTrailingSeparators);
+    lines.push_back(std::move(line));
+  }
+  for (size_t i = 0; i < kShapes; ++i) {
+    if (counts[i] < shapes[i].fewest_lines || counts[i] > shapes[i].most_lines) {
+      problem = std::to_wstring(counts[i]) + L" lines of " + shapes[i].command;
+      return std::nullopt;
+    }
+  }
+  return lines;
+}
+
 // The install folder the package recorded, read by this process itself; none when Tolvarin is
 // not installed. Throws platform::Error when it cannot be read.
 std::optional<std::wstring> RecordedFolder() {
   return installer::win32::RecordedText(kRecordKey, kRecordValue);
 }
 
-// Whether `folder` is a real folder holding anything but an earlier install. A link is the
-// helper's to judge.
+// Whether `folder` is a real folder holding anything at all: with no install recorded, nothing
+// in it is an earlier install's. A link is the helper's to judge.
 bool HoldsOthersFiles(const std::wstring& folder) {
   const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      ::GetFileAttributesW((folder + L"\\Varnolet.exe").c_str()) != INVALID_FILE_ATTRIBUTES) {
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     return false;
   }
   try {
@@ -113,9 +198,9 @@ bool HoldsOthersFiles(const std::wstring& folder) {
 // package-folders QUARVEL GSMMODEMJAR INSTALLFOLDER: the support folders must be the
 // launcher's; the install folder an absolute local path and, while an install is recorded, the
 // recorded one (a repair, upgrade or removal acts on that install alone, whatever its command
-// line gave), otherwise one holding nothing but an earlier install. Judged from the registry,
-// not from a property another process could have set.
-int PackageFoldersCommand(const std::vector<std::wstring>& arguments) {
+// line gave), otherwise a new or empty one (once `written`, holding the install's own files).
+// Judged from the registry, not from a property another process could have set.
+int PackageFoldersCommand(const std::vector<std::wstring>& arguments, bool written) {
   if (arguments.size() != 3) return installer::kUsage;
   const std::pair<std::wstring, const wchar_t*> support[] = {{arguments[0], kSupportRoot},
                                                              {arguments[1], kSupportFolder}};
@@ -142,62 +227,12 @@ int PackageFoldersCommand(const std::vector<std::wstring>& arguments) {
             L"INSTALLFOLDER.");
     return installer::kRefused;
   }
-  if (!recorded && HoldsOthersFiles(folder)) {
+  if (!recorded && !written && HoldsOthersFiles(folder)) {
     SayWide(WithoutTrailingSeparators(folder) +
             L" already holds other files: choose a new or empty folder (INSTALLFOLDER).");
     return installer::kRefused;
   }
   return installer::kDone;
-}
-
-// What a refusal means where the commands ran.
-enum class OnRefusal {
-  kNothingChanged,  // before the script: nothing has been changed
-  kUndone,          // in the script: Windows Installer undoes what it did
-  kGoOn,            // never stops the install
-};
-
-// Runs the commands in `data`, the lines said going to the log; a refusal, and data without a
-// command (which would otherwise pass every check unseen), fail the action unless kGoOn.
-UINT RunCommands(MSIHANDLE install, const std::wstring& data, OnRefusal on_refusal) {
-  installer::SetSaySink([install](const std::string& line) {
-    Log(install, INSTALLMESSAGE_INFO, L"TolvarinHelper: " + Utf8ToWide(line));
-  });
-  struct SinkReset {
-    ~SinkReset() { installer::SetSaySink(nullptr); }
-  } reset;
-  const bool fatal = on_refusal != OnRefusal::kGoOn;
-  std::wstring failure = L"the package gave this action no command";
-  try {
-    const installer::HelperContext context = installer::MakeHelperContext();
-    for (const std::wstring& line : Split(data, kCommandSeparator)) {
-      if (line.empty()) continue;
-      std::vector<std::wstring> arguments = Split(line, kArgumentSeparator);
-      std::transform(arguments.begin(), arguments.end(), arguments.begin(),
-                     WithoutTrailingSeparators);
-      const int status = arguments[0] == kPackageFoldersCommand
-                             ? PackageFoldersCommand({arguments.begin() + 1, arguments.end()})
-                             : installer::RunHelperCommand(arguments, context);
-      failure.clear();
-      if (status == installer::kDone) continue;
-      failure =
-          L"TolvarinHelper " + arguments[0] + L" ended with status " + std::to_wstring(status);
-      if (fatal) break;
-      Log(install, INSTALLMESSAGE_INFO, failure + L"; the install goes on.");
-      failure.clear();
-    }
-  } catch (const std::exception& error) {
-    failure = L"TolvarinHelper: " + Utf8ToWide(error.what());
-  }
-  if (failure.empty() || !fatal) return ERROR_SUCCESS;
-  Log(install, INSTALLMESSAGE_ERROR,
-      failure +
-          (on_refusal == OnRefusal::kNothingChanged
-               ? L": Tolvarin is not installed, repaired or removed, and nothing was changed."
-               : L": Tolvarin cannot be installed safely, and Windows Installer undoes the "
-                 L"install.") +
-          L" The TolvarinHelper lines before this one in its log say why.");
-  return ERROR_INSTALL_FAILURE;
 }
 
 // A folder as the file system knows it, whatever its name: the volume and the file's index.
@@ -233,18 +268,24 @@ class MadeFolderNotes {
  public:
   explicit MadeFolderNotes(std::wstring transaction) : transaction_(std::move(transaction)) {}
 
-  // Notes the folder just made at `path`. Throws platform::Error.
-  void Note(const std::wstring& path) {
+  // Notes the folder just made at `path`, open through `folder`, the handle that made it.
+  // Throws platform::Error, also when that is not a real folder.
+  void Note(const std::wstring& path, HANDLE folder) {
     DWORD error = ERROR_SUCCESS;
-    const UniqueHandle folder = installer::win32::OpenEntry(
-        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
-    const std::optional<FolderId> id = folder.valid() ? IdOf(folder.get(), error) : std::nullopt;
-    if (!id) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(folder, &info)) {
+      error = ::GetLastError();
       throw SystemError(error, WideToUtf8(path) + " was made but cannot be noted for rollback");
     }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      throw SystemError(ERROR_DIRECTORY, WideToUtf8(path) +
+                                             " is not a real folder, so it is not noted for rollback");
+    }
+    const FolderId id{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
     if (!key_) Open();
     const LSTATUS status = ::RegSetValueExW(key_.get(), path.c_str(), 0, REG_BINARY,
-                                            reinterpret_cast<const BYTE*>(&*id), sizeof(*id));
+                                            reinterpret_cast<const BYTE*>(&id), sizeof(id));
     if (status != ERROR_SUCCESS) throw SystemError(status, "the notes of the folders made");
   }
 
@@ -368,6 +409,116 @@ std::wstring RemoveMadeFolder(const std::wstring& path, const FolderId& noted) {
   return L"Removed " + path + L", made by this install.";
 }
 
+// written-folders NOTES QUARVEL GSMMODEMJAR INSTALLFOLDER, after the files are written: each
+// of the three folders exists and is a real folder, and every folder NOTES lists as made by this
+// transaction is still that very folder. A folder that was moved away, or a link put in place
+// of one, since it was made or judged means the files went somewhere else.
+int WrittenFoldersCommand(const std::vector<std::wstring>& arguments) {
+  if (arguments.size() != 4 || !NotesName(arguments[0])) return installer::kUsage;
+  bool refused = false;
+  const auto judge = [&refused](const std::wstring& path, const FolderId* noted) {
+    DWORD error = ERROR_SUCCESS;
+    const UniqueHandle folder = installer::win32::OpenEntry(
+        path, READ_CONTROL | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+    const installer::EntryFacts facts = folder.valid()
+                                            ? installer::win32::FactsOf(folder.get(), path)
+                                            : installer::win32::FactsOfFailure(error);
+    std::wstring problem;
+    if (facts.kind == installer::EntryFacts::Kind::kMissing) {
+      problem = L"does not exist";
+    } else if (facts.kind != installer::EntryFacts::Kind::kFolder) {
+      problem = Utf8ToWide(installer::Problem(facts, installer::TrustedAccounts({}),
+                                              installer::Role::kKept));
+    } else if (noted && !(IdOf(folder.get(), error) == *noted)) {
+      problem = L"is another folder than the one this install made";
+    }
+    if (problem.empty()) return;
+    SayWide(path + L" " + problem + L" now, after the files were written to it.");
+    refused = true;
+  };
+  const Notes notes = ReadNotes(arguments[0]);
+  for (const auto& [path, id] : notes.folders) judge(path, &id);
+  for (auto folder = arguments.begin() + 1; folder != arguments.end(); ++folder) {
+    const bool noted = std::any_of(notes.folders.begin(), notes.folders.end(), [&](const auto& note) {
+      return SameFolder(note.first, *folder);
+    });
+    if (!noted) judge(*folder, nullptr);
+  }
+  return refused ? installer::kRefused : installer::kDone;
+}
+
+// What a refusal means where the commands ran.
+enum class OnRefusal {
+  kNothingChanged,  // before the script: nothing has been changed
+  kUndone,          // in the script: Windows Installer undoes what it did
+  kGoOn,            // never stops the install
+};
+
+// Logs why the action failed, as `on_refusal` says; the action's result.
+UINT Failed(MSIHANDLE install, const std::wstring& failure, OnRefusal on_refusal) {
+  if (on_refusal == OnRefusal::kGoOn) {
+    Log(install, INSTALLMESSAGE_INFO, failure + L"; the install goes on.");
+    return ERROR_SUCCESS;
+  }
+  Log(install, INSTALLMESSAGE_ERROR,
+      failure +
+          (on_refusal == OnRefusal::kNothingChanged
+               ? L": Tolvarin is not installed, repaired or removed, and nothing was changed."
+               : L": Tolvarin cannot be installed safely, and Windows Installer undoes the "
+                 L"install.") +
+          L" The TolvarinHelper lines before this one in its log say why.");
+  return ERROR_INSTALL_FAILURE;
+}
+
+// Runs `lines`, what they say going to the log; a refusal fails the action unless kGoOn.
+// `written`: the files are written, so the install folder holds the install's own.
+UINT RunLines(MSIHANDLE install, const std::vector<Line>& lines, OnRefusal on_refusal,
+              bool written = false) {
+  installer::SetSaySink([install](const std::string& line) {
+    Log(install, INSTALLMESSAGE_INFO, L"TolvarinHelper: " + Utf8ToWide(line));
+  });
+  struct SinkReset {
+    ~SinkReset() { installer::SetSaySink(nullptr); }
+  } reset;
+  try {
+    const installer::HelperContext context = installer::MakeHelperContext();
+    for (const Line& line : lines) {
+      const std::vector<std::wstring> arguments(line.begin() + 1, line.end());
+      const int status =
+          line[0] == kPackageFoldersCommand   ? PackageFoldersCommand(arguments, written)
+          : line[0] == kWrittenFoldersCommand ? WrittenFoldersCommand(arguments)
+                                              : installer::RunHelperCommand(line, context);
+      if (status == installer::kDone) continue;
+      const std::wstring failure =
+          L"TolvarinHelper " + line[0] + L" ended with status " + std::to_wstring(status);
+      if (const UINT result = Failed(install, failure, on_refusal); result != ERROR_SUCCESS) {
+        return result;
+      }
+    }
+  } catch (const std::exception& error) {
+    return Failed(install, L"TolvarinHelper: " + Utf8ToWide(error.what()), on_refusal);
+  }
+  return ERROR_SUCCESS;
+}
+
+// Runs the commands in `data` when it has the shape `shapes` gives; data of another shape is
+// not the package's and fails the action, kGoOn or not.
+template <size_t kShapes>
+UINT RunCommands(MSIHANDLE install, const std::wstring& action, const std::wstring& data,
+                 const LineShape (&shapes)[kShapes], OnRefusal on_refusal,
+                 bool written = false) {
+  std::wstring problem;
+  const std::optional<std::vector<Line>> lines = Lines(data, shapes, problem);
+  if (!lines) {
+    Log(install, INSTALLMESSAGE_ERROR,
+        action + L" was given data that is not the package's (" + problem +
+            L"), so it does nothing: Tolvarin is not installed, repaired or removed.");
+    return ERROR_INSTALL_FAILURE;
+  }
+  return RunLines(install, *lines, on_refusal, written);
+}
+
 // A name for this transaction's notes that no earlier transaction had: the time, in 100 ns.
 std::wstring NewTransactionName() {
   FILETIME now{};
@@ -375,24 +526,104 @@ std::wstring NewTransactionName() {
   return std::to_wstring(ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}.QuadPart);
 }
 
+// The names of the properties `target` (a formatted value) refers to: [NAME], but not the
+// escapes [\[] and the like, nor [#file], [$component], [%variable] or [!file].
+std::vector<std::wstring> PropertiesIn(const std::wstring& target) {
+  std::vector<std::wstring> names;
+  for (size_t open = target.find(L'['); open != std::wstring::npos;
+       open = target.find(L'[', open + 1)) {
+    const size_t close = target.find(L']', open + 1);
+    if (close == std::wstring::npos) break;
+    const std::wstring name = target.substr(open + 1, close - open - 1);
+    const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](wchar_t c) {
+      return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') ||
+             c == L'_' || c == L'.';
+    });
+    if (plain) names.push_back(name);
+  }
+  return names;
+}
+
+// Each row of the package's CustomAction table that sets the data of a deferred action (a
+// property named after another custom action): its action and its formatted value.
+std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE install) {
+  PMSIHANDLE database = ::MsiGetActiveDatabase(install);
+  PMSIHANDLE view;
+  std::vector<std::pair<std::wstring, std::wstring>> rows;
+  if (::MsiDatabaseOpenViewW(database,
+                             L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`",
+                             &view) != ERROR_SUCCESS ||
+      ::MsiViewExecute(view, 0) != ERROR_SUCCESS) {
+    throw SystemError(ERROR_INSTALL_FAILURE, "The package's custom actions cannot be read");
+  }
+  std::vector<std::pair<std::wstring, std::wstring>> all;  // action, target
+  std::vector<std::wstring> setting;                       // property set, of type 51
+  for (PMSIHANDLE record; ::MsiViewFetch(view, &record) == ERROR_SUCCESS;) {
+    const auto field = [&record](UINT index) {
+      DWORD size = 0;
+      wchar_t none[1] = L"";
+      ::MsiRecordGetStringW(record, index, none, &size);
+      std::wstring text(++size, L'\0');
+      ::MsiRecordGetStringW(record, index, text.data(), &size);
+      text.resize(size);
+      return text;
+    };
+    all.emplace_back(field(1), field(4));
+    constexpr int kSetsProperty = 51;
+    setting.push_back((::MsiRecordGetInteger(record, 2) & 0x3F) == kSetsProperty ? field(3) : L"");
+  }
+  for (size_t i = 0; i < all.size(); ++i) {
+    const bool sets_action_data =
+        !setting[i].empty() && std::any_of(all.begin(), all.end(), [&](const auto& action) {
+          return action.first == setting[i];
+        });
+    if (sets_action_data) rows.push_back(all[i]);
+  }
+  return rows;
+}
+
+// `target` formatted as Windows Installer formats a property it sets.
+std::wstring Formatted(MSIHANDLE install, const std::wstring& target) {
+  PMSIHANDLE record = ::MsiCreateRecord(0);
+  ::MsiRecordSetStringW(record, 0, target.c_str());
+  wchar_t none[1] = L"";
+  DWORD size = 0;
+  if (::MsiFormatRecordW(install, record, none, &size) != ERROR_MORE_DATA) return {};
+  std::wstring text(++size, L'\0');
+  if (::MsiFormatRecordW(install, record, text.data(), &size) != ERROR_SUCCESS) return {};
+  text.resize(size);
+  return text;
+}
+
 }  // namespace
 
-// Immediate, before the script, for every install, repair, upgrade and removal: refuses, while
-// nothing has been changed yet, folders the package may not write to (package-folders), and,
-// unless removing, what check-folder refuses; a maintenance run or upgrade without a recorded
-// install folder is refused too. Names this transaction's notes (FolderNotes). A refusal here
-// comes before Wine's msiexec schedules anything it would undo by deleting.
+// Immediate, before the script, for every install, repair, upgrade and removal. First every
+// property value that reaches a deferred action's data is judged on its own (an absolute local
+// path, holding no separator of the data and no control character): the data is composed from
+// them by joining, and a value holding a line feed would add a command. Then, while nothing has
+// been changed yet, the very commands the script runs before writing (SetCheckBeforeWriting's
+// data): the folders the package may write to (package-folders), what check-folder and
+// check-replaceable refuse. A maintenance run or upgrade without a recorded install folder is
+// refused too. Names this transaction's notes (FolderNotes). A refusal here comes before Wine's
+// msiexec schedules anything it would undo by deleting.
 extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE install) {
-  const std::wstring folders = Property(install, L"QUARVEL") + kArgumentSeparator +
-                               Property(install, L"GSMMODEMJAR") + kArgumentSeparator +
-                               Property(install, L"INSTALLFOLDER");
-  const bool removing = ::CompareStringOrdinal(Property(install, L"REMOVE").c_str(), -1, L"ALL", -1,
-                                               TRUE) == CSTR_EQUAL;
   const bool maintenance = !Property(install, L"Installed").empty() ||
                            !Property(install, L"WIX_UPGRADE_DETECTED").empty();
-  std::wstring data = std::wstring(kPackageFoldersCommand) + kArgumentSeparator + folders;
-  if (!removing) data += kCommandSeparator + (L"check-folder" + (kArgumentSeparator + folders));
+  std::wstring checks;
   try {
+    for (const auto& [action, target] : ActionDataRows(install)) {
+      if (action == kChecksBeforeWriting) checks = target;
+      for (const std::wstring& name : PropertiesIn(target)) {
+        if (name == L"FolderNotes") continue;  // this action's own, below
+        const std::wstring value = Property(install, name.c_str());
+        const std::string problem = installer::LocalFolderProblem(WideToUtf8(value));
+        if (problem.empty()) continue;
+        Log(install, INSTALLMESSAGE_ERROR,
+            name + L" " + Shown(WithoutTrailingSeparators(value)) + L" " + Utf8ToWide(problem) +
+                L": give an absolute path on a local drive. Nothing was changed.");
+        return ERROR_INSTALL_FAILURE;
+      }
+    }
     if (maintenance && !RecordedFolder()) {
       Log(install, INSTALLMESSAGE_ERROR,
           std::wstring(L"Tolvarin is installed, but the folder it is installed in is not "
@@ -406,43 +637,58 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE inst
     Log(install, INSTALLMESSAGE_ERROR, Utf8ToWide(error.what()) + L". Nothing was changed.");
     return ERROR_INSTALL_FAILURE;
   }
-  const UINT result = RunCommands(install, data, OnRefusal::kNothingChanged);
+  const UINT result = RunCommands(install, L"CheckBeforeScript", Formatted(install, checks),
+                                  kCheckLines, OnRefusal::kNothingChanged);
   if (result == ERROR_SUCCESS) {
     ::MsiSetPropertyW(install, L"FolderNotes", NewTransactionName().c_str());
   }
   return result;
 }
 
-// Deferred: the helper's checks before and after the files are written.
+// Deferred: the helper's checks before anything is written, as CheckBeforeScript made them.
 extern "C" __declspec(dllexport) UINT __stdcall RunHelper(MSIHANDLE install) {
-  return RunCommands(install, Property(install, L"CustomActionData"), OnRefusal::kUndone);
+  return RunCommands(install, L"RunHelper", Property(install, L"CustomActionData"), kCheckLines,
+                     OnRefusal::kUndone);
+}
+
+// Deferred: the same checks once the files are written, and whether the folders they were
+// written to are the very ones made or judged (written-folders).
+extern "C" __declspec(dllexport) UINT __stdcall CheckWritten(MSIHANDLE install) {
+  return RunCommands(install, L"CheckWritten", Property(install, L"CustomActionData"),
+                     kWrittenLines, OnRefusal::kUndone, /*written=*/true);
 }
 
 // Deferred, data "NOTES|QUARVEL|GSMMODEMJAR|INSTALLFOLDER": package-folders, then
 // protect-folder, each folder it makes noted under NOTES (its identity, for RemoveNewFolders).
 extern "C" __declspec(dllexport) UINT __stdcall ProtectFolders(MSIHANDLE install) {
   const std::wstring data = Property(install, L"CustomActionData");
-  const std::wstring::size_type split = data.find(kArgumentSeparator);
-  const std::wstring folders = split == std::wstring::npos ? L"" : data.substr(split + 1);
-  const std::wstring transaction = split == std::wstring::npos ? L"" : data.substr(0, split);
-  MadeFolderNotes notes(transaction);
-  installer::SetMadeFolderSink([&notes](const std::wstring& path) { notes.Note(path); });
+  Line folders = Split(data, kArgumentSeparator);
+  // Folders that could not be undone are not made: without the notes' name, no command.
+  if (folders.size() != 4 || !NotesName(folders[0]) ||
+      data.find(kCommandSeparator) != std::wstring::npos) {
+    Log(install, INSTALLMESSAGE_ERROR,
+        L"ProtectFolders was given data that is not the package's (" + Shown(data) +
+            L"), so it makes nothing: Tolvarin is not installed, repaired or removed.");
+    return ERROR_INSTALL_FAILURE;
+  }
+  MadeFolderNotes notes(folders[0]);
+  installer::SetMadeFolderSink(
+      [&notes](const std::wstring& path, HANDLE folder) { notes.Note(path, folder); });
   struct SinkReset {
     ~SinkReset() { installer::SetMadeFolderSink(nullptr); }
   } reset;
-  // Folders that could not be undone are not made: without the notes' name, no command.
-  const std::wstring commands =
-      transaction.empty() || folders.empty()
-          ? std::wstring()
-          : kPackageFoldersCommand + (kArgumentSeparator + folders) + kCommandSeparator +
-                L"protect-folder" + kArgumentSeparator + folders;
-  return RunCommands(install, commands, OnRefusal::kUndone);
+  std::transform(folders.begin(), folders.end(), folders.begin(), WithoutTrailingSeparators);
+  folders[0] = kPackageFoldersCommand;
+  Line protect = folders;
+  protect[0] = L"protect-folder";
+  return RunLines(install, {folders, protect}, OnRefusal::kUndone);
 }
 
 // Deferred: the Java runtime's preparation, which never stops the install (a runtime may come
 // later; the lines say what to do).
 extern "C" __declspec(dllexport) UINT __stdcall PrepareRuntime(MSIHANDLE install) {
-  return RunCommands(install, Property(install, L"CustomActionData"), OnRefusal::kGoOn);
+  return RunCommands(install, L"PrepareRuntime", Property(install, L"CustomActionData"),
+                     kPrepareLines, OnRefusal::kGoOn);
 }
 
 // Rollback, data NOTES: removes the folders ProtectFolders made in this transaction, deepest
@@ -450,7 +696,7 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareRuntime(MSIHANDLE install
 // Installer removes only the folders it made itself, and the helper makes these before it.
 extern "C" __declspec(dllexport) UINT __stdcall RemoveNewFolders(MSIHANDLE install) {
   const std::wstring transaction = Property(install, L"CustomActionData");
-  if (transaction.empty()) return ERROR_SUCCESS;
+  if (!NotesName(transaction)) return ERROR_SUCCESS;
   const Notes notes = ReadNotes(transaction);
   for (const auto& [path, id] : notes.folders) {
     try {
@@ -469,6 +715,6 @@ extern "C" __declspec(dllexport) UINT __stdcall RemoveNewFolders(MSIHANDLE insta
 // Commit, data NOTES: the install stands, and so do the folders it made.
 extern "C" __declspec(dllexport) UINT __stdcall ForgetNewFolders(MSIHANDLE install) {
   const std::wstring transaction = Property(install, L"CustomActionData");
-  if (!transaction.empty()) ForgetNotes(transaction, ReadNotes(transaction).keys_made);
+  if (NotesName(transaction)) ForgetNotes(transaction, ReadNotes(transaction).keys_made);
   return ERROR_SUCCESS;
 }

@@ -75,11 +75,12 @@ def wix_files(server, out, removals):
     lines.append('  <Feature Id="ServerFiles" Title="Server" Level="1" Absent="disallow">')
     lines += ['    <ComponentRef Id="%s"/>' % component for component in components]
     lines.append("  </Feature>")
-    # Commands one per line for RunHelper; before and after the files are written.
+    # Commands one per line for RunHelper; before and after the files are written, and after
+    # also whether the folders written to are still the very ones made or judged.
     folders = "[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]"
-    commands = ["package-folders|" + folders, "check-folder|" + folders] + [c for c in checks if c]
-    data = "&#10;".join(escape(command, {'"': "&quot;"}) for command in commands)
-    for action in ("CheckBeforeWriting", "CheckWritten"):
+    checks = ["check-folder|" + folders] + [c for c in checks if c]
+    for action, first in (("CheckBeforeWriting", []), ("CheckWritten", ["written-folders|[FolderNotes]|" + folders])):
+        data = "&#10;".join(escape(command, {'"': "&quot;"}) for command in ["package-folders|" + folders] + first + checks)
         lines.append('  <CustomAction Id="Set%s" Property="%s" Value="%s"/>' % (action, action, data))
     lines += ["</Include>", ""]
     with open(out, "w", encoding="utf-8") as f:

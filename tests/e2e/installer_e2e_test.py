@@ -2,6 +2,7 @@
 with a certificate of a throw-away CA, and its installer and uninstaller run silently, as an
 administrator would run them (arguments as for launcher_e2e_test.py, win32 only)."""
 
+import concurrent.futures
 import json
 import ntpath
 import os
@@ -243,6 +244,8 @@ class InstallerTest(harness.EndToEndTest):
              CUSTOM_DIR + " is a link to another place"),
             ("the install folder holds other files", [(CUSTOM_DIR + "\\theirs", "folder")], CUSTOM_DIR,
              CUSTOM_DIR + " already holds other files"),
+            ("the install folder holds a Varnolet.exe of no install the machine records",
+             [(CUSTOM_DIR + "\\Varnolet.exe", "file")], CUSTOM_DIR, CUSTOM_DIR + " already holds other files"),
             ("a folder above the install folder that others can rename", [(r"C:\Apps", "open folder")], CUSTOM_DIR,
              r"C:\Apps lets Everyone (S-1-1-0) delete or rename it, so others could put a folder of their own"),
             ("C:\\quarvel that others can add to", [(r"C:\quarvel", "open folder")], "",
@@ -312,6 +315,7 @@ class InstallerTest(harness.EndToEndTest):
             ("the helper: the log is a link", 0o755, "link"),
             ("the helper: the log is a second name of another file", 0o755, "hard link"),
             ("the helper: the log belongs to another account", 0o755, "another's"),
+            ("the helper: others may write the log", 0o755, "open file"),
         ]
         for description, folder, at_log in cases:
             with self.subTest(description):
@@ -329,15 +333,56 @@ class InstallerTest(harness.EndToEndTest):
                     os.link(theirs, self.unix(log))
                 elif at_log:
                     pathlib.Path(self.unix(log)).write_bytes(b"theirs")
+                    os.chmod(self.unix(log), 0o666 if at_log == "open file" else 0o644)
                 before = self.state(elsewhere, logs)
                 if description.startswith("Setup"):
                     self.assertEqual(self.target.probe("wait", '"%s" /S /LOG=%s' % (setup, log)), ({"status": 5}, 0))
                 else:  # the test build shows the file as another account's
+                    foreign = log if at_log == "another's" else ""
                     result = self.target.wine(harness.OPTIONS.seam_helper, "--log", log, "note", "written",
-                                              encoding="utf-16", env=dict(os.environ, TOLVARIN_TEST_FOREIGN_OWNER=log))
+                                              encoding="utf-16", env=dict(os.environ, TOLVARIN_TEST_FOREIGN_OWNER=foreign))
                     self.assertEqual(result.returncode, 5, result.stdout)
                     self.assertIn("The log %s " % log, result.stdout)
                 self.assertEqual(self.state(elsewhere, logs), before)
+
+    def raced(self, racing, plant, *arguments):
+        """The helper's test build run with `arguments`, which waits where it is about to create
+        `racing` after judging its place, while the test calls `plant`; its result."""
+        env = dict(os.environ, TOLVARIN_TEST_RACE=racing)
+        helper = concurrent.futures.ThreadPoolExecutor(1).submit(
+            self.target.wine, harness.OPTIONS.seam_helper, *arguments, encoding="utf-16", env=env)
+        self.assertTrue(harness.wait_until(lambda: os.path.exists(self.unix(racing + ".racing")), 60))
+        plant()
+        pathlib.Path(self.unix(racing + ".raced")).touch()
+        return helper.result()
+
+    def test_a_link_raced_in_after_the_walk_leads_nothing_elsewhere(self):
+        # Wine's mkdir and O_EXCL never follow a link at the name they create, so these rows show
+        # the link refused and nothing made through it; that a link is not followed on Windows is
+        # what creating through the held folder's handle, with FILE_OPEN_REPARSE_POINT, gives.
+        elsewhere = self.make_dir("elsewhere")
+        log = r"C:\Logs\setup.log"
+        self.addCleanup(lambda: shutil.rmtree(self.unix(r"C:\Logs"), ignore_errors=True))
+        cases = [  # description; made beforehand; where the link is planted; the command; status; said
+            ("at a missing folder above the install folder", [], r"C:\Apps",
+             ["protect-folder", CUSTOM_DIR], 2, r"C:\Apps is a link to another place"),
+            ("at the install folder", [r"C:\Apps"], CUSTOM_DIR,
+             ["protect-folder", CUSTOM_DIR], 2, CUSTOM_DIR + " is a link to another place"),
+            # Wine neither shows a link to a file as one nor opens one that leads nowhere: refused
+            # as unopenable here, as a link on Windows.
+            ("at the log's name", [r"C:\Logs"], log, ["--log", log, "note", "written"], 5, "The log %s " % log),
+        ]
+        for description, made, racing, arguments, status, said in cases:
+            with self.subTest(description):
+                self.forget_install()
+                for folder in made:
+                    os.makedirs(self.unix(folder), exist_ok=True)
+                target = os.path.join(elsewhere, "made.log") if racing == log else elsewhere
+                result = self.raced(racing, lambda: os.symlink(target, self.unix(racing)), *arguments)
+                self.assertEqual(result.returncode, status, result.stdout)
+                self.assertIn(said, result.stdout)
+                self.assertEqual(os.listdir(elsewhere), [])
+                os.remove(self.unix(racing))
 
     def test_an_owner_or_build_not_to_trust(self):
         # Wine shows one owner for every file: the helper's test build shows C:\quarvel as another's.

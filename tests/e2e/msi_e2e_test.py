@@ -21,6 +21,7 @@ MSIEXEC = r"C:\windows\syswow64\msiexec.exe"
 DEFAULT_DIR, CUSTOM_DIR, UNINSTALL_KEY = setup_test.DEFAULT_DIR, setup_test.CUSTOM_DIR, setup_test.UNINSTALL_KEY
 SUPPORT_DIR, ADMIN_ONLY = setup_test.SUPPORT_DIR, r"C:\AdminOnly"
 INSTALLED = sorted(setup_test.SERVER_FILES + ["Setup.log", "THIRD-PARTY-NOTICES.txt", "TolvarinHelper.exe", "Varnolet.exe"])
+FOLDERS = "[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]"
 CHECK_TABLES = [sys.executable, os.path.join(setup_test.ROOT, "installer", "msi", "check_tables.py")]
 
 
@@ -32,6 +33,12 @@ def build_msi(version, out, stage, server):
                     "--icon", os.path.join(setup_test.ROOT, "assets", "varnolet.ico"),
                     "--notices", os.path.join(stage, "THIRD-PARTY-NOTICES.txt")],
                    check=True, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
+
+
+def checks_after_writing(checked):
+    """Data for CheckWritten as the package composes it, but with check-folder judging `checked`
+    and checking no file (which the shape allows)."""
+    return "package-folders|%s\nwritten-folders|[FolderNotes]|%s\ncheck-folder|%s" % (FOLDERS, FOLDERS, checked)
 
 
 def with_rows(msi, out, *queries):
@@ -220,12 +227,15 @@ class PackageTest(harness.EndToEndTest):
         pathlib.Path(elsewhere, "theirs.txt").write_text("theirs")
         # A copy of the package whose check of what was written asks for a folder where a file is.
         refusing = with_rows(self.msi, os.path.join(self.tmp, "refusing.msi"), "UPDATE `CustomAction` SET `Target` = "
-                             "'check-folder|[GSMMODEMJAR]Comm.jar' WHERE `Action` = 'SetCheckWritten'")
+                             "'%s' WHERE `Action` = 'SetCheckWritten'" % checks_after_writing(
+                                 "[QUARVEL]|[GSMMODEMJAR]|[GSMMODEMJAR]Comm.jar"))
         status_line = "TolvarinHelper check-folder ended with status"
         cases = [  # a link placed (a folder, ending in a separator); the package; the folder given; the log (ANSI)
             (r"C:\quarvel", self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
             (CUSTOM_DIR, self.msi, CUSTOM_DIR, r"TolvarinHelper: C:\\Apps\\SMS Zentrale .* is a link"),
             (CUSTOM_DIR + "\\theirs\\", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
+            # A file's name says nothing of an install: no install is recorded.
+            (CUSTOM_DIR + "\\Varnolet.exe", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
             (None, refusing, CUSTOM_DIR, r"TolvarinHelper: Made C:\\quarvel, (.|\n)*" + status_line),
             # Support files an administrator put there stay: nothing is scheduled for Wine to undo.
             (SUPPORT_DIR + "\\theirs", self.msi, CUSTOM_DIR, r"GsmModemJar\\theirs is a link"),
@@ -236,13 +246,40 @@ class PackageTest(harness.EndToEndTest):
                 self.forget_install()
                 if placed:
                     os.makedirs(os.path.dirname(self.unix(placed)), exist_ok=True)
-                    os.path.lexists(self.unix(placed)) or os.symlink(elsewhere, self.unix(placed))
+                    if placed.endswith(".exe"):
+                        pathlib.Path(self.unix(placed)).write_bytes(b"of no install")
+                    else:
+                        os.path.lexists(self.unix(placed)) or os.symlink(elsewhere, self.unix(placed))
                 if placed and SUPPORT_DIR in placed:
                     for name in rs.SOURCE_FILES:
                         pathlib.Path(self.unix(SUPPORT_DIR), name).write_text("an administrator's")
                 before = self.state()
                 self.assertRegex(self.install(package, folder, status=1603), said)
                 self.assertEqual((self.state(), os.listdir(elsewhere)), (before, ["theirs.txt"]))
+
+    def test_the_package_data_is_judged_before_it_is_composed(self):
+        # Copies of the package whose check after writing is handed a line more, or check-folder
+        # an argument more: data the package never composes.
+        def written_as(target):
+            return with_rows(self.msi, os.path.join(self.tmp, "changed.msi"),
+                             "UPDATE `CustomAction` SET `Target` = '%s' WHERE `Action` = 'SetCheckWritten'" % target)
+        cases = [  # description; the package; INSTALLFOLDER; what the log must say
+            ("a line feed and a separator in INSTALLFOLDER", lambda: self.msi, "C:\\Apps\\T\nnote|INJECTED-7f3",
+             r"INSTALLFOLDER C:\\Apps\\T\?note\|INJECTED-7f3 has a character no folder name may hold"),
+            ("a command more for the check after writing",
+             lambda: written_as(checks_after_writing(FOLDERS) + "\nnote|INJECTED-7f3"),
+             CUSTOM_DIR, r"CheckWritten was given data that is not the package's \(a line that is none of its commands"),
+            ("check-folder with a folder more", lambda: written_as(checks_after_writing(FOLDERS + "|C:\\INJECTED-7f3")),
+             CUSTOM_DIR, r"CheckWritten was given data that is not the package's \(check-folder with 4 arguments\)"),
+        ]
+        for description, package, folder, said in cases:
+            with self.subTest(description):
+                self.forget_install()
+                before = self.state()
+                log = self.install(package(), folder, status=1603)
+                self.assertRegex(log, said)
+                self.assertNotIn("TolvarinHelper: INJECTED", log)
+                self.assertEqual(self.state(), before)
 
     def test_a_rollback_leaves_what_took_the_place_of_a_folder_it_made(self):
         # A copy of the package that, once the folders are made, waits until the test has put

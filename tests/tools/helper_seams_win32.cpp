@@ -1,0 +1,57 @@
+// A test build of TolvarinHelper, for what Wine cannot show by itself. Wine shows one owner for
+// every file, so the entries named in TOLVARIN_TEST_FOREIGN_OWNER (full paths, ';' between
+// them) are shown as another user's, for the rule's owner checks to be seen end to end. And a
+// user racing Setup is played by the test: where Setup is about to create the path named in
+// TOLVARIN_TEST_RACE, after judging its place, this build makes "<path>.racing" and waits (a
+// minute at most) for "<path>.raced", which the test makes once it has planted its link.
+// tools/release.sh refuses a helper holding the first variable's name.
+
+#include <windows.h>
+
+#include <string>
+
+#include "installer/entry_view_win32.h"
+
+namespace tolvarin::installer::win32 {
+namespace {
+
+std::wstring Upper(std::wstring text) {
+  if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+std::wstring Variable(const wchar_t* name) {
+  wchar_t value[4096];
+  const DWORD size = ::GetEnvironmentVariableW(name, value, 4096);
+  return size == 0 || size >= 4096 ? std::wstring() : std::wstring(value, size);
+}
+
+
+}  // namespace
+
+void AdjustFactsForTest(const std::wstring& path, EntryFacts& facts) {
+  const std::wstring names = Variable(L"TOLVARIN_TEST_FOREIGN_OWNER");
+  if (names.empty()) return;
+  const std::wstring list = Upper(L";" + names + L";");
+  if (list.find(Upper(L";" + path + L";")) != std::wstring::npos) {
+    facts.owner = "S-1-5-21-1-2-3-1001";
+  }
+}
+
+void BeforeCreatingForTest(const std::wstring& path) {
+  const std::wstring named = Variable(L"TOLVARIN_TEST_RACE");
+  if (named.empty() || Upper(named) != Upper(path)) return;
+  const std::wstring racing = path + L".racing";
+  const std::wstring raced = path + L".raced";
+  const HANDLE signal = ::CreateFileW(racing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (signal != INVALID_HANDLE_VALUE) ::CloseHandle(signal);
+  for (int tries = 0; tries < 1200 && ::GetFileAttributesW(raced.c_str()) ==
+                                          INVALID_FILE_ATTRIBUTES; ++tries) {
+    ::Sleep(50);
+  }
+  ::DeleteFileW(racing.c_str());
+  ::DeleteFileW(raced.c_str());
+}
+
+}  // namespace tolvarin::installer::win32
