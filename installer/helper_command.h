@@ -46,9 +46,10 @@ HelperContext MakeHelperContext();
 // Runs the command that `arguments` names (after an optional --log FILE), with the rest as its
 // arguments; its exit status, or kUsage, after the usage text, for an unknown command or
 // arguments it does not take. FILE is appended to only when it is a real file of a trusted
-// account with one name, or new, in an existing folder on a local drive that no link leads to
-// and that nobody else can remove, rename or re-permission, nor any folder above it; otherwise
-// nothing runs and the status is kLogRefused.
+// account with one name that nobody else may write, delete or re-permission, or new (created by
+// a call that follows no link at its name, with the administrators' list), in an existing folder
+// on a local drive that no link leads to and that nobody else can remove, rename or
+// re-permission, nor any folder above it; otherwise nothing runs and the status is kLogRefused.
 int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context);
 
 // The system's error `error` (GetLastError) as ErrorNote gives it.
