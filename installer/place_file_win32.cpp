@@ -83,8 +83,11 @@ void WriteSetupFile(const std::wstring& path, const std::string& bytes) {
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
   // Left by an earlier run that failed: nothing of anyone else, the folder being Setup's.
   ::DeleteFileW(written.c_str());
+  // Never through a link at the name, though only administrators can put one there.
   const UniqueHandle file(::CreateFileW(written.c_str(), GENERIC_WRITE | DELETE, 0, &attributes,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                        nullptr));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
     throw SystemError(error, "Cannot write " + WideToUtf8(written));
