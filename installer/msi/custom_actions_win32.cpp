@@ -99,14 +99,23 @@ void Log(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
   ::MsiProcessMessage(install, kind, record);
 }
 
-std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+// The text a Windows Installer function `get` writes into the buffer it is handed, asked first
+// for its size; empty when there is none or it cannot be read.
+template <typename Get>
+std::wstring MsiText(Get get) {
   wchar_t none[1] = L"";
   DWORD size = 0;
-  if (::MsiGetPropertyW(install, name, none, &size) != ERROR_MORE_DATA) return {};
-  std::wstring value(++size, L'\0');
-  if (::MsiGetPropertyW(install, name, value.data(), &size) != ERROR_SUCCESS) return {};
-  value.resize(size);
-  return value;
+  if (get(none, &size) != ERROR_MORE_DATA) return {};
+  std::wstring text(++size, L'\0');
+  if (get(text.data(), &size) != ERROR_SUCCESS) return {};
+  text.resize(size);
+  return text;
+}
+
+std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+  return MsiText([&](wchar_t* text, DWORD* size) {
+    return ::MsiGetPropertyW(install, name, text, size);
+  });
 }
 
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
@@ -560,13 +569,9 @@ std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE inst
   std::vector<std::wstring> setting;                       // property set, of type 51
   for (PMSIHANDLE record; ::MsiViewFetch(view, &record) == ERROR_SUCCESS;) {
     const auto field = [&record](UINT index) {
-      DWORD size = 0;
-      wchar_t none[1] = L"";
-      ::MsiRecordGetStringW(record, index, none, &size);
-      std::wstring text(++size, L'\0');
-      ::MsiRecordGetStringW(record, index, text.data(), &size);
-      text.resize(size);
-      return text;
+      return MsiText([&](wchar_t* text, DWORD* size) {
+        return ::MsiRecordGetStringW(record, index, text, size);
+      });
     };
     all.emplace_back(field(1), field(4));
     constexpr int kSetsProperty = 51;
@@ -586,13 +591,9 @@ std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE inst
 std::wstring Formatted(MSIHANDLE install, const std::wstring& target) {
   PMSIHANDLE record = ::MsiCreateRecord(0);
   ::MsiRecordSetStringW(record, 0, target.c_str());
-  wchar_t none[1] = L"";
-  DWORD size = 0;
-  if (::MsiFormatRecordW(install, record, none, &size) != ERROR_MORE_DATA) return {};
-  std::wstring text(++size, L'\0');
-  if (::MsiFormatRecordW(install, record, text.data(), &size) != ERROR_SUCCESS) return {};
-  text.resize(size);
-  return text;
+  return MsiText([&](wchar_t* text, DWORD* size) {
+    return ::MsiFormatRecordW(install, record, text, size);
+  });
 }
 
 }  // namespace

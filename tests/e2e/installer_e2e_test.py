@@ -357,32 +357,49 @@ class InstallerTest(harness.EndToEndTest):
         return helper.result()
 
     def test_a_link_raced_in_after_the_walk_leads_nothing_elsewhere(self):
-        # Wine's mkdir and O_EXCL never follow a link at the name they create, so these rows show
-        # the link refused and nothing made through it; that a link is not followed on Windows is
-        # what creating through the held folder's handle, with FILE_OPEN_REPARSE_POINT, gives.
+        # Linux's mkdir and O_EXCL never follow a link at the name they create, so the first three
+        # rows show the link refused and nothing made through it, as creating by path did too;
+        # that Windows follows none is FILE_OPEN_REPARSE_POINT's doing. The last tells the two
+        # apart: the judged folder above is moved away and a link put in its place; the install
+        # folder is made in the folder held, not through the link, which the check after writing
+        # then finds.
         elsewhere = self.make_dir("elsewhere")
-        log = r"C:\Logs\setup.log"
+        log, moved = r"C:\Logs\setup.log", self.unix(r"C:\Apps-moved")
         self.addCleanup(lambda: shutil.rmtree(self.unix(r"C:\Logs"), ignore_errors=True))
-        cases = [  # description; made beforehand; where the link is planted; the command; status; said
-            ("at a missing folder above the install folder", [], r"C:\Apps",
-             ["protect-folder", CUSTOM_DIR], 2, r"C:\Apps is a link to another place"),
-            ("at the install folder", [r"C:\Apps"], CUSTOM_DIR,
-             ["protect-folder", CUSTOM_DIR], 2, CUSTOM_DIR + " is a link to another place"),
+        self.addCleanup(lambda: shutil.rmtree(moved, ignore_errors=True))
+
+        def link(at, to=elsewhere):
+            return lambda: os.symlink(to, self.unix(at))
+
+        def move_apps():
+            os.rename(self.unix(r"C:\Apps"), moved)
+            os.symlink(elsewhere, self.unix(r"C:\Apps"))
+        protect = ["protect-folder", CUSTOM_DIR]
+        cases = [  # description; made beforehand; where it races; what it plants; the command; status; said
+            ("a link at a missing folder above the install folder", [], r"C:\Apps", link(r"C:\Apps"), protect, 2,
+             r"C:\Apps is a link to another place"),
+            ("a link at the install folder", [r"C:\Apps"], CUSTOM_DIR, link(CUSTOM_DIR), protect, 2,
+             CUSTOM_DIR + " is a link to another place"),
             # Wine neither shows a link to a file as one nor opens one that leads nowhere: refused
             # as unopenable here, as a link on Windows.
-            ("at the log's name", [r"C:\Logs"], log, ["--log", log, "note", "written"], 5, "The log %s " % log),
+            ("a link at the log's name", [r"C:\Logs"], log, link(log, os.path.join(elsewhere, "made.log")),
+             ["--log", log, "note", "written"], 5, "The log %s " % log),
+            ("the folder above moved away, a link in its place", [r"C:\Apps"], CUSTOM_DIR, move_apps, protect, 0,
+             "Made " + CUSTOM_DIR),
         ]
-        for description, made, racing, arguments, status, said in cases:
+        for description, made, racing, plant, arguments, status, said in cases:
             with self.subTest(description):
                 self.forget_install()
                 for folder in made:
                     os.makedirs(self.unix(folder), exist_ok=True)
-                target = os.path.join(elsewhere, "made.log") if racing == log else elsewhere
-                result = self.raced(racing, lambda: os.symlink(target, self.unix(racing)), *arguments)
+                result = self.raced(racing, plant, *arguments)
                 self.assertEqual(result.returncode, status, result.stdout)
                 self.assertIn(said, result.stdout)
                 self.assertEqual(os.listdir(elsewhere), [])
-                os.remove(self.unix(racing))
+        self.assertTrue(os.path.isdir(os.path.join(moved, harness.INSTALL_NAME)))
+        result = self.target.wine(harness.OPTIONS.helper, "check-folder", CUSTOM_DIR, encoding="utf-16")
+        self.assertEqual(result.returncode, 2, result.stdout)
+        self.assertIn(r"C:\Apps is a link to another place", result.stdout)
 
     def test_an_owner_or_build_not_to_trust(self):
         # Wine shows one owner for every file: the helper's test build shows C:\quarvel as another's.
