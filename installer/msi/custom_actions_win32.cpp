@@ -28,6 +28,7 @@ namespace installer = tolvarin::installer;
 using installer::win32::SameFolder;
 using installer::win32::WindowsEntryView;
 using installer::win32::WithoutTrailingSeparators;
+using tolvarin::platform::win32::DecimalText;
 using tolvarin::platform::win32::SystemError;
 using tolvarin::platform::win32::UniqueHandle;
 using tolvarin::platform::win32::UniqueKey;
@@ -181,7 +182,7 @@ UINT RunCommands(MSIHANDLE install, const std::wstring& data, OnRefusal on_refus
       failure.clear();
       if (status == installer::kDone) continue;
       failure =
-          L"TolvarinHelper " + arguments[0] + L" ended with status " + std::to_wstring(status);
+          L"TolvarinHelper " + arguments[0] + L" ended with status " + DecimalText(status);
       if (fatal) break;
       Log(install, INSTALLMESSAGE_INFO, failure + L"; the install goes on.");
       failure.clear();
@@ -372,7 +373,7 @@ std::wstring RemoveMadeFolder(const std::wstring& path, const FolderId& noted) {
 std::wstring NewTransactionName() {
   FILETIME now{};
   ::GetSystemTimeAsFileTime(&now);
-  return std::to_wstring(ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}.QuadPart);
+  return DecimalText(ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}.QuadPart);
 }
 
 }  // namespace
