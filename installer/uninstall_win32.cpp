@@ -13,6 +13,7 @@
 namespace tolvarin::installer {
 namespace {
 
+using platform::win32::DecimalText;
 using platform::win32::SystemError;
 using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
@@ -71,8 +72,8 @@ std::wstring MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
   temp.resize(length);
   for (int attempt = 0;; ++attempt) {
     const std::wstring path = temp + L"Tolvarin-uninstall-" +
-                              std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(attempt);
+                              DecimalText(::GetCurrentProcessId()) + L"-" +
+                              DecimalText(attempt);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
     if (::CreateDirectoryW(path.c_str(), &attributes)) return path;
     const DWORD error = ::GetLastError();

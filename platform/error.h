@@ -1,8 +1,9 @@
 #ifndef TOLVARIN_PLATFORM_ERROR_H_
 #define TOLVARIN_PLATFORM_ERROR_H_
 
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
 namespace tolvarin::platform {
 
@@ -11,19 +12,26 @@ namespace tolvarin::platform {
 inline constexpr long kTypeMismatchError = 13;
 inline constexpr char kTypeMismatchText[] = "Type mismatch";
 
+// Raised where a caller passes what the callee's contract excludes (a layout out of order).
+inline constexpr long kInvalidArgumentError = 5;
+
 // A failure as the launcher reports it: a number and a description, shown to the user
 // as they stand. Platform failures carry the system's own error number (GetLastError or
 // errno); the launcher's own errors use fixed numbers (1001 "Unsupported value type", ...).
-class Error : public std::runtime_error {
+// It keeps its own text rather than deriving from std::runtime_error, whose copy-on-write
+// string and exception family would come into every Windows program with it.
+class Error : public std::exception {
  public:
-  Error(long number, const std::string& description)
-      : std::runtime_error(description), number_(number) {}
+  Error(long number, std::string description)
+      : number_(number), description_(std::move(description)) {}
 
   long number() const noexcept { return number_; }
-  std::string description() const { return what(); }
+  const std::string& description() const noexcept { return description_; }
+  const char* what() const noexcept override { return description_.c_str(); }
 
  private:
   long number_;
+  std::string description_;
 };
 
 }  // namespace tolvarin::platform

@@ -13,6 +13,7 @@
 namespace tolvarin::platform {
 namespace {
 
+using win32::DecimalText;
 using win32::SystemError;
 using win32::UniqueHandle;
 using win32::Utf8ToWide;
@@ -35,10 +36,10 @@ class TemporaryFile {
   // `name`. Throws Error naming the directory when none can be created.
   TemporaryFile(const std::string& directory, const std::string& name) {
     const std::wstring base = Utf8ToWide(directory + "~" + name) + L"." +
-                              std::to_wstring(::GetCurrentProcessId()) + L"-";
+                              DecimalText(::GetCurrentProcessId()) + L"-";
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < kTemporaryNameAttempts && !handle_.valid(); ++attempt) {
-      path_ = base + std::to_wstring(attempt) + L".tmp";
+      path_ = base + DecimalText(attempt) + L".tmp";
       handle_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!handle_.valid()) {

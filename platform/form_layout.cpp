@@ -1,8 +1,9 @@
 #include "platform/form_layout.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
+
+#include "platform/error.h"
 
 namespace tolvarin::platform {
 
@@ -31,8 +32,9 @@ std::vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
         return p.control->name == control.container;
       });
       if (container == placed.end()) {
-        throw std::invalid_argument("container " + std::string(control.container) + " of " +
-                                    std::string(control.name) + " does not precede it");
+        throw Error(kInvalidArgumentError, "container " + std::string(control.container) +
+                                               " of " + std::string(control.name) +
+                                               " does not precede it");
       }
       origin_left = container->rect.left;
       origin_top = container->rect.top;

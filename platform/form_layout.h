@@ -126,7 +126,7 @@ using MeasureText = std::function<PixelRect(const Control& label, size_t index)>
 // Every control of `layout` placed at `dpi`, in the layout's order. Twips become pixels
 // edge by edge, so adjacent rectangles stay adjacent at any dpi. `measure` is called for
 // labels that size themselves, and only for them; only its width and height are used.
-// Timers get empty rectangles. Throws std::invalid_argument when a control names a
+// Timers get empty rectangles. Throws Error kInvalidArgumentError when a control names a
 // container that does not precede it.
 std::vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
                                          const MeasureText& measure);

@@ -160,10 +160,11 @@ class Win32SplashWindow final : public SplashWindow {
     on_tick_ = &on_tick;
     // The timer counts from the start of loading, not from the end of the drawing set-up
     // (fonts, picture decoding): the launcher's whole run stays close to the interval.
-    const auto loading = std::chrono::steady_clock::now();
+    // The system's tick count, not steady_clock, which the toolchain's win32 thread model builds
+    // on the wall clock: setting the clock meanwhile must not stretch or cut the splash.
+    const ULONGLONG loading = ::GetTickCount64();
     Create();
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - loading);
+    const std::chrono::milliseconds elapsed(::GetTickCount64() - loading);
     const auto remaining = std::max(interval - elapsed, std::chrono::milliseconds(USER_TIMER_MINIMUM));
     ::SetTimer(window_, kTimerId, static_cast<UINT>(remaining.count()), nullptr);
     ::ShowWindow(window_, SW_SHOW);

@@ -51,6 +51,11 @@ std::string WideToUtf8(const std::wstring& text) {
   return narrow;
 }
 
+std::wstring DecimalText(long long value) {
+  const std::string digits = std::to_string(value);
+  return std::wstring(digits.begin(), digits.end());
+}
+
 std::string SystemErrorText(DWORD code) {
   wchar_t* buffer = nullptr;
   const DWORD length = ::FormatMessageW(

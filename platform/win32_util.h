@@ -21,6 +21,10 @@ std::wstring Utf8ToWide(const std::string& text);
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 std::string WideToUtf8(const std::wstring& text);
 
+// `value` in decimal digits, as std::to_wstring writes it, which would bring the C runtime's
+// printf into the program.
+std::wstring DecimalText(long long value);
+
 // The system's description of `code` (FormatMessageW), without the trailing line break;
 // "Unknown error <code>" when the system has none.
 std::string SystemErrorText(DWORD code);

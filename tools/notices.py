@@ -472,7 +472,7 @@ def notices(out, facts_file, version, binaries, setup_script):
 
 def tools(signed):
     """The Debian packages of the programs that build the release."""
-    names = {"g++-mingw-w64-i686-posix": "compiler", "binutils-mingw-w64-i686": "linker",
+    names = {"g++-mingw-w64-i686-win32": "compiler", "binutils-mingw-w64-i686": "linker",
              "nsis": "setup program (makensis)", "wixl": "Windows Installer package (wixl)",
              "msitools": "Windows Installer tables (msibuild)", "osslsigncode": "Authenticode signatures",
              "openssl": "signature of the bill of materials", "python3": "zip and bill of materials"}
@@ -587,7 +587,7 @@ def bom(out, facts_file, dist, stage, signed):
             dependencies.setdefault("file:" + names.get(holder, holder), []).append(ref)
     tool_components = [{"type": "application", "bom-ref": "tool:" + name, "name": name, "version": t["version"],
                         "description": t["purpose"], "purl": purl(t)} for name, t in sorted(facts["tools"].items())]
-    built_by = {"g++-mingw-w64-i686-posix": facts["binaries"], "binutils-mingw-w64-i686": facts["binaries"],
+    built_by = {"g++-mingw-w64-i686-win32": facts["binaries"], "binutils-mingw-w64-i686": facts["binaries"],
                 "nsis": [names["setup"], "Uninstall.exe"], "wixl": list(facts.get("contents", {})),
                 "msitools": list(facts.get("contents", {})), "python3": [zip_name, bom_name]}
     tasks = [{"bom-ref": "task:" + tool, "uid": "task:" + tool, "name": "build with " + tool, "taskTypes": ["build"],

@@ -170,6 +170,14 @@ if [ -z "$actions" ]; then
   cmake --build "$build" --target TolvarinSetupActions
   actions="$build/installer/msi/TolvarinSetupActions.dll"
 fi
+# Each program imports only what tests/launcher/imports.txt lets it.
+for shipped in "Varnolet.exe=$exe" "TolvarinHelper.exe=$helper" "TolvarinSetupActions.dll=$actions"; do
+  if ! said=$(sh tests/launcher/allowed_imports_test.sh i686-w64-mingw32-objdump "${shipped#*=}" \
+      tests/launcher/imports.txt "${shipped%%=*}"); then
+    echo "$said" >&2
+    exit 1
+  fi
+done
 stage="$build/stage" out="$build/out"
 mkdir -p "$stage" "$out"
 if [ -z "$server" ] || [ -z "$support" ]; then
@@ -260,6 +268,8 @@ mv -T -- "$out" "$dist"
 [ -z "$aside" ] || rm -rf -- "$aside"
 ls -l "$dist"
 cat "$dist/SHA256SUMS"
+# The programs' bytes by part, from their linker maps (before signing).
+python3 benchmarks/size_figures.py "$exe" "$helper" "$actions"
 if [ -z "$signing" ]; then
   echo "Unsigned: set TOLVARIN_SIGN_PKCS12 and TOLVARIN_SIGN_PASSWORD to sign the release." >&2
 fi

@@ -28,6 +28,7 @@ namespace installer = tolvarin::installer;
 using installer::win32::SameFolder;
 using installer::win32::WindowsEntryView;
 using installer::win32::WithoutTrailingSeparators;
+using tolvarin::platform::win32::DecimalText;
 using tolvarin::platform::win32::SystemError;
 using tolvarin::platform::win32::UniqueHandle;
 using tolvarin::platform::win32::UniqueKey;
@@ -164,7 +165,7 @@ std::optional<std::vector<Line>> Lines(const std::wstring& data,
     }
     const size_t arguments = line.size() - 1;
     if (arguments < shape->fewest_arguments || arguments > shape->most_arguments) {
-      problem = Shown(line[0]) + L" with " + std::to_wstring(arguments) + L" arguments";
+      problem = Shown(line[0]) + L" with " + DecimalText(arguments) + L" arguments";
       return std::nullopt;
     }
     if (lines.empty() && shape != std::begin(shapes)) {
@@ -177,7 +178,7 @@ std::optional<std::vector<Line>> Lines(const std::wstring& data,
   }
   for (size_t i = 0; i < kShapes; ++i) {
     if (counts[i] < shapes[i].fewest_lines || counts[i] > shapes[i].most_lines) {
-      problem = std::to_wstring(counts[i]) + L" lines of " + shapes[i].command;
+      problem = DecimalText(counts[i]) + L" lines of " + shapes[i].command;
       return std::nullopt;
     }
   }
@@ -500,7 +501,7 @@ UINT RunLines(MSIHANDLE install, const std::vector<Line>& lines, OnRefusal on_re
                                               : installer::RunHelperCommand(line, context);
       if (status == installer::kDone) continue;
       const std::wstring failure =
-          L"TolvarinHelper " + line[0] + L" ended with status " + std::to_wstring(status);
+          L"TolvarinHelper " + line[0] + L" ended with status " + DecimalText(status);
       if (const UINT result = Failed(install, failure, on_refusal); result != ERROR_SUCCESS) {
         return result;
       }
@@ -532,7 +533,7 @@ UINT RunCommands(MSIHANDLE install, const std::wstring& action, const std::wstri
 std::wstring NewTransactionName() {
   FILETIME now{};
   ::GetSystemTimeAsFileTime(&now);
-  return std::to_wstring(ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}.QuadPart);
+  return DecimalText(ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}.QuadPart);
 }
 
 // The names of the properties `target` (a formatted value) refers to: [NAME], but not the

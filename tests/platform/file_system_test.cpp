@@ -27,7 +27,6 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/common/error_of.h"
@@ -59,6 +58,11 @@ namespace fs = std::filesystem;
 
 constexpr int kDelivered = 16 * 1024;  // bytes of Comm.jar a failing copy gets written
 
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 // A source directory whose Comm.jar cannot be copied whole: part of the data is written, then
 // the copy fails for real. Windows serves Comm.jar from a named pipe disconnected after its
 // first bytes; POSIX lowers the file-size limit, so that a write fails with EFBIG.
@@ -72,30 +76,34 @@ struct FailingSource {
         name(win32::Utf8ToWide(directory + "Comm.jar")),
         pipe(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
                                 kDelivered, kDelivered, 0, nullptr)),
-        server([this] {
-          if (!::ConnectNamedPipe(pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return;
-          const std::string data(kDelivered, 'x');
-          DWORD written = 0;
-          ::WriteFile(pipe.get(), data.data(), kDelivered, &written, nullptr);
-          ::FlushFileBuffers(pipe.get());  // returns once the reader has taken the data
-          ::DisconnectNamedPipe(pipe.get());
-        }) {}
+        server(::CreateThread(nullptr, 0, &FailingSource::Serve, this, 0, nullptr)) {}
   ~FailingSource() {
     // A copy that never connected would leave the server waiting: connect once and leave.
     win32::UniqueHandle(::CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    server.join();
+    ::WaitForSingleObject(server.get(), INFINITE);
+  }
+  // The pipe's server, on a thread of its own: the first kDelivered bytes, then a disconnect.
+  static DWORD WINAPI Serve(void* self) {
+    const FailingSource& source = *static_cast<const FailingSource*>(self);
+    if (!::ConnectNamedPipe(source.pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return 0;
+    const std::string data(kDelivered, 'x');
+    DWORD written = 0;
+    ::WriteFile(source.pipe.get(), data.data(), kDelivered, &written, nullptr);
+    ::FlushFileBuffers(source.pipe.get());  // returns once the reader has taken the data
+    ::DisconnectNamedPipe(source.pipe.get());
+    return 0;
   }
   std::string directory;
   std::wstring name;
   win32::UniqueHandle pipe;
-  std::thread server;
+  win32::UniqueHandle server;  // the thread
 };
 #else
 constexpr long kPartWayError = EFBIG;
 constexpr long kTakenError = EEXIST;
 
 struct FailingSource {
-  explicit FailingSource(const fs::path& scratch) : directory((scratch / "failing" / "").u8string()) {
+  explicit FailingSource(const fs::path& scratch) : directory(Utf8(scratch / "failing" / "")) {
     fs::create_directories(directory);
     std::ofstream(directory + "Comm.jar", std::ios::binary) << std::string(16 * kDelivered, 'x');
     getrlimit(RLIMIT_FSIZE, &previous);
@@ -117,7 +125,7 @@ struct FailingSource {
 std::vector<std::string> Entries(const fs::path& directory) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(directory)) {
-    names.push_back(entry.path().filename().u8string());
+    names.push_back(Utf8(entry.path().filename()));
   }
   return names;
 }
@@ -156,9 +164,9 @@ TEST(CopyFile, PublishesOnlyUnderAFreeNameAndLeavesNoTemporary) {
       std::optional<FailingSource> failing;
       if (c.failing) failing.emplace(scratch);
       const std::string sources =
-          failing ? failing->directory : (scratch / "source" / "").make_preferred().u8string();
+          failing ? failing->directory : Utf8((scratch / "source" / "").make_preferred());
       error = tolvarin::testing::ErrorOf(
-          [&] { files->CopyFile(sources + "Comm.jar", (destination / "").make_preferred().u8string()); });
+          [&] { files->CopyFile(sources + "Comm.jar", Utf8((destination / "").make_preferred())); });
     }
     // The system's number, not one left by building the message.
     const long expected_error = c.failing ? kPartWayError : c.directory ? kTakenError : 0;

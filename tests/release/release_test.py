@@ -24,14 +24,15 @@ with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake_lists
 BOM = f"Tolvarin-{VERSION}.cdx.json"
 RELEASE = ["Varnolet.exe", "SHA256SUMS", f"Tolvarin-{VERSION}-setup.exe", f"Tolvarin-{VERSION}-win32.zip",
            f"Tolvarin-{VERSION}.msi", "THIRD-PARTY-NOTICES.txt", BOM]
-# C++ with a thread's mutex and an exception: libstdc++, libgcc, the runtime and winpthreads.
-PROGRAM = """#include <mutex>
+# C++ with an exception and a winpthreads mutex: libstdc++, libgcc, the runtime and winpthreads.
+PROGRAM = """#include <pthread.h>
 #include <stdexcept>
 #include <string>
-std::mutex m;
+pthread_mutex_t m = PTHREAD_MUTEX_INITIALIZER;
 int main(int argc, char **) {
-  std::lock_guard<std::mutex> held(m);
+  pthread_mutex_lock(&m);
   if (argc > 5) throw std::runtime_error(std::to_string(argc));
+  return pthread_mutex_unlock(&m);
 }
 """
 PROGRAMS = ("Varnolet.exe", "TolvarinHelper.exe", "TolvarinSetupActions.dll")
@@ -117,11 +118,11 @@ class ReleaseScript(unittest.TestCase):
             with open(os.path.join(cls.linked.name, name + ".cpp"), "w", encoding="utf-8") as f:
                 f.writelines('extern "C" __declspec(dllexport) unsigned __stdcall %s(unsigned long) { return 0; }\n'
                              % action for action in actions)
-        for step in (["-c", "program.cpp"], ["-static", "program.o", "-o", "program.exe", "-Wl,-Map=program.exe.map"],
+        for step in (["-c", "program.cpp"], ["-static", "program.o", "-o", "program.exe", "-Wl,-Map=program.exe.map", "-lpthread"],
                      ["-c", "actions.cpp", "lacking.cpp"],
                      ["-static", "-shared", "-Wl,--kill-at", "actions.o", "-o", "actions.dll", "-Wl,-Map=actions.dll.map"],
                      ["-static", "-shared", "-Wl,--kill-at", "lacking.o", "-o", "lacking.dll"]):
-            subprocess.run(["i686-w64-mingw32-g++-posix", "-O2", *step], cwd=cls.linked.name, check=True)
+            subprocess.run(["i686-w64-mingw32-g++-win32", "-O2", *step], cwd=cls.linked.name, check=True)
 
     @classmethod
     def tearDownClass(cls):
@@ -238,7 +239,7 @@ class ReleaseScript(unittest.TestCase):
         # A library of the MinGW-w64 runtime's that no package owns, where the program's map has winpthreads.
         unowned = shutil.copy("/usr/i686-w64-mingw32/lib/libpthread.a", os.path.join(self.root, "libextra.a"))
         cases = [  # what is taken away; the line of the notices' sources dropped, or the map's library replaced; said
-            ("libstdc++'s source", "source /usr/lib/gcc/i686-w64-mingw32/*-posix/libstdc++.a", None, "libstdc++.a"),
+            ("libstdc++'s source", "source /usr/lib/gcc/i686-w64-mingw32/*-win32/libstdc++.a", None, "libstdc++.a"),
             ("winpthreads' component", "component winpthreads ", None, "mingw-w64-libraries/winpthreads/"),
             ("the expat licence", "licence expat ", None, "'expat'"),
             ("a package's record", None, unowned, unowned + ", which no Debian package owns"),
