@@ -289,8 +289,8 @@ class MadeFolderNotes {
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      throw SystemError(ERROR_DIRECTORY, WideToUtf8(path) +
-                                             " is not a real folder, so it is not noted for rollback");
+      throw SystemError(ERROR_DIRECTORY,
+                        WideToUtf8(path) + " is not a real folder: not noted for rollback");
     }
     const FolderId id{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
     if (!key_) Open();
@@ -450,9 +450,9 @@ int WrittenFoldersCommand(const std::vector<std::wstring>& arguments) {
   const Notes notes = ReadNotes(arguments[0]);
   for (const auto& [path, id] : notes.folders) judge(path, &id);
   for (auto folder = arguments.begin() + 1; folder != arguments.end(); ++folder) {
-    const bool noted = std::any_of(notes.folders.begin(), notes.folders.end(), [&](const auto& note) {
-      return SameFolder(note.first, *folder);
-    });
+    const bool noted =
+        std::any_of(notes.folders.begin(), notes.folders.end(),
+                    [&](const auto& note) { return SameFolder(note.first, *folder); });
     if (!noted) judge(*folder, nullptr);
   }
   return refused ? installer::kRefused : installer::kDone;
@@ -559,7 +559,6 @@ std::vector<std::wstring> PropertiesIn(const std::wstring& target) {
 std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE install) {
   PMSIHANDLE database = ::MsiGetActiveDatabase(install);
   PMSIHANDLE view;
-  std::vector<std::pair<std::wstring, std::wstring>> rows;
   if (::MsiDatabaseOpenViewW(database,
                              L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`",
                              &view) != ERROR_SUCCESS ||
@@ -568,7 +567,9 @@ std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE inst
   }
   std::vector<std::pair<std::wstring, std::wstring>> all;  // action, target
   std::vector<std::wstring> setting;                       // property set, of type 51
-  for (PMSIHANDLE record; ::MsiViewFetch(view, &record) == ERROR_SUCCESS;) {
+  for (;;) {
+    PMSIHANDLE record;  // one a row: fetching into a handle that holds one would leak it
+    if (::MsiViewFetch(view, &record) != ERROR_SUCCESS) break;
     const auto field = [&record](UINT index) {
       return MsiText([&](wchar_t* text, DWORD* size) {
         return ::MsiRecordGetStringW(record, index, text, size);
@@ -578,6 +579,7 @@ std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE inst
     constexpr int kSetsProperty = 51;
     setting.push_back((::MsiRecordGetInteger(record, 2) & 0x3F) == kSetsProperty ? field(3) : L"");
   }
+  std::vector<std::pair<std::wstring, std::wstring>> rows;
   for (size_t i = 0; i < all.size(); ++i) {
     const bool sets_action_data =
         !setting[i].empty() && std::any_of(all.begin(), all.end(), [&](const auto& action) {

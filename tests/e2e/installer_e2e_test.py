@@ -345,24 +345,12 @@ class InstallerTest(harness.EndToEndTest):
                     self.assertIn("The log %s " % log, result.stdout)
                 self.assertEqual(self.state(elsewhere, logs), before)
 
-    def raced(self, racing, plant, *arguments):
-        """The helper's test build run with `arguments`, which waits where it is about to create
-        `racing` after judging its place, while the test calls `plant`; its result."""
-        env = dict(os.environ, TOLVARIN_TEST_RACE=racing)
-        helper = concurrent.futures.ThreadPoolExecutor(1).submit(
-            self.target.wine, harness.OPTIONS.seam_helper, *arguments, encoding="utf-16", env=env)
-        self.assertTrue(harness.wait_until(lambda: os.path.exists(self.unix(racing + ".racing")), 60))
-        plant()
-        pathlib.Path(self.unix(racing + ".raced")).touch()
-        return helper.result()
-
     def test_a_link_raced_in_after_the_walk_leads_nothing_elsewhere(self):
-        # Linux's mkdir and O_EXCL never follow a link at the name they create, so the first three
-        # rows show the link refused and nothing made through it, as creating by path did too;
-        # that Windows follows none is FILE_OPEN_REPARSE_POINT's doing. The last tells the two
-        # apart: the judged folder above is moved away and a link put in its place; the install
-        # folder is made in the folder held, not through the link, which the check after writing
-        # then finds.
+        # The helper's test build waits where it is about to create `racing` while the test plants
+        # there. Linux's mkdir and O_EXCL never follow a link at the name they create: the first
+        # three rows pass by path too. The last tells: the judged folder above is swapped for a
+        # link; the install folder is made in the folder held, and the check after writing finds
+        # the link.
         elsewhere = self.make_dir("elsewhere")
         log, moved = r"C:\Logs\setup.log", self.unix(r"C:\Apps-moved")
         self.addCleanup(lambda: shutil.rmtree(self.unix(r"C:\Logs"), ignore_errors=True))
@@ -392,7 +380,13 @@ class InstallerTest(harness.EndToEndTest):
                 self.forget_install()
                 for folder in made:
                     os.makedirs(self.unix(folder), exist_ok=True)
-                result = self.raced(racing, plant, *arguments)
+                helper = concurrent.futures.ThreadPoolExecutor(1).submit(
+                    self.target.wine, harness.OPTIONS.seam_helper, *arguments, encoding="utf-16",
+                    env=dict(os.environ, TOLVARIN_TEST_RACE=racing))
+                self.assertTrue(harness.wait_until(lambda: os.path.exists(self.unix(racing + ".racing")), 60))
+                plant()
+                pathlib.Path(self.unix(racing + ".raced")).touch()
+                result = helper.result()
                 self.assertEqual(result.returncode, status, result.stdout)
                 self.assertIn(said, result.stdout)
                 self.assertEqual(os.listdir(elsewhere), [])

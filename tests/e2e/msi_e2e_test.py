@@ -35,12 +35,6 @@ def build_msi(version, out, stage, server):
                    check=True, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
 
 
-def checks_after_writing(checked):
-    """Data for CheckWritten as the package composes it, but with check-folder judging `checked`
-    and checking no file (which the shape allows)."""
-    return "package-folders|%s\nwritten-folders|[FolderNotes]|%s\ncheck-folder|%s" % (FOLDERS, FOLDERS, checked)
-
-
 def with_rows(msi, out, *queries):
     """A copy of the package with the msibuild queries applied."""
     shutil.copy(msi, out)
@@ -225,10 +219,11 @@ class PackageTest(harness.EndToEndTest):
     def test_a_refusal_fails_the_install_and_leaves_nothing(self):
         elsewhere = self.make_dir("elsewhere")
         pathlib.Path(elsewhere, "theirs.txt").write_text("theirs")
-        # A copy of the package whose check of what was written asks for a folder where a file is.
-        refusing = with_rows(self.msi, os.path.join(self.tmp, "refusing.msi"), "UPDATE `CustomAction` SET `Target` = "
-                             "'%s' WHERE `Action` = 'SetCheckWritten'" % checks_after_writing(
-                                 "[QUARVEL]|[GSMMODEMJAR]|[GSMMODEMJAR]Comm.jar"))
+        def written_as(name, checked, more=""):  # a copy of the package with other checks after writing
+            return with_rows(self.msi, os.path.join(self.tmp, name), "UPDATE `CustomAction` SET `Target` = 'package-"
+                             "folders|%s\nwritten-folders|[FolderNotes]|%s\ncheck-folder|%s%s' WHERE `Action` = "
+                             "'SetCheckWritten'" % (FOLDERS, FOLDERS, checked, more))
+        refusing = written_as("refusing.msi", "[QUARVEL]|[GSMMODEMJAR]|[GSMMODEMJAR]Comm.jar")  # a file as a folder
         status_line = "TolvarinHelper check-folder ended with status"
         cases = [  # a link placed (a folder, ending in a separator); the package; the folder given; the log (ANSI)
             (r"C:\quarvel", self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
@@ -240,6 +235,11 @@ class PackageTest(harness.EndToEndTest):
             # Support files an administrator put there stay: nothing is scheduled for Wine to undo.
             (SUPPORT_DIR + "\\theirs", self.msi, CUSTOM_DIR, r"GsmModemJar\\theirs is a link"),
             (None, self.msi, "Apps\\Tolvarin", r"INSTALLFOLDER Apps\\Tolvarin is not an absolute path"),  # once never ended
+            # Values judged before they are composed into data; data the package never composes.
+            (None, self.msi, "C:\\Apps\\T\nnote|INJECTED-7f3", r"INSTALLFOLDER C:\\Apps\\T\?note\|INJECTED-7f3 has a char"),
+            (None, written_as("more.msi", FOLDERS, "\nnote|INJECTED-7f3"), CUSTOM_DIR,
+             r"CheckWritten was given data that is not the package's \(a line that is none of its commands"),
+            (None, written_as("wider.msi", FOLDERS + "|C:\\INJECTED-7f3"), CUSTOM_DIR, r"\(check-folder with 4 arguments\)"),
         ]
         for placed, package, folder, said in cases:
             with self.subTest(placed=placed, package=package):
@@ -254,32 +254,10 @@ class PackageTest(harness.EndToEndTest):
                     for name in rs.SOURCE_FILES:
                         pathlib.Path(self.unix(SUPPORT_DIR), name).write_text("an administrator's")
                 before = self.state()
-                self.assertRegex(self.install(package, folder, status=1603), said)
-                self.assertEqual((self.state(), os.listdir(elsewhere)), (before, ["theirs.txt"]))
-
-    def test_the_package_data_is_judged_before_it_is_composed(self):
-        # Copies of the package whose check after writing is handed a line more, or check-folder
-        # an argument more: data the package never composes.
-        def written_as(target):
-            return with_rows(self.msi, os.path.join(self.tmp, "changed.msi"),
-                             "UPDATE `CustomAction` SET `Target` = '%s' WHERE `Action` = 'SetCheckWritten'" % target)
-        cases = [  # description; the package; INSTALLFOLDER; what the log must say
-            ("a line feed and a separator in INSTALLFOLDER", lambda: self.msi, "C:\\Apps\\T\nnote|INJECTED-7f3",
-             r"INSTALLFOLDER C:\\Apps\\T\?note\|INJECTED-7f3 has a character no folder name may hold"),
-            ("a command more for the check after writing",
-             lambda: written_as(checks_after_writing(FOLDERS) + "\nnote|INJECTED-7f3"),
-             CUSTOM_DIR, r"CheckWritten was given data that is not the package's \(a line that is none of its commands"),
-            ("check-folder with a folder more", lambda: written_as(checks_after_writing(FOLDERS + "|C:\\INJECTED-7f3")),
-             CUSTOM_DIR, r"CheckWritten was given data that is not the package's \(check-folder with 4 arguments\)"),
-        ]
-        for description, package, folder, said in cases:
-            with self.subTest(description):
-                self.forget_install()
-                before = self.state()
-                log = self.install(package(), folder, status=1603)
+                log = self.install(package, folder, status=1603)
                 self.assertRegex(log, said)
                 self.assertNotIn("TolvarinHelper: INJECTED", log)
-                self.assertEqual(self.state(), before)
+                self.assertEqual((self.state(), os.listdir(elsewhere)), (before, ["theirs.txt"]))
 
     def test_a_rollback_leaves_what_took_the_place_of_a_folder_it_made(self):
         # A copy of the package that, once the folders are made, waits until the test has put

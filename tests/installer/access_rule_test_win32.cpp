@@ -101,29 +101,8 @@ TEST(AccessRule, JudgesTheListsWindowsGives) {
   }
 }
 
-// An allow entry of the object kind for Users, Modify, passed on to what is made inside, with the
-// object types given, laid out as Windows lays it out: the GUIDs present, then the SID.
-std::vector<unsigned char> UsersObjectEntry(const GUID* object_type, const GUID* inherited_type) {
-  unsigned char users[SECURITY_MAX_SID_SIZE];
-  DWORD sid_size = sizeof(users);
-  ::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &sid_size);
-  std::vector<unsigned char> entry(offsetof(ACCESS_ALLOWED_OBJECT_ACE, ObjectType));
-  auto* ace = reinterpret_cast<ACCESS_ALLOWED_OBJECT_ACE*>(entry.data());
-  ace->Header.AceType = ACCESS_ALLOWED_OBJECT_ACE_TYPE;
-  ace->Header.AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-  ace->Mask = 0x1301bf;
-  ace->Flags = (object_type ? ACE_OBJECT_TYPE_PRESENT : 0) |
-               (inherited_type ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0);
-  for (const GUID* guid : {object_type, inherited_type}) {
-    if (guid) entry.insert(entry.end(), reinterpret_cast<const unsigned char*>(guid),
-                           reinterpret_cast<const unsigned char*>(guid + 1));
-  }
-  entry.insert(entry.end(), users, users + sid_size);
-  reinterpret_cast<ACE_HEADER*>(entry.data())->AceSize = static_cast<WORD>(entry.size());
-  return entry;
-}
-
-// Wine's SDDL parser takes no object entries, nor does it make them: put together by hand.
+// Wine's SDDL parser takes no object entries: each list is put together by hand, laid out as
+// Windows lays it out (the object entry's fixed part, the GUIDs present, the SID).
 TEST(AccessRule, ObjectEntriesGrantOnFoldersUnlessForAnObjectType) {
   constexpr GUID kUserClass = {
       0xbf967aba, 0x0de6, 0x11d0, {0xa2, 0x85, 0x00, 0xaa, 0x00, 0x30, 0x49, 0xe2}};
@@ -138,31 +117,41 @@ TEST(AccessRule, ObjectEntriesGrantOnFoldersUnlessForAnObjectType) {
       {"only an inherited object type: granted on the folder itself", nullptr, &kUserClass,
        "lets Users (S-1-5-32-545) delete or rename it, add to it, change what is made in it"},
       {"an object type: granted on that kind of property only", &kUserClass, nullptr, ""},
-      {"both", &kUserClass, &kUserClass, ""},
   };
   const TrustedAccounts trusted({"S-1-5-32-544", "S-1-5-18", TI, kWineAccount});
   const EntryFacts holder = Facts(kProgramFiles, EntryFacts::Kind::kFolder);
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.description);
-    alignas(DWORD) unsigned char list[512];
+    const ACCESS_ALLOWED_OBJECT_ACE fixed{
+        {ACCESS_ALLOWED_OBJECT_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0},
+        0x1301bf,  // Modify
+        (c.object_type ? ACE_OBJECT_TYPE_PRESENT : 0u) |
+            (c.inherited_object_type ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0u),
+        {}, {}, 0};
+    const auto* start = reinterpret_cast<const unsigned char*>(&fixed);
+    std::vector<unsigned char> entry(start,
+                                     start + offsetof(ACCESS_ALLOWED_OBJECT_ACE, ObjectType));
+    for (const GUID* guid : {c.object_type, c.inherited_object_type}) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(guid);
+      if (guid) entry.insert(entry.end(), bytes, bytes + sizeof(GUID));
+    }
+    unsigned char users[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(users);
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size));
+    entry.insert(entry.end(), users, users + size);
+    reinterpret_cast<ACE_HEADER*>(entry.data())->AceSize = static_cast<WORD>(entry.size());
+    alignas(DWORD) unsigned char list[256];
     auto* acl = reinterpret_cast<PACL>(list);
-    unsigned char administrators[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof(administrators);
-    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
-    std::vector<unsigned char> entry = UsersObjectEntry(c.object_type, c.inherited_object_type);
-    ASSERT_TRUE(::InitializeAcl(acl, sizeof(list), ACL_REVISION_DS));
-    ASSERT_TRUE(::AddAccessAllowedAceEx(acl, ACL_REVISION_DS,
-                                        OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                                        FILE_ALL_ACCESS, administrators));
-    ASSERT_TRUE(
-        ::AddAce(acl, ACL_REVISION_DS, MAXDWORD, entry.data(), static_cast<DWORD>(entry.size())));
     SECURITY_DESCRIPTOR descriptor;
-    ASSERT_TRUE(::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
-    ASSERT_TRUE(::SetSecurityDescriptorOwner(&descriptor, administrators, FALSE));
-    ASSERT_TRUE(::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
+    ASSERT_TRUE(::InitializeAcl(acl, sizeof(list), ACL_REVISION_DS) &&
+                ::AddAce(acl, ACL_REVISION_DS, MAXDWORD, entry.data(),
+                         static_cast<DWORD>(entry.size())) &&
+                ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
     EntryFacts facts;
-    facts.kind = EntryFacts::Kind::kFolder;
     win32::ReadSecurity(&descriptor, facts);
+    facts.kind = EntryFacts::Kind::kFolder;
+    facts.owner = "S-1-5-32-544";
     EXPECT_EQ(Problem(facts, trusted, Role::kKept, true, &holder), c.problem);
   }
 }
