@@ -346,11 +346,9 @@ class InstallerTest(harness.EndToEndTest):
                 self.assertEqual(self.state(elsewhere, logs), before)
 
     def test_a_link_raced_in_after_the_walk_leads_nothing_elsewhere(self):
-        # The helper's test build waits where it is about to create `racing` while the test plants
-        # there. Linux's mkdir and O_EXCL never follow a link at the name they create: the first
-        # three rows pass by path too. The last tells: the judged folder above is swapped for a
-        # link; the install folder is made in the folder held, and the check after writing finds
-        # the link.
+        # The test build waits to create `racing` while the test plants there. Linux's mkdir and
+        # O_EXCL never follow a link at the name they create, so the first three rows pass by path
+        # too; the last tells: the folder above, swapped for a link, is held and made in.
         elsewhere = self.make_dir("elsewhere")
         log, moved = r"C:\Logs\setup.log", self.unix(r"C:\Apps-moved")
         self.addCleanup(lambda: shutil.rmtree(self.unix(r"C:\Logs"), ignore_errors=True))

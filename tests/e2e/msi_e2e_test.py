@@ -147,6 +147,11 @@ class PackageTest(harness.EndToEndTest):
 
         added = pathlib.Path(self.unix(DEFAULT_DIR + "\\DOZOZIR\\lib\\notes.txt"))
         added.write_text("mine")
+        # The removal judges the folder before it deletes anything: a link inside stops it.
+        os.symlink(self.tmp, self.unix(DEFAULT_DIR + "\\DOZOZIR\\theirs"))
+        self.assertRegex(self.msiexec("/x " + product_code(self.msi), status=1603), r"DOZOZIR\\theirs is a link")
+        self.assertEqual(self.files(DEFAULT_DIR), sorted(INSTALLED + ["DOZOZIR/lib/notes.txt"]))
+        os.remove(self.unix(DEFAULT_DIR + "\\DOZOZIR\\theirs"))
         self.msiexec("/x " + product_code(self.msi))
         self.assertEqual(self.files(DEFAULT_DIR), ["DOZOZIR/lib/notes.txt"])
         added.unlink()
