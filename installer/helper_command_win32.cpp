@@ -71,10 +71,6 @@ std::string LogPlaceProblem(const std::wstring& path, const HelperContext& conte
   return {};
 }
 
-// A new log's list: the administrators' and the system's, read by users; nothing inherited, so
-// that a folder passing rights on to what is made in it gives nobody else the log.
-constexpr wchar_t kLogSddl[] = L"O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
-
 // Opens the log for appending once its place is judged, then judges the file through that
 // handle: one someone else put there (another owner, another name of some other file, one others
 // may write) is not written.
@@ -87,7 +83,7 @@ int OpenLog(const std::wstring& path, const HelperContext& context) {
     // below and refused, and what it leads to is neither created nor written.
     constexpr DWORD kAccess = FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES;
     constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-    const win32::SecurityDescriptor descriptor(kLogSddl);
+    const win32::SecurityDescriptor descriptor(win32::kProtectedFileSddl);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
     win32::BeforeCreatingForTest(path);
     log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, &attributes, CREATE_NEW,

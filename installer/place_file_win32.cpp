@@ -15,10 +15,6 @@ using platform::win32::SystemError;
 using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
-// What place leaves: owner Administrators, full control for SYSTEM and Administrators, read
-// and execute for Users, nothing inherited.
-constexpr wchar_t kProtectedFileSddl[] =
-    L"O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
 
 int Place(const std::wstring& folder, const std::wstring& name, const HelperContext& context) {
   const std::wstring path = folder + L"\\" + name;
@@ -79,7 +75,7 @@ DWORD RenameThroughHandle(HANDLE file, const std::wstring& path) {
 
 void WriteSetupFile(const std::wstring& path, const std::string& bytes) {
   const std::wstring written = path + kNewSuffix;
-  const win32::SecurityDescriptor descriptor(kProtectedFileSddl);
+  const win32::SecurityDescriptor descriptor(win32::kProtectedFileSddl);
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
   // Left by an earlier run that failed: nothing of anyone else, the folder being Setup's.
   ::DeleteFileW(written.c_str());

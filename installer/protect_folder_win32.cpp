@@ -113,8 +113,8 @@ std::string NtFailure(NTSTATUS status) { return SystemFailure(::RtlNtStatusToDos
 // The folder `path` made inside `parent` with `descriptor` (its list and owner) in the call that
 // creates it, so that nobody else ever holds a handle to it; or, when something has that name
 // by now (a folder, a file or a link), that entry opened without following and judged: as a
-// folder above one Setup keeps, or, `kept` with `protect`, as one Setup keeps, then given the
-// protected list through that handle. The held folder, or none after saying why.
+// folder above one Setup keeps, or, `kept`, as one Setup keeps, then given `descriptor`'s list
+// and owner through that handle. The held folder, or none after saying why.
 std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const std::wstring& path,
                                             const HelperContext& context,
                                             const win32::SecurityDescriptor& descriptor,

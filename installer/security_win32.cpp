@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "installer/entry_view_win32.h"
+
 namespace tolvarin::installer::win32 {
 namespace {
 
@@ -26,18 +28,14 @@ std::string OwnerOfWindowsFolder() {
     const DWORD error = size == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER;
     throw SystemError(error, "Cannot find the Windows folder");
   }
-  const HANDLE opened = ::CreateFileW(
-      folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) {
-    const DWORD error = ::GetLastError();
-    throw SystemError(error, "Cannot read the owner of the Windows folder");
-  }
-  const UniqueHandle owned(opened);
+  DWORD error = ERROR_SUCCESS;
+  const UniqueHandle opened = OpenEntry(
+      folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+  if (!opened.valid()) throw SystemError(error, "Cannot read the owner of the Windows folder");
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD error = ::GetSecurityInfo(opened, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                                        &owner, nullptr, nullptr, nullptr, &descriptor);
+  error = ::GetSecurityInfo(opened.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                            nullptr, nullptr, nullptr, &descriptor);
   const UniqueLocal<void> freed(descriptor);
   if (error != ERROR_SUCCESS) {
     throw SystemError(error, "Cannot read the owner of the Windows folder");

@@ -17,6 +17,12 @@ namespace tolvarin::installer::win32 {
 inline constexpr wchar_t kProtectedFolderSddl[] =
     L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
+// What Setup gives the files it creates itself (its log, Setup.log): owner Administrators, full
+// control for SYSTEM and Administrators, read and execute for Users, nothing inherited, so that a
+// folder passing rights on to what is made in it gives nobody else the file.
+inline constexpr wchar_t kProtectedFileSddl[] =
+    L"O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
+
 // A security descriptor made from SDDL text, freed with it.
 class SecurityDescriptor {
  public:
