@@ -346,9 +346,8 @@ class InstallerTest(harness.EndToEndTest):
                 self.assertEqual(self.state(elsewhere, logs), before)
 
     def test_a_link_raced_in_after_the_walk_leads_nothing_elsewhere(self):
-        # The test build waits to create `racing` while the test plants there. Linux's mkdir and
-        # O_EXCL never follow a link at the name they create, so the first three rows pass by path
-        # too; the last tells: the folder above, swapped for a link, is held and made in.
+        # The test build waits to create `racing` while the test plants there. Linux never follows a link at a
+        # name it creates: the first three rows pass by path too; the last (the folder above swapped) tells.
         elsewhere = self.make_dir("elsewhere")
         log, moved = r"C:\Logs\setup.log", self.unix(r"C:\Apps-moved")
         self.addCleanup(lambda: shutil.rmtree(self.unix(r"C:\Logs"), ignore_errors=True))
@@ -366,8 +365,7 @@ class InstallerTest(harness.EndToEndTest):
              r"C:\Apps is a link to another place"),
             ("a link at the install folder", [r"C:\Apps"], CUSTOM_DIR, link(CUSTOM_DIR), protect, 2,
              CUSTOM_DIR + " is a link to another place"),
-            # Wine neither shows a link to a file as one nor opens one that leads nowhere: refused
-            # as unopenable here, as a link on Windows.
+            # Wine shows no link to a file as one and opens none that leads nowhere: refused as unopenable.
             ("a link at the log's name", [r"C:\Logs"], log, link(log, os.path.join(elsewhere, "made.log")),
              ["--log", log, "note", "written"], 5, "The log %s " % log),
             ("the folder above moved away, a link in its place", [r"C:\Apps"], CUSTOM_DIR, move_apps, protect, 0,

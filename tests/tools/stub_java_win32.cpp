@@ -1,6 +1,6 @@
 // Stands in for java.exe in end-to-end tests: appends its exact command line, working
 // directory, DLL directory (GetDllDirectoryW) and how its window is to be shown, UTF-8, to the
-// file named by TOLVARIN_STUB_RECORD, then exits 0.
+// file named by TOLVARIN_STUB_RECORD (shared: two at once each append whole), then exits 0.
 #include <windows.h>
 
 #include <string>
@@ -23,8 +23,8 @@ int wmain() {
                              WideToUtf8(std::wstring(dll_directory, dll_length)) + "\nSHOW " +
                              std::to_string(show) + "\n";
   tolvarin::platform::win32::UniqueHandle file(
-      ::CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr));
+      ::CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return 4;
   DWORD written = 0;
   ::WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
