@@ -10,12 +10,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
-#include <string>
 
+#include "platform/text.h"
 #include "platform/win32_util.h"
 
 namespace {
 
+using tolvarin::DecimalString;
+using tolvarin::WString;
 using tolvarin::platform::win32::UniqueHandle;
 
 HWND WaitForSplash(int timeout_ms) {
@@ -32,8 +34,8 @@ long long MsSince(std::chrono::steady_clock::time_point start) {
       .count();
 }
 
-int Drawn(const std::wstring& launcher) {
-  std::wstring command = L"\"" + launcher + L"\"";
+int Drawn(const WString& launcher) {
+  WString command = L"\"" + launcher + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
@@ -75,7 +77,7 @@ int Close(int timeout_ms, bool send) {
   const long long gone_ms = MsSince(start);
   const bool ended = ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0;
   std::printf("{\"gone_ms\": %lld, \"ended_ms\": %s}\n", gone_ms,
-              ended ? std::to_string(MsSince(start)).c_str() : "null");
+              ended ? DecimalString(MsSince(start)).c_str() : "null");
   return ended ? 0 : 1;
 }
 
@@ -83,7 +85,7 @@ int Close(int timeout_ms, bool send) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 64;
-  const std::wstring command = argv[1];
+  const WString command = argv[1];
   int status = 64;
   if (command == L"drawn") status = Drawn(argv[2]);
   if (command == L"close" || command == L"send-close") {

@@ -19,7 +19,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <string>
 
 #include "javaruntime/java_runtime_context.h"
 #include "javaruntime/locate_java_runtime.h"
@@ -28,6 +27,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/splash_window.h"
+#include "platform/text.h"
 #include "registry/reg_file_registry_api.h"
 #include "registry/reg_file_store.h"
 
@@ -51,21 +51,21 @@ class ClosedSplash final : public platform::SplashWindow {
 // A box would stop the run: count them instead, and fail the benchmark if any shows.
 class CountedMessages final : public platform::MessageBoxes {
  public:
-  void Show(const std::string& prompt) override {
+  void Show(const String& prompt) override {
     ++shown;
     last = prompt;
   }
   int shown = 0;
-  std::string last;
+  String last;
 };
 
 // The native services, with every started child counted so the loop can reap it
 // outside the timed region; ending the process would end the benchmark.
 class CountingProcess final : public platform::ProcessServices {
  public:
-  std::string ExecutableDirectory() const override { return native_->ExecutableDirectory(); }
-  std::string CurrentDirectory() const override { return native_->CurrentDirectory(); }
-  void ChangeDirectory(const std::string& path) override { native_->ChangeDirectory(path); }
+  String ExecutableDirectory() const override { return native_->ExecutableDirectory(); }
+  String CurrentDirectory() const override { return native_->CurrentDirectory(); }
+  void ChangeDirectory(const String& path) override { native_->ChangeDirectory(path); }
   void StartHidden(const platform::NativeCommand& command) override {
     native_->StartHidden(command);
     ++started;
@@ -89,7 +89,7 @@ class CountingProcess final : public platform::ProcessServices {
   std::unique_ptr<platform::ProcessServices> native_ = platform::MakeNativeProcessServices();
 };
 
-void WriteFile(const fs::path& path, const std::string& contents) {
+void WriteFile(const fs::path& path, const String& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
@@ -110,16 +110,16 @@ struct Scratch {
   // A UTF-16 export as regedit writes it, of `runtimes` runtime keys: "1.5" and, when
   // `chosen_first`, names that enumerate after it (1.6.*), otherwise names below 1.5 that
   // enumerate before it (1.4.*). Returns its path.
-  std::string ExportOf(int runtimes, bool chosen_first) const {
-    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
-    const std::string prefix = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\";
-    text += prefix + "1.5]\r\n\"JavaHome\"=\"" + home.string() + "\"\r\n\r\n";
+  String ExportOf(int runtimes, bool chosen_first) const {
+    String text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    const String prefix = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\";
+    text += prefix + "1.5]\r\n\"JavaHome\"=\"" + home.string().c_str() + "\"\r\n\r\n";
     char name[32];
     for (int i = 0; i < runtimes - 1; ++i) {
       std::snprintf(name, sizeof name, "%s.%05d", chosen_first ? "1.6" : "1.4", i);
       text += prefix + name + "]\r\n\"JavaHome\"=\"/opt/java/jre" + name + "\"\r\n\r\n";
     }
-    std::string utf16 = "\xFF\xFE";
+    String utf16 = "\xFF\xFE";
     for (const char c : text) {
       utf16 += c;
       utf16 += '\0';
@@ -158,7 +158,7 @@ void BM_LaunchSequence(benchmark::State& state) {
   const bool copy = state.range(2) != 0;
   const bool load_at_tick = state.range(3) != 0;
   Scratch& scratch = SharedScratch();
-  const std::string export_file = scratch.ExportOf(runtimes, chosen_first);
+  const String export_file = scratch.ExportOf(runtimes, chosen_first);
   if (copy) {
     scratch.RemoveCopiedFiles();
   } else {
@@ -169,7 +169,7 @@ void BM_LaunchSequence(benchmark::State& state) {
   CountingProcess process;
   CountedMessages messages;
   const auto files = platform::MakeNativeFileSystem();
-  const std::string support = (scratch.root / "support").string() + "/";
+  const String support = (scratch.root / "support").string() + "/";
   const auto preloaded = std::make_shared<const registry::RegFileStore>(
       registry::LoadRegFileStore(export_file));
   LaunchContext context{splash, process, messages, [&] {

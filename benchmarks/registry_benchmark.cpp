@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <string>
 
+#include "platform/text.h"
 #include "registry/reg_file_registry_api.h"
 #include "registry/reg_file_store.h"
 #include "registry/registry.h"
@@ -20,9 +20,9 @@ namespace {
 constexpr int kLargeStoreKeys = 100000;
 constexpr int kKeysPerGroup = 1000;
 constexpr int kBlobBytes = 24;
-const std::string kRuntimes = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const String kRuntimes = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 
-void AppendUtf16(std::string& out, const std::string& ascii) {
+void AppendUtf16(String& out, const String& ascii) {
   for (const char c : ascii) {
     out += c;
     out += '\0';
@@ -31,8 +31,8 @@ void AppendUtf16(std::string& out, const std::string& ascii) {
 
 // A UTF-16 export as regedit writes it: `keys` keys of about 500 bytes each, in groups
 // of 1000, and the five runtime keys the operations are timed on.
-std::string GenerateExport(int keys) {
-  std::string out = "\xFF\xFE";
+String GenerateExport(int keys) {
+  String out = "\xFF\xFE";
   AppendUtf16(out, "Windows Registry Editor Version 5.00\r\n\r\n");
   for (const char* version : {"1.4", "1.4.2_06", "1.5", "1.5.0_06", "1.6"}) {
     AppendUtf16(out, "[HKEY_LOCAL_MACHINE\\" + kRuntimes + "\\" + version +
@@ -42,11 +42,11 @@ std::string GenerateExport(int keys) {
   char number[16];
   for (int key = 0; key < keys; ++key) {
     std::snprintf(number, sizeof number, "%06d", key);
-    std::string text = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvarinBench\\Group" +
-                       std::to_string(key / kKeysPerGroup) + "\\Key" + number + "]\r\n";
+    String text = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TolvarinBench\\Group" +
+                       DecimalString(key / kKeysPerGroup) + "\\Key" + number + "]\r\n";
     text += "\"JavaHome\"=\"C:\\\\Java\\\\jre" +
-            std::string(number) + "\"\r\n";
-    text += "\"Version\"=dword:" + std::string(number) + "\r\n";
+            String(number) + "\"\r\n";
+    text += "\"Version\"=dword:" + String(number) + "\r\n";
     text += "\"Blob\"=hex:";
     for (int i = 0; i < kBlobBytes; ++i) {
       char byte[16];
@@ -73,7 +73,7 @@ const std::shared_ptr<const RegFileStore>& Store(int keys) {
 }
 
 void BM_LoadExport(benchmark::State& state) {
-  const std::string contents = GenerateExport(kLargeStoreKeys);
+  const String contents = GenerateExport(kLargeStoreKeys);
   for (auto _ : state) {
     RegFileStore store;
     store.Import(contents, "generated.reg");

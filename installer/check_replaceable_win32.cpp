@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 #include "installer/entry_view_win32.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {
@@ -18,15 +17,15 @@ using platform::win32::WideToUtf8;
 constexpr int kAttempts = 4;
 constexpr DWORD kPauseMs = 250;
 
-int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+int CheckReplaceable(const Vector<WString>& arguments, const HelperContext& context) {
   if (arguments.size() < 2) return kUsage;
   bool in_use = false;
   bool refused = false;
   for (auto name = arguments.begin() + 1; name != arguments.end(); ++name) {
-    const std::wstring& folder = arguments.front();
+    const WString& folder = arguments.front();
     const bool separated = !folder.empty() && folder.back() == L'\\';
-    const std::wstring path = folder + (separated ? L"" : L"\\") + *name;
-    const std::string shown = WideToUtf8(path);
+    const WString path = folder + (separated ? L"" : L"\\") + *name;
+    const String shown = WideToUtf8(path);
     DWORD error = ERROR_SUCCESS;
     UniqueHandle file;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
@@ -38,7 +37,7 @@ int CheckReplaceable(const std::vector<std::wstring>& arguments, const HelperCon
     }
     if (file.valid()) {
       const EntryFacts facts = win32::FactsOf(file.get(), path);
-      const std::string problem = Problem(facts, context.trusted, Role::kInside, /*folder=*/false);
+      const String problem = Problem(facts, context.trusted, Role::kInside, /*folder=*/false);
       if (problem.empty()) continue;
       refused = true;
       Say(shown + " " + problem + ": remove it, then run Setup again.");

@@ -23,27 +23,27 @@ struct FindCloser {
 
 }  // namespace
 
-std::wstring WithoutTrailingSeparators(std::wstring path) {
+WString WithoutTrailingSeparators(WString path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   return path;
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  const std::wstring x = WithoutTrailingSeparators(a);
-  const std::wstring y = WithoutTrailingSeparators(b);
+bool SameFolder(const WString& a, const WString& b) {
+  const WString x = WithoutTrailingSeparators(a);
+  const WString y = WithoutTrailingSeparators(b);
   return ::CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
                                 static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
 }
 
-std::optional<std::wstring> RecordedText(const wchar_t* key, const wchar_t* name) {
-  const std::string shown = "HKLM\\" + WideToUtf8(key) + "\\" + WideToUtf8(name);
+std::optional<WString> RecordedText(const wchar_t* key, const wchar_t* name) {
+  const String shown = "HKLM\\" + WideToUtf8(key) + "\\" + WideToUtf8(name);
   HKEY opened = nullptr;
   LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
                                    &opened);
   if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
   if (status != ERROR_SUCCESS) throw SystemError(status, "Cannot read " + shown);
   const UniqueKey owned(opened);
-  std::wstring value(MAX_PATH, L'\0');
+  WString value(MAX_PATH, L'\0');
   DWORD bytes = 0;
   do {
     bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
@@ -58,14 +58,14 @@ std::optional<std::wstring> RecordedText(const wchar_t* key, const wchar_t* name
   return value;
 }
 
-std::wstring ParentOf(const std::wstring& path) {
+WString ParentOf(const WString& path) {
   const size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos || slash + 1 == path.size()) return {};
+  if (slash == WString::npos || slash + 1 == path.size()) return {};
   if (slash == 2 && path[1] == L':') return path.substr(0, 3);
   return path.substr(0, slash);
 }
 
-UniqueHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share, DWORD& error) {
+UniqueHandle OpenEntry(const WString& path, DWORD access, DWORD share, DWORD& error) {
   HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
@@ -82,7 +82,7 @@ EntryFacts FactsOfFailure(DWORD error) {
   return facts;
 }
 
-EntryFacts FactsOf(HANDLE handle, const std::wstring& path) {
+EntryFacts FactsOf(HANDLE handle, const WString& path) {
   FILE_ATTRIBUTE_TAG_INFO tag{};
   if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag))) {
     return FactsOfFailure(::GetLastError());
@@ -110,8 +110,8 @@ EntryFacts FactsOf(HANDLE handle, const std::wstring& path) {
   return facts;
 }
 
-EntryFacts WindowsEntryView::Inspect(const std::string& path) {
-  const std::wstring wide = Utf8ToWide(path);
+EntryFacts WindowsEntryView::Inspect(const String& path) {
+  const WString wide = Utf8ToWide(path);
   DWORD error = ERROR_SUCCESS;
   const UniqueHandle entry =
       OpenEntry(wide, READ_CONTROL | FILE_READ_ATTRIBUTES,
@@ -120,7 +120,7 @@ EntryFacts WindowsEntryView::Inspect(const std::string& path) {
   return FactsOf(entry.get(), wide);
 }
 
-std::vector<std::string> WindowsEntryView::List(const std::string& path) {
+Vector<String> WindowsEntryView::List(const String& path) {
   WIN32_FIND_DATAW found{};
   HANDLE search = ::FindFirstFileExW(Utf8ToWide(path + "\\*").c_str(), FindExInfoBasic, &found,
                                      FindExSearchNameMatch, nullptr, 0);
@@ -129,9 +129,9 @@ std::vector<std::string> WindowsEntryView::List(const std::string& path) {
     throw SystemError(error);
   }
   const std::unique_ptr<void, FindCloser> owned(search);
-  std::vector<std::string> names;
+  Vector<String> names;
   do {
-    const std::wstring name = found.cFileName;
+    const WString name = found.cFileName;
     if (name != L"." && name != L"..") names.push_back(WideToUtf8(name));
   } while (::FindNextFileW(search, &found));
   const DWORD error = ::GetLastError();

@@ -7,32 +7,32 @@
 #include <windows.h>
 
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "installer/folder_trust.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer::win32 {
 
 // `path` without separators at its end; a drive's root ("C:\") stays whole.
-std::wstring WithoutTrailingSeparators(std::wstring path);
+WString WithoutTrailingSeparators(WString path);
 
 // Whether two spellings name the same folder as Windows compares names: case aside, and
 // separators at the end aside.
-bool SameFolder(const std::wstring& a, const std::wstring& b);
+bool SameFolder(const WString& a, const WString& b);
 
 // The text of the value `name` of HKLM\`key` in the 32-bit view, where Setup and the package
 // (both 32-bit) record their install; none when the key or the value is missing. Throws
 // platform::Error when it cannot be read or is not text.
-std::optional<std::wstring> RecordedText(const wchar_t* key, const wchar_t* name);
+std::optional<WString> RecordedText(const wchar_t* key, const wchar_t* name);
 
 // The folder holding `path`: "C:\a\b" gives "C:\a", "C:\a" gives "C:\"; a root gives nothing.
-std::wstring ParentOf(const std::wstring& path);
+WString ParentOf(const WString& path);
 
 // Opens `path` itself, never what a link there points to; folders open too. Invalid on failure,
 // with the system's reason in `error`.
-platform::win32::UniqueHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share,
+platform::win32::UniqueHandle OpenEntry(const WString& path, DWORD access, DWORD share,
                                         DWORD& error);
 
 // The facts of the entry `path` for which OpenEntry failed with `error`.
@@ -41,24 +41,24 @@ EntryFacts FactsOfFailure(DWORD error);
 // The facts of the entry open through `handle`, opened by OpenEntry with READ_CONTROL and
 // FILE_READ_ATTRIBUTES: its kind, owner and access list. `path` names it: Wine opens the target
 // of a Unix symbolic link whatever the flags, and shows the link only by name.
-EntryFacts FactsOf(HANDLE handle, const std::wstring& path);
+EntryFacts FactsOf(HANDLE handle, const WString& path);
 
 // What a test build of the helper changes in the facts of `path` before the rule judges them
 // (Wine shows one owner for every file); the shipped programs link facts_as_found_win32.cpp,
 // which changes nothing.
-void AdjustFactsForTest(const std::wstring& path, EntryFacts& facts);
+void AdjustFactsForTest(const WString& path, EntryFacts& facts);
 
 // Called where Setup is about to create `path` (a folder, or the log) after judging the place:
 // a test build plants a link there, as a user racing Setup would; the shipped programs do
 // nothing.
-void BeforeCreatingForTest(const std::wstring& path);
+void BeforeCreatingForTest(const WString& path);
 
 // Inspects with OpenEntry and FactsOf, lists with FindFirstFileExW (FirstProblemInside lists
 // only folders it has judged real).
 class WindowsEntryView : public EntryView {
  public:
-  EntryFacts Inspect(const std::string& path) override;
-  std::vector<std::string> List(const std::string& path) override;
+  EntryFacts Inspect(const String& path) override;
+  Vector<String> List(const String& path) override;
 };
 
 }  // namespace tolvarin::installer::win32

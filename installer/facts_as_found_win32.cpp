@@ -4,8 +4,8 @@
 
 namespace tolvarin::installer::win32 {
 
-void AdjustFactsForTest(const std::wstring&, EntryFacts&) {}
+void AdjustFactsForTest(const WString&, EntryFacts&) {}
 
-void BeforeCreatingForTest(const std::wstring&) {}
+void BeforeCreatingForTest(const WString&) {}
 
 }  // namespace tolvarin::installer::win32

@@ -25,9 +25,9 @@ constexpr KnownAccount kKnownAccounts[] = {
     {"S-1-5-7", "ANONYMOUS LOGON"},
 };
 
-std::string Named(const std::string& sid) {
+String Named(const String& sid) {
   for (const KnownAccount& account : kKnownAccounts) {
-    if (sid == account.sid) return std::string(account.name) + " (" + sid + ")";
+    if (sid == account.sid) return String(account.name) + " (" + sid + ")";
   }
   return sid;
 }
@@ -41,7 +41,7 @@ std::uint32_t Expanded(std::uint32_t mask) {
   return mask;
 }
 
-bool GrantsNothing(const std::string& sid) {
+bool GrantsNothing(const String& sid) {
   return std::find(std::begin(kGrantsNothing), std::end(kGrantsNothing), sid) !=
          std::end(kGrantsNothing);
 }
@@ -51,11 +51,11 @@ enum class Reach { kItself, kMadeInside };
 
 // What each account but the trusted ones is allowed on the entry itself, or on what is made
 // inside it, in list order.
-std::vector<std::pair<std::string, std::uint32_t>> OthersRights(const EntryFacts& facts,
+Vector<std::pair<String, std::uint32_t>> OthersRights(const EntryFacts& facts,
                                                                 bool own_entries_only,
                                                                 const TrustedAccounts& trusted,
                                                                 Reach reach = Reach::kItself) {
-  std::vector<std::pair<std::string, std::uint32_t>> others;
+  Vector<std::pair<String, std::uint32_t>> others;
   if (facts.no_access_list) {
     others.emplace_back("S-1-1-0", Expanded(rights::kGenericAll));
     return others;
@@ -75,22 +75,22 @@ std::vector<std::pair<std::string, std::uint32_t>> OthersRights(const EntryFacts
   return others;
 }
 
-void Append(std::string& text, const std::string& more, const char* separator) {
+void Append(String& text, const String& more, const char* separator) {
   if (!text.empty()) text += separator;
   text += more;
 }
 
 }  // namespace
 
-std::string ErrorNote(long number, const std::string& text) {
-  return "(error " + std::to_string(number) + ": " + text + ")";
+String ErrorNote(long number, const String& text) {
+  return "(error " + DecimalString(number) + ": " + text + ")";
 }
 
-bool TrustedAccounts::Contains(const std::string& sid) const {
+bool TrustedAccounts::Contains(const String& sid) const {
   return std::find(sids_.begin(), sids_.end(), sid) != sids_.end();
 }
 
-std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
+String OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
                                const EntryFacts* parent) {
   const bool folder = facts.kind == Kind::kFolder;
   auto others = OthersRights(facts, role == Role::kInside, trusted);
@@ -101,7 +101,7 @@ std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const Trusted
     }
   }
   // Accounts whose rights reach what is made inside: Setup's own files there would get them.
-  std::vector<std::string> change_inside;
+  Vector<String> change_inside;
   if (role != Role::kAbove && folder) {
     constexpr std::uint32_t kChanging = rights::kWriteData | rights::kAppendData |
                                         rights::kDeleteChild | rights::kDelete |
@@ -112,11 +112,11 @@ std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const Trusted
     }
   }
   const size_t on_itself = others.size();
-  for (const std::string& sid : change_inside) others.emplace_back(sid, 0);
-  std::vector<std::pair<std::string, std::string>> said;  // account, what it can do
+  for (const String& sid : change_inside) others.emplace_back(sid, 0);
+  Vector<std::pair<String, String>> said;  // account, what it can do
   for (size_t i = 0; i < others.size(); ++i) {
     const auto& [sid, mask] = others[i];
-    std::string can = i < on_itself ? "" : "change what is made in it";
+    String can = i < on_itself ? "" : "change what is made in it";
     if (mask & rights::kDelete) Append(can, "delete or rename it", ", ");
     if (mask & rights::kWriteDac) Append(can, "change its access list", ", ");
     if (mask & rights::kWriteOwner) Append(can, "take it over", ", ");
@@ -131,16 +131,16 @@ std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const Trusted
                                     [&](const auto& entry) { return entry.first == sid; });
     if (found == said.end()) {
       said.emplace_back(sid, can);
-    } else if (found->second.find(can) == std::string::npos) {
+    } else if (found->second.find(can) == String::npos) {
       Append(found->second, can, ", ");
     }
   }
-  std::string text;
+  String text;
   for (const auto& [sid, can] : said) Append(text, Named(sid) + " " + can, "; ");
   return text.empty() ? text : "lets " + text;
 }
 
-std::string Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
+String Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
                     bool folder, const EntryFacts* parent) {
   switch (facts.kind) {
     case Kind::kLink:
@@ -162,23 +162,23 @@ std::string Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Rol
   return OthersWhoCanChange(facts, role, trusted, parent);
 }
 
-std::string FirstProblemInside(EntryView& view, const std::string& folder,
+String FirstProblemInside(EntryView& view, const String& folder,
                                const TrustedAccounts& trusted) {
-  std::vector<std::string> pending{folder};
+  Vector<String> pending{folder};
   while (!pending.empty()) {
-    const std::string current = std::move(pending.back());
+    const String current = std::move(pending.back());
     pending.pop_back();
-    std::vector<std::string> names;
+    Vector<String> names;
     try {
       names = view.List(current);
     } catch (const platform::Error& error) {
       return current + " cannot be listed " + ErrorNote(error.number(), error.description());
     }
-    for (const std::string& name : names) {
-      const std::string path = current + "\\" + name;
+    for (const String& name : names) {
+      const String path = current + "\\" + name;
       const EntryFacts facts = view.Inspect(path);
       const bool is_folder = facts.kind == Kind::kFolder;
-      const std::string problem = Problem(facts, trusted, Role::kInside, is_folder);
+      const String problem = Problem(facts, trusted, Role::kInside, is_folder);
       if (!problem.empty()) return path + " " + problem;
       if (is_folder) pending.push_back(path);
     }

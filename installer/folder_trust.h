@@ -10,14 +10,15 @@
 // "Authenticated Users: Modify" from the root.
 
 #include <cstdint>
-#include <string>
 #include <utility>
-#include <vector>
+
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::installer {
 
 // A failure as every message of Setup's helper gives it: "(error <number>: <text>)".
-std::string ErrorNote(long number, const std::string& text);
+String ErrorNote(long number, const String& text);
 
 // Access rights as Windows numbers them; only those the rule needs.
 namespace rights {
@@ -34,7 +35,7 @@ inline constexpr std::uint32_t kGenericWrite = 0x40000000;
 // One entry of an access list.
 struct AccessEntry {
   bool allow = true;          // false: a deny entry
-  std::string sid;            // whom it names, as text ("S-1-5-11")
+  String sid;            // whom it names, as text ("S-1-5-11")
   std::uint32_t mask = 0;     // the rights, generic ones included
   bool inherit_only = false;  // applies to what is made inside, not to this entry itself
   bool inherited = false;     // came from the folder above
@@ -45,22 +46,22 @@ struct AccessEntry {
 struct EntryFacts {
   enum class Kind { kMissing, kFolder, kFile, kLink, kUnopenable };
   Kind kind = Kind::kMissing;
-  std::string owner;       // kFolder, kFile: the owner's SID as text ("S-1-5-32-544")
+  String owner;       // kFolder, kFile: the owner's SID as text ("S-1-5-32-544")
   long error = 0;          // kUnopenable: the system's error number
-  std::string error_text;  // kUnopenable: its description
-  std::vector<AccessEntry> access;  // kFolder, kFile: its access list
+  String error_text;  // kUnopenable: its description
+  Vector<AccessEntry> access;  // kFolder, kFile: its access list
   bool no_access_list = false;      // kFolder, kFile: none at all, so everyone may do anything
 };
 
 // The accounts (SIDs as text) trusted to own entries and to hold rights over them.
 class TrustedAccounts {
  public:
-  explicit TrustedAccounts(std::vector<std::string> sids) : sids_(std::move(sids)) {}
+  explicit TrustedAccounts(Vector<String> sids) : sids_(std::move(sids)) {}
   // Whether `sid` is trusted.
-  bool Contains(const std::string& sid) const;
+  bool Contains(const String& sid) const;
 
  private:
-  std::vector<std::string> sids_;
+  Vector<String> sids_;
 };
 
 // How an entry is used, which decides what nobody else may be able to do to it.
@@ -79,9 +80,9 @@ class EntryView {
  public:
   virtual ~EntryView() = default;
   // The entry at `path`; kMissing when there is none, kUnopenable when it cannot be opened.
-  virtual EntryFacts Inspect(const std::string& path) = 0;
+  virtual EntryFacts Inspect(const String& path) = 0;
   // The names in the folder at `path`; throws platform::Error when it cannot be listed.
-  virtual std::vector<std::string> List(const std::string& path) = 0;
+  virtual Vector<String> List(const String& path) = 0;
 };
 
 // Who but `trusted` can change the entry `facts` in its `role`, as the rest of a sentence that
@@ -90,18 +91,18 @@ class EntryView {
 // it too. Deny entries are not weighed: a list is trusted only on what it allows. For a kept
 // folder, what its entries pass on to files and folders made inside counts as well, inherit-only
 // ones included: Setup's own files there would get those rights.
-std::string OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
+String OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
                                const EntryFacts* parent = nullptr);
 
 // What is wrong with an existing entry that should be a folder (or, with `folder` false, a
 // file) in `role`, as the rest of a sentence that starts with its path ("is a link to another
 // place"); empty when it may be kept. `parent` as for OthersWhoCanChange.
-std::string Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
+String Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
                     bool folder = true, const EntryFacts* parent = nullptr);
 
 // The first entry inside `folder`, at any depth, that may not be kept (Role::kInside), as
 // "<path> <problem>"; empty when there is none. A link is reported, never followed.
-std::string FirstProblemInside(EntryView& view, const std::string& folder,
+String FirstProblemInside(EntryView& view, const String& folder,
                                const TrustedAccounts& trusted);
 
 }  // namespace tolvarin::installer

@@ -11,10 +11,10 @@
 // in one box at the end, unless told /S.
 
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "installer/folder_trust.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::installer {
 
@@ -36,7 +36,7 @@ struct HelperCommand {
   const wchar_t* name;
   const char* arguments;  // for the usage text
   // The exit status; kUsage when the arguments are not the command's.
-  int (*run)(const std::vector<std::wstring>& arguments, const HelperContext& context);
+  int (*run)(const Vector<WString>& arguments, const HelperContext& context);
 };
 
 // The helper as Setup runs it: the account running it, and the usual trusted accounts. Throws
@@ -50,21 +50,21 @@ HelperContext MakeHelperContext();
 // a call that follows no link at its name, with the administrators' list), in an existing folder
 // on a local drive that no link leads to and that nobody else can remove, rename or
 // re-permission, nor any folder above it; otherwise nothing runs and the status is kLogRefused.
-int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context);
+int RunHelperCommand(const Vector<WString>& arguments, const HelperContext& context);
 
 // The system's error `error` (GetLastError) as ErrorNote gives it.
-std::string SystemFailure(unsigned long error);
+String SystemFailure(unsigned long error);
 
 // Writes `line` (UTF-8) and a line break to standard output: to a console as text, elsewhere as
 // UTF-16LE after a byte-order mark, which Setup's nsExec recognises; and to the log, if any.
-void Say(const std::string& line);
+void Say(const String& line);
 
 // Shows in one box what was said while there was no standard output to say it to.
 void ShowWhatWasSaid();
 
 // While set, Say hands each line to `sink` instead: the MSI's custom actions run the commands
 // inside Windows Installer, whose log is where their lines belong. Empty: standard output again.
-void SetSaySink(std::function<void(const std::string& line)> sink);
+void SetSaySink(std::function<void(const String& line)> sink);
 
 }  // namespace tolvarin::installer
 

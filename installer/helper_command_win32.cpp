@@ -23,9 +23,9 @@ using platform::win32::WideToUtf8;
 
 // Says its arguments, as one line: Setup's own lines reach --log this way, never through a file
 // Setup opens itself.
-int Note(const std::vector<std::wstring>& arguments, const HelperContext&) {
-  std::wstring text;
-  for (const std::wstring& argument : arguments) text += (text.empty() ? L"" : L" ") + argument;
+int Note(const Vector<WString>& arguments, const HelperContext&) {
+  WString text;
+  for (const WString& argument : arguments) text += (text.empty() ? L"" : L" ") + argument;
   Say(WideToUtf8(text));
   return kDone;
 }
@@ -46,7 +46,7 @@ const HelperCommand* const kCommands[] = {
 struct Transcript {
   bool marked = false;  // the byte-order mark has gone to standard output
   UniqueHandle log;     // --log FILE, appended to
-  std::wstring unsaid;  // said with no standard output, for ShowWhatWasSaid
+  WString unsaid;  // said with no standard output, for ShowWhatWasSaid
 };
 
 Transcript& TheTranscript() {
@@ -55,8 +55,8 @@ Transcript& TheTranscript() {
 }
 
 // Why the log at `path` may not be written, or empty: see RunHelperCommand.
-std::string LogPlaceProblem(const std::wstring& path, const HelperContext& context) {
-  std::string problem = LocalFolderProblem(WideToUtf8(path));
+String LogPlaceProblem(const WString& path, const HelperContext& context) {
+  String problem = LocalFolderProblem(WideToUtf8(path));
   if (!problem.empty()) return problem;
   if (win32::WindowsEntryView().Inspect(WideToUtf8(path)).kind == EntryFacts::Kind::kLink) {
     return "is a link to another place";
@@ -74,8 +74,8 @@ std::string LogPlaceProblem(const std::wstring& path, const HelperContext& conte
 // Opens the log for appending once its place is judged, then judges the file through that
 // handle: one someone else put there (another owner, another name of some other file, one others
 // may write) is not written.
-int OpenLog(const std::wstring& path, const HelperContext& context) {
-  std::string problem = LogPlaceProblem(path, context);
+int OpenLog(const WString& path, const HelperContext& context) {
+  String problem = LogPlaceProblem(path, context);
   UniqueHandle log;
   if (problem.empty()) {
     // A new file first, never following a link at its name: creating one where a name exists
@@ -120,8 +120,8 @@ int OpenLog(const std::wstring& path, const HelperContext& context) {
   return kDone;
 }
 
-std::function<void(const std::string&)>& SaySink() {
-  static std::function<void(const std::string&)> sink;
+std::function<void(const String&)>& SaySink() {
+  static std::function<void(const String&)> sink;
   return sink;
 }
 
@@ -136,7 +136,7 @@ void SayUsage() {
 
 HelperContext MakeHelperContext() { return HelperContext{win32::TrustedAccountsOfSetup()}; }
 
-int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+int RunHelperCommand(const Vector<WString>& arguments, const HelperContext& context) {
   auto first = arguments.begin();
   if (arguments.size() >= 2 && arguments[0] == L"--log") {
     if (const int status = OpenLog(arguments[1], context); status != kDone) return status;
@@ -152,19 +152,19 @@ int RunHelperCommand(const std::vector<std::wstring>& arguments, const HelperCon
   return kUsage;
 }
 
-std::string SystemFailure(unsigned long error) {
+String SystemFailure(unsigned long error) {
   return ErrorNote(static_cast<long>(error), platform::win32::SystemErrorText(error));
 }
 
-void SetSaySink(std::function<void(const std::string& line)> sink) { SaySink() = std::move(sink); }
+void SetSaySink(std::function<void(const String& line)> sink) { SaySink() = std::move(sink); }
 
-void Say(const std::string& line) {
+void Say(const String& line) {
   if (SaySink()) {
     SaySink()(line);
     return;
   }
   Transcript& transcript = TheTranscript();
-  const std::wstring text = Utf8ToWide(line) + L"\r\n";
+  const WString text = Utf8ToWide(line) + L"\r\n";
   DWORD written = 0;
   if (transcript.log.valid()) {
     ::WriteFile(transcript.log.get(), text.data(),
@@ -177,7 +177,7 @@ void Say(const std::string& line) {
   } else if (::GetConsoleMode(out, &mode)) {
     ::WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   } else {
-    const std::wstring bytes = transcript.marked ? text : L"\xFEFF" + text;
+    const WString bytes = transcript.marked ? text : L"\xFEFF" + text;
     transcript.marked = true;
     ::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size() * sizeof(wchar_t)), &written,
                 nullptr);
@@ -185,7 +185,7 @@ void Say(const std::string& line) {
 }
 
 void ShowWhatWasSaid() {
-  const std::wstring& unsaid = TheTranscript().unsaid;
+  const WString& unsaid = TheTranscript().unsaid;
   if (!unsaid.empty()) ::MessageBoxW(nullptr, unsaid.c_str(), L"Tolvarin", MB_OK);
 }
 

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <exception>
-#include <string>
-#include <vector>
 
 #include "installer/helper_command.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
+
+using tolvarin::WString;
 
 // TolvarinHelper [--log FILE] <command> <argument>... (installer/helper_command.h).
 int wmain(int argc, wchar_t** argv) {
@@ -21,7 +23,7 @@ int wmain(int argc, wchar_t** argv) {
     tolvarin::installer::Say(error.what());
   }
   // A silent uninstall may run where nobody could answer a box (a deployment tool's service).
-  if (std::find(argv + 1, argv + argc, std::wstring(L"/S")) == argv + argc) {
+  if (std::find(argv + 1, argv + argc, WString(L"/S")) == argv + argc) {
     tolvarin::installer::ShowWhatWasSaid();
   }
   return status;

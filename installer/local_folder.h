@@ -1,6 +1,8 @@
 #ifndef TOLVARIN_INSTALLER_LOCAL_FOLDER_H_
 #define TOLVARIN_INSTALLER_LOCAL_FOLDER_H_
 
+#include "platform/text.h"
+
 // Which folder paths Setup and the package accept for what they make or keep (/D=,
 // INSTALLFOLDER, the helper's folders and --log): only an absolute path on a drive letter, in
 // the one spelling every walk up its folders understands. Anything else either names another
@@ -8,13 +10,11 @@
 // "Apps." is "Apps"), reaches another machine (\\server\share, \\?\UNC\...), or has no folder
 // above it for a walk to stop at (Apps\Tolvarin).
 
-#include <string>
-
 namespace tolvarin::installer {
 
 // Why `path` (UTF-8) is not such a path, as the rest of a sentence that starts with it ("is not
 // an absolute path on a drive: ..."); empty when it is. Separators at its end are fine.
-std::string LocalFolderProblem(const std::string& path);
+String LocalFolderProblem(const String& path);
 
 }  // namespace tolvarin::installer
 

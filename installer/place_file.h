@@ -15,9 +15,8 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "installer/helper_command.h"
+#include "platform/text.h"
 
 namespace tolvarin::installer {
 
@@ -29,12 +28,12 @@ inline constexpr wchar_t kNewSuffix[] = L".tolvarin-new";
 
 // Renames the file open through `file` (opened with DELETE) to the full path `path`, replacing
 // what is there; ERROR_SUCCESS, or why not.
-DWORD RenameThroughHandle(HANDLE file, const std::wstring& path);
+DWORD RenameThroughHandle(HANDLE file, const WString& path);
 
 // Writes `bytes` to `path` as place would leave it: a new file, made with owner Administrators
 // and a protected list in the call that creates it, then renamed into place. Throws
 // platform::Error.
-void WriteSetupFile(const std::wstring& path, const std::string& bytes);
+void WriteSetupFile(const WString& path, const String& bytes);
 
 extern const HelperCommand kPlaceCommand;
 

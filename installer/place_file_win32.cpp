@@ -1,11 +1,11 @@
 #include "installer/place_file.h"
 
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "installer/entry_view_win32.h"
 #include "installer/security_win32.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {
@@ -15,10 +15,9 @@ using platform::win32::SystemError;
 using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
-
-int Place(const std::wstring& folder, const std::wstring& name, const HelperContext& context) {
-  const std::wstring path = folder + L"\\" + name;
-  const std::wstring written = path + kNewSuffix;
+int Place(const WString& folder, const WString& name, const HelperContext& context) {
+  const WString path = folder + L"\\" + name;
+  const WString written = path + kNewSuffix;
   DWORD error = ERROR_SUCCESS;
   const UniqueHandle file = win32::OpenEntry(
       written, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, error);
@@ -27,7 +26,7 @@ int Place(const std::wstring& folder, const std::wstring& name, const HelperCont
     return error == ERROR_SHARING_VIOLATION ? kInUse : kFailed;
   }
   const EntryFacts facts = win32::FactsOf(file.get(), written);
-  std::string problem = Problem(facts, context.trusted, Role::kKept, /*folder=*/false);
+  String problem = Problem(facts, context.trusted, Role::kKept, /*folder=*/false);
   BY_HANDLE_FILE_INFORMATION information{};
   if (problem.empty() && ::GetFileInformationByHandle(file.get(), &information) &&
       information.nNumberOfLinks != 1) {
@@ -46,9 +45,9 @@ int Place(const std::wstring& folder, const std::wstring& name, const HelperCont
   return kDone;
 }
 
-int PlaceFiles(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+int PlaceFiles(const Vector<WString>& arguments, const HelperContext& context) {
   if (arguments.size() < 2) return kUsage;
-  const std::wstring folder = win32::WithoutTrailingSeparators(arguments.front());
+  const WString folder = win32::WithoutTrailingSeparators(arguments.front());
   for (auto name = arguments.begin() + 1; name != arguments.end(); ++name) {
     if (const int status = Place(folder, *name, context); status != kDone) return status;
   }
@@ -57,10 +56,10 @@ int PlaceFiles(const std::vector<std::wstring>& arguments, const HelperContext& 
 
 }  // namespace
 
-DWORD RenameThroughHandle(HANDLE file, const std::wstring& path) {
+DWORD RenameThroughHandle(HANDLE file, const WString& path) {
   // The whole path: the system takes a bare name from the current directory, not the file's.
-  const std::wstring& name = path;
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+  const WString& name = path;
+  Vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
   rename->RootDirectory = nullptr;
@@ -73,8 +72,8 @@ DWORD RenameThroughHandle(HANDLE file, const std::wstring& path) {
   return ERROR_SUCCESS;
 }
 
-void WriteSetupFile(const std::wstring& path, const std::string& bytes) {
-  const std::wstring written = path + kNewSuffix;
+void WriteSetupFile(const WString& path, const String& bytes) {
+  const WString written = path + kNewSuffix;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFileSddl);
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
   // Left by an earlier run that failed: nothing of anyone else, the folder being Setup's.

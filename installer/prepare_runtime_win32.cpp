@@ -3,10 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <deque>
-#include <string>
+#include <memory>
 #include <utility>
-#include <vector>
 
 #include "installer/entry_view_win32.h"
 #include "installer/place_file.h"
@@ -15,6 +13,8 @@
 #include "javaruntime/prepare_java_runtime.h"
 #include "javaruntime/support_location.h"
 #include "platform/error.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {
@@ -34,17 +34,17 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
  public:
   explicit HeldRuntimeFolders(const TrustedAccounts& trusted) : trusted_(trusted) {}
 
-  std::vector<std::string> Judge(const std::vector<std::string>& directories) override {
-    std::vector<std::wstring> folders;
-    for (const std::string& directory : directories) {
+  Vector<String> Judge(const Vector<String>& directories) override {
+    Vector<WString> folders;
+    for (const String& directory : directories) {
       folders.push_back(win32::WithoutTrailingSeparators(Utf8ToWide(directory)));
     }
     // lib before lib\ext, so that each folder's holder is judged and held first.
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    std::vector<std::string> problems;
-    for (const std::wstring& folder : folders) {
-      const std::wstring holder = win32::ParentOf(folder);
+    Vector<String> problems;
+    for (const WString& folder : folders) {
+      const WString holder = win32::ParentOf(folder);
       const EntryFacts* facts = Judged(holder);
       Hold(folder, Role::kKept, facts ? facts : Hold(holder, Role::kAbove, nullptr, problems),
            problems);
@@ -53,9 +53,9 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
   }
 
  private:
-  const EntryFacts* Judged(const std::wstring& path) const {
-    for (const auto& [folder, facts] : judged_) {
-      if (folder == path) return &facts;
+  const EntryFacts* Judged(const WString& path) const {
+    for (const auto& judged : judged_) {
+      if (judged->path == path) return &judged->facts;
     }
     return nullptr;
   }
@@ -63,8 +63,8 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
   // Opens the folder at `path`, judges it in `role` (`holder`: the folder holding it, for its
   // right to delete what it holds; the home's is looked up) and holds it; its facts, or null
   // when it is missing.
-  const EntryFacts* Hold(const std::wstring& path, Role role, const EntryFacts* holder,
-                         std::vector<std::string>& problems) {
+  const EntryFacts* Hold(const WString& path, Role role, const EntryFacts* holder,
+                         Vector<String>& problems) {
     DWORD error = ERROR_SUCCESS;
     UniqueHandle handle = win32::OpenEntry(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, error);
@@ -76,20 +76,24 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
       above = win32::WindowsEntryView().Inspect(WideToUtf8(win32::ParentOf(path)));
       if (above.kind == EntryFacts::Kind::kFolder) holder = &above;
     }
-    const std::string problem = Problem(facts, trusted_, role, true, holder);
+    const String problem = Problem(facts, trusted_, role, true, holder);
     if (!problem.empty()) problems.push_back(WideToUtf8(path) + " " + problem + ".");
     held_.push_back(std::move(handle));
-    judged_.emplace_back(path, std::move(facts));
-    return &judged_.back().second;
+    judged_.push_back(std::make_unique<JudgedFolder>(JudgedFolder{path, std::move(facts)}));
+    return &judged_.back()->facts;
   }
 
   const TrustedAccounts& trusted_;
-  std::deque<std::pair<std::wstring, EntryFacts>> judged_;  // stable: facts are pointed to
-  std::vector<UniqueHandle> held_;
+  struct JudgedFolder {
+    WString path;
+    EntryFacts facts;
+  };
+  Vector<std::unique_ptr<JudgedFolder>> judged_;  // each apart: facts are pointed to
+  Vector<UniqueHandle> held_;
 };
 
 // The whole file, or nothing when it cannot be read.
-bool ReadWhole(const std::string& path, std::string& bytes) {
+bool ReadWhole(const String& path, String& bytes) {
   const UniqueHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
@@ -104,12 +108,12 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
 
 // The support files the runtime at `home` holds that are not Setup's: the launcher never
 // replaces one, so a different one stays, and is named.
-std::vector<std::string> DifferingFiles(const std::string& home) {
-  std::vector<std::string> differing;
+Vector<String> DifferingFiles(const String& home) {
+  Vector<String> differing;
   for (const javaruntime::SupportFilePlace& place :
        javaruntime::SupportFilePlaces(javaruntime::SupportSourceDirectory(), home)) {
-    std::string ours;
-    std::string theirs;
+    String ours;
+    String theirs;
     if (ReadWhole(place.source, ours) && ReadWhole(place.path, theirs) && ours != theirs) {
       differing.push_back(place.path);
     }
@@ -120,24 +124,24 @@ std::vector<std::string> DifferingFiles(const std::string& home) {
 // The log Setup keeps beside Varnolet.exe, which a silent install leaves as its account and
 // the wizard reads back for its last page: UTF-16LE after a byte-order mark, CR LF, as NSIS's
 // FileReadUTF16LE and Notepad read it, non-ASCII paths included.
-void WriteLog(const std::wstring& path, const std::vector<std::string>& lines) {
-  std::wstring text = L"\xFEFF";
-  for (const std::string& line : lines) text += Utf8ToWide(line) + L"\r\n";
-  WriteSetupFile(path, std::string(reinterpret_cast<const char*>(text.data()),
+void WriteLog(const WString& path, const Vector<String>& lines) {
+  WString text = L"\xFEFF";
+  for (const String& line : lines) text += Utf8ToWide(line) + L"\r\n";
+  WriteSetupFile(path, String(reinterpret_cast<const char*>(text.data()),
                                    text.size() * sizeof(wchar_t)));
 }
 
-int PrepareRuntime(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+int PrepareRuntime(const Vector<WString>& arguments, const HelperContext& context) {
   if (arguments.size() != 1) return kUsage;
   javaruntime::RuntimePreparation preparation;
   {
     HeldRuntimeFolders folders(context.trusted);
     preparation = javaruntime::PrepareNativeJavaRuntime(&folders);
   }
-  const std::vector<std::string> differing =
-      preparation.ready ? DifferingFiles(preparation.home) : std::vector<std::string>();
-  const std::vector<std::string> lines = DescribeRuntimePreparation(preparation, differing);
-  for (const std::string& line : lines) Say(line);
+  const Vector<String> differing =
+      preparation.ready ? DifferingFiles(preparation.home) : Vector<String>();
+  const Vector<String> lines = DescribeRuntimePreparation(preparation, differing);
+  for (const String& line : lines) Say(line);
   try {
     WriteLog(arguments[0], lines);
   } catch (const platform::Error& error) {

@@ -23,31 +23,31 @@
 
 #include <functional>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "installer/helper_command.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::installer {
 
 // The folders above `path` as check-folder judges them, each without following a link.
 struct FoldersAbove {
-  std::vector<std::wstring> missing;  // those that do not exist, nearest first
+  Vector<WString> missing;  // those that do not exist, nearest first
   std::optional<EntryFacts> holder;   // the one holding `path`, when every one exists
-  std::wstring unsafe;  // the nearest that someone else owns or could remove, rename or
+  WString unsafe;  // the nearest that someone else owns or could remove, rename or
                         // re-permission (then put another in its place), or empty
-  std::string problem;  // what is wrong with `unsafe`, as Problem gives it
+  String problem;  // what is wrong with `unsafe`, as Problem gives it
 };
-FoldersAbove JudgeFoldersAbove(const std::wstring& path, const TrustedAccounts& trusted);
+FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trusted);
 
 // Whether the existing folder `path` passes check-folder's rule; says why not.
-bool FolderTrusted(const std::wstring& path, const HelperContext& context);
+bool FolderTrusted(const WString& path, const HelperContext& context);
 
 // While set, protect-folder hands `sink` each folder it makes, with the handle that made it (the
 // folder's own, with FILE_READ_ATTRIBUTES and READ_CONTROL), right after the call that made it
 // and before it makes the next: the package's rollback removes only those. An exception from
 // `sink` ends the command. Empty: none.
-void SetMadeFolderSink(std::function<void(const std::wstring& path, HANDLE folder)> sink);
+void SetMadeFolderSink(std::function<void(const WString& path, HANDLE folder)> sink);
 
 extern const HelperCommand kCheckFolderCommand;
 extern const HelperCommand kProtectFolderCommand;

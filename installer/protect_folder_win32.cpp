@@ -6,13 +6,13 @@
 
 #include <functional>
 #include <optional>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "installer/entry_view_win32.h"
 #include "installer/local_folder.h"
 #include "installer/security_win32.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {
@@ -26,7 +26,7 @@ constexpr char kRemoveIt[] = ": remove it, then run Setup again.";
 // NtCreateFile's answer when the name exists; ntstatus.h would clash with windows.h.
 constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
 
-using MadeFolderSinkFunction = std::function<void(const std::wstring&, HANDLE)>;
+using MadeFolderSinkFunction = std::function<void(const WString&, HANDLE)>;
 
 MadeFolderSinkFunction& MadeFolderSink() {
   static MadeFolderSinkFunction sink;
@@ -36,7 +36,7 @@ MadeFolderSinkFunction& MadeFolderSink() {
 // Whether the existing folders above `path` are safe: whoever can remove, rename or
 // re-permission one (or owns it) could move it away and put a folder of their own, holding
 // anything, in place of `path`. What is missing and what holds `path` go into `above`.
-bool ParentsSafe(const std::wstring& path, const HelperContext& context, FoldersAbove& above) {
+bool ParentsSafe(const WString& path, const HelperContext& context, FoldersAbove& above) {
   above = JudgeFoldersAbove(path, context.trusted);
   if (above.unsafe.empty()) return true;
   Say(WideToUtf8(above.unsafe) + " " + above.problem +
@@ -46,9 +46,9 @@ bool ParentsSafe(const std::wstring& path, const HelperContext& context, Folders
 }
 
 // Judges what is inside the kept folder `path` on its own entries; says the first problem.
-bool NothingOthersInside(const std::wstring& path, const HelperContext& context) {
+bool NothingOthersInside(const WString& path, const HelperContext& context) {
   win32::WindowsEntryView view;
-  if (const std::string problem = FirstProblemInside(view, WideToUtf8(path), context.trusted);
+  if (const String problem = FirstProblemInside(view, WideToUtf8(path), context.trusted);
       !problem.empty()) {
     Say(problem + kRemoveIt);
     return false;
@@ -58,7 +58,7 @@ bool NothingOthersInside(const std::wstring& path, const HelperContext& context)
 
 // Whether the existing folder `path`, and everything in it, may be kept, changing nothing. A
 // missing folder is fine: it will be made.
-bool KeepExisting(const std::wstring& path, const HelperContext& context,
+bool KeepExisting(const WString& path, const HelperContext& context,
                   const EntryFacts* holder) {
   DWORD error = ERROR_SUCCESS;
   const UniqueHandle folder =
@@ -67,7 +67,7 @@ bool KeepExisting(const std::wstring& path, const HelperContext& context,
   const EntryFacts facts =
       folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
   if (facts.kind == EntryFacts::Kind::kMissing) return true;
-  if (const std::string problem = Problem(facts, context.trusted, Role::kKept, true, holder);
+  if (const String problem = Problem(facts, context.trusted, Role::kKept, true, holder);
       !problem.empty()) {
     Say(WideToUtf8(path) + " " + problem + kRemoveIt);
     return false;
@@ -78,7 +78,7 @@ bool KeepExisting(const std::wstring& path, const HelperContext& context,
 // A folder held open, without delete sharing once Setup made or protected it, so that nobody
 // moves it away and puts another in its place while protect-folder works in it.
 struct HeldFolder {
-  std::wstring path;
+  WString path;
   UniqueHandle handle;
   EntryFacts facts;
 };
@@ -90,7 +90,7 @@ constexpr DWORD kHeldAccess = READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_LIST_DI
 
 // Opens or creates the entry `name` inside the folder open through `parent`, relative to that
 // handle and never following a link at `name`: what the name leads to is what the call opens.
-NTSTATUS OpenBeneath(HANDLE parent, const std::wstring& name, DWORD access, DWORD share,
+NTSTATUS OpenBeneath(HANDLE parent, const WString& name, DWORD access, DWORD share,
                      ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR descriptor,
                      UniqueHandle& opened) {
   UNICODE_STRING text;
@@ -108,19 +108,19 @@ NTSTATUS OpenBeneath(HANDLE parent, const std::wstring& name, DWORD access, DWOR
   return status;
 }
 
-std::string NtFailure(NTSTATUS status) { return SystemFailure(::RtlNtStatusToDosError(status)); }
+String NtFailure(NTSTATUS status) { return SystemFailure(::RtlNtStatusToDosError(status)); }
 
 // The folder `path` made inside `parent` with `descriptor` (its list and owner) in the call that
 // creates it, so that nobody else ever holds a handle to it; or, when something has that name
 // by now (a folder, a file or a link), that entry opened without following and judged: as a
 // folder above one Setup keeps, or, `kept`, as one Setup keeps, then given `descriptor`'s list
 // and owner through that handle. The held folder, or none after saying why.
-std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const std::wstring& path,
+std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WString& path,
                                             const HelperContext& context,
                                             const win32::SecurityDescriptor& descriptor,
                                             bool kept) {
-  const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
-  const std::string shown = WideToUtf8(path);
+  const WString name = path.substr(path.find_last_of(L'\\') + 1);
+  const String shown = WideToUtf8(path);
   HeldFolder folder{path, {}, {}};
   win32::BeforeCreatingForTest(path);
   NTSTATUS status =
@@ -142,7 +142,7 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const std:
                        FILE_OPEN, 0, nullptr, folder.handle);
   folder.facts = NT_SUCCESS(status) ? win32::FactsOf(folder.handle.get(), path)
                                     : win32::FactsOfFailure(::RtlNtStatusToDosError(status));
-  if (const std::string problem = Problem(folder.facts, context.trusted,
+  if (const String problem = Problem(folder.facts, context.trusted,
                                           kept ? Role::kKept : Role::kAbove, true, &parent.facts);
       !problem.empty()) {
     Say(shown + " " + problem +
@@ -168,8 +168,8 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const std:
 // Makes `path` and the missing folders above it, each through the handle of the folder above
 // it, from the nearest existing folder the walk judged; keeps `path` if it exists. What it made
 // or kept goes into `held`, where it stays open until the command ends.
-bool Protect(const std::wstring& path, const HelperContext& context,
-             const win32::SecurityDescriptor& descriptor, std::vector<HeldFolder>& held) {
+bool Protect(const WString& path, const HelperContext& context,
+             const win32::SecurityDescriptor& descriptor, Vector<HeldFolder>& held) {
   FoldersAbove above;
   if (!ParentsSafe(path, context, above)) return false;
   HeldFolder base{above.missing.empty() ? win32::ParentOf(path)
@@ -186,10 +186,10 @@ bool Protect(const std::wstring& path, const HelperContext& context,
         Problem(base.facts, context.trusted, Role::kAbove, true) + kRemoveIt);
     return false;
   }
-  std::vector<std::wstring> chain(above.missing.rbegin(), above.missing.rend());
+  Vector<WString> chain(above.missing.rbegin(), above.missing.rend());
   chain.push_back(path);
   held.push_back(std::move(base));
-  for (const std::wstring& next : chain) {
+  for (const WString& next : chain) {
     std::optional<HeldFolder> folder =
         MakeOrKeepBeneath(held.back(), next, context, descriptor, next == path);
     if (!folder) return false;
@@ -198,7 +198,7 @@ bool Protect(const std::wstring& path, const HelperContext& context,
   return true;
 }
 
-bool CheckFolder(const std::wstring& path, const HelperContext& context) {
+bool CheckFolder(const WString& path, const HelperContext& context) {
   FoldersAbove above;
   return ParentsSafe(path, context, above) &&
          KeepExisting(path, context, above.holder ? &*above.holder : nullptr);
@@ -206,9 +206,9 @@ bool CheckFolder(const std::wstring& path, const HelperContext& context) {
 
 // Whether every folder named is an absolute path on a local fixed drive; says why not. All are
 // judged before the first is made: nothing changes for a bad one later on the line.
-bool AllLocal(const std::vector<std::wstring>& paths) {
-  for (const std::wstring& path : paths) {
-    std::string problem = LocalFolderProblem(WideToUtf8(path));
+bool AllLocal(const Vector<WString>& paths) {
+  for (const WString& path : paths) {
+    String problem = LocalFolderProblem(WideToUtf8(path));
     if (problem.empty()) {
       const UINT type = ::GetDriveTypeW(path.substr(0, 3).c_str());
       if (type != DRIVE_FIXED) problem = "is not on a local fixed drive";
@@ -221,21 +221,21 @@ bool AllLocal(const std::vector<std::wstring>& paths) {
   return true;
 }
 
-int CheckFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+int CheckFolders(const Vector<WString>& arguments, const HelperContext& context) {
   if (arguments.empty()) return kUsage;
   if (!AllLocal(arguments)) return kRefused;
-  for (const std::wstring& argument : arguments) {
+  for (const WString& argument : arguments) {
     if (!CheckFolder(win32::WithoutTrailingSeparators(argument), context)) return kRefused;
   }
   return kDone;
 }
 
-int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+int ProtectFolders(const Vector<WString>& arguments, const HelperContext& context) {
   if (arguments.empty()) return kUsage;
   if (!AllLocal(arguments)) return kRefused;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
-  std::vector<HeldFolder> held;
-  for (const std::wstring& argument : arguments) {
+  Vector<HeldFolder> held;
+  for (const WString& argument : arguments) {
     if (!Protect(win32::WithoutTrailingSeparators(argument), context, descriptor, held)) {
       return kRefused;
     }
@@ -245,11 +245,11 @@ int ProtectFolders(const std::vector<std::wstring>& arguments, const HelperConte
 
 }  // namespace
 
-FoldersAbove JudgeFoldersAbove(const std::wstring& path, const TrustedAccounts& trusted) {
+FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trusted) {
   FoldersAbove above;
   win32::WindowsEntryView view;
-  std::vector<std::pair<std::wstring, EntryFacts>> existing;  // nearest first
-  for (std::wstring parent = win32::ParentOf(path); !parent.empty();
+  Vector<std::pair<WString, EntryFacts>> existing;  // nearest first
+  for (WString parent = win32::ParentOf(path); !parent.empty();
        parent = win32::ParentOf(parent)) {
     EntryFacts facts = view.Inspect(WideToUtf8(parent));
     if (facts.kind == EntryFacts::Kind::kMissing) {
@@ -268,11 +268,11 @@ FoldersAbove JudgeFoldersAbove(const std::wstring& path, const TrustedAccounts& 
   return above;
 }
 
-void SetMadeFolderSink(std::function<void(const std::wstring& path, HANDLE folder)> sink) {
+void SetMadeFolderSink(std::function<void(const WString& path, HANDLE folder)> sink) {
   MadeFolderSink() = std::move(sink);
 }
 
-bool FolderTrusted(const std::wstring& path, const HelperContext& context) {
+bool FolderTrusted(const WString& path, const HelperContext& context) {
   return CheckFolder(win32::WithoutTrailingSeparators(path), context);
 }
 

@@ -1,7 +1,7 @@
 #include "installer/runtime_report.h"
 
-#include <string>
-#include <vector>
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::installer {
 namespace {
@@ -13,9 +13,9 @@ constexpr char kPrepareLater[] =
     "run this installer again.";
 
 // The launcher's multi-line prompts, one line each.
-void AppendLines(const std::string& text, std::vector<std::string>& lines) {
-  std::string::size_type start = 0;
-  for (std::string::size_type end; (end = text.find("\r\n", start)) != std::string::npos;
+void AppendLines(const String& text, Vector<String>& lines) {
+  String::size_type start = 0;
+  for (String::size_type end; (end = text.find("\r\n", start)) != String::npos;
        start = end + 2) {
     lines.push_back(text.substr(start, end - start));
   }
@@ -25,35 +25,35 @@ void AppendLines(const std::string& text, std::vector<std::string>& lines) {
 }  // namespace
 
 int RuntimeStatus(const javaruntime::RuntimePreparation& preparation,
-                  const std::vector<std::string>& differing) {
+                  const Vector<String>& differing) {
   if (preparation.ready) return differing.empty() ? kRuntimeReady : kRuntimeFilesDiffer;
   if (!preparation.unsafe.empty()) return kRuntimeUnsafe;
   if (preparation.home.empty()) return kRuntimeNotFound;
   return kRuntimeNotCopied;
 }
 
-std::vector<std::string> DescribeRuntimePreparation(
-    const javaruntime::RuntimePreparation& preparation, const std::vector<std::string>& differing) {
-  const std::string runtime =
+Vector<String> DescribeRuntimePreparation(
+    const javaruntime::RuntimePreparation& preparation, const Vector<String>& differing) {
+  const String runtime =
       "The Java runtime " + preparation.runtime +
-      (preparation.home.empty() ? std::string() : " at " + preparation.home);
-  std::vector<std::string> lines;
+      (preparation.home.empty() ? String() : " at " + preparation.home);
+  Vector<String> lines;
   if (preparation.ready) {
     lines.push_back(runtime + " has the serial-port support files.");
-    for (const std::string& path : differing) {
+    for (const String& path : differing) {
       lines.push_back(path + " differs from Setup's copy and was kept, as Varnolet.exe keeps it: "
                       "if nobody put it there on purpose, delete it, then " + kPrepareLater);
     }
     return lines;
   }
-  for (const std::string& prompt : preparation.prompts) AppendLines(prompt, lines);
+  for (const String& prompt : preparation.prompts) AppendLines(prompt, lines);
   if (!preparation.unsafe.empty()) {
     lines.push_back(runtime + " was not prepared: Setup writes into a runtime only where nobody "
                     "but an administrator can change what it writes.");
     lines.insert(lines.end(), preparation.unsafe.begin(), preparation.unsafe.end());
     lines.push_back("Let only administrators change the runtime's bin, lib and lib\\ext folders "
                     "(or reinstall it under the programs folder), then " +
-                    std::string(kPrepareLater));
+                    String(kPrepareLater));
     return lines;
   }
   if (preparation.runtime.empty()) {
@@ -67,7 +67,7 @@ std::vector<std::string> DescribeRuntimePreparation(
   }
   lines.push_back(
       "Varnolet.exe needs them to reach the modem: install a 32-bit Java Runtime Environment 1.5 "
-      "or later if there is none, then " + std::string(kPrepareLater));
+      "or later if there is none, then " + String(kPrepareLater));
   return lines;
 }
 

@@ -1,10 +1,9 @@
 #ifndef TOLVARIN_INSTALLER_RUNTIME_REPORT_H_
 #define TOLVARIN_INSTALLER_RUNTIME_REPORT_H_
 
-#include <string>
-#include <vector>
-
 #include "javaruntime/prepare_java_runtime.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::installer {
 
@@ -20,15 +19,15 @@ inline constexpr int kRuntimeLogUnwritten = 14;  // whatever the rest: the log c
 // The runtime step's exit status for `preparation`, `differing` naming the support files the
 // runtime holds that differ from Setup's.
 int RuntimeStatus(const javaruntime::RuntimePreparation& preparation,
-                  const std::vector<std::string>& differing);
+                  const Vector<String>& differing);
 
 // The installer's account of `preparation`, one line per element, for its details, its last
 // page and its log: what the launcher would have shown, which runtime was found (name and
 // home), what is wrong with its folders, which of its support files differ from Setup's, and,
 // when it is not ready, what the user must do.
-std::vector<std::string> DescribeRuntimePreparation(
+Vector<String> DescribeRuntimePreparation(
     const javaruntime::RuntimePreparation& preparation,
-    const std::vector<std::string>& differing = {});
+    const Vector<String>& differing = {});
 
 }  // namespace tolvarin::installer
 

@@ -21,7 +21,7 @@ constexpr char kTrustedInstaller[] =
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 // The owner of the Windows folder, read through a handle opened without following a link.
-std::string OwnerOfWindowsFolder() {
+String OwnerOfWindowsFolder() {
   wchar_t folder[MAX_PATH + 1];
   const UINT size = ::GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
   if (size == 0 || size > MAX_PATH) {
@@ -71,7 +71,7 @@ PACL SecurityDescriptor::dacl() const {
   return dacl;
 }
 
-std::string SidText(PSID sid) {
+String SidText(PSID sid) {
   wchar_t* text = nullptr;
   if (!::ConvertSidToStringSidW(sid, &text)) {
     const DWORD error = ::GetLastError();

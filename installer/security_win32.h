@@ -5,9 +5,8 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "installer/folder_trust.h"
+#include "platform/text.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer::win32 {
@@ -39,7 +38,7 @@ class SecurityDescriptor {
 };
 
 // The SID as text ("S-1-5-32-544"). Throws platform::Error.
-std::string SidText(PSID sid);
+String SidText(PSID sid);
 
 // Sets the owner and the access list of `facts` from `descriptor`, read with OWNER and DACL
 // information; a descriptor without an owner (FAT keeps none) gives the owner "no one".

@@ -2,12 +2,11 @@
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 #include "installer/entry_view_win32.h"
 #include "installer/protect_folder.h"
 #include "installer/security_win32.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {
@@ -24,7 +23,7 @@ constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvarin";
 
 // The install folder Add/Remove Programs records; empty when there is none or it cannot be read.
-std::wstring RecordedInstallFolder() {
+WString RecordedInstallFolder() {
   try {
     return win32::RecordedText(kUninstallKey, L"InstallLocation").value_or(L"");
   } catch (const platform::Error&) {
@@ -33,13 +32,13 @@ std::wstring RecordedInstallFolder() {
 }
 
 // `path` as the file system spells it: full, long names, no trailing separator.
-std::wstring Canonical(const std::wstring& path) {
-  std::wstring full(32768, L'\0');
+WString Canonical(const WString& path) {
+  WString full(32768, L'\0');
   DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
                                     nullptr);
   if (length == 0 || length >= full.size()) return path;
   full.resize(length);
-  std::wstring long_name(32768, L'\0');
+  WString long_name(32768, L'\0');
   length = ::GetLongPathNameW(full.c_str(), long_name.data(), static_cast<DWORD>(long_name.size()));
   if (length != 0 && length < long_name.size()) full = long_name.substr(0, length);
   return win32::WithoutTrailingSeparators(full);
@@ -49,8 +48,8 @@ constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
 constexpr int kAttempts = 20;
 constexpr DWORD kPauseMs = 100;
 
-std::wstring ThisProgram() {
-  std::wstring path(32768, L'\0');
+WString ThisProgram() {
+  WString path(32768, L'\0');
   const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
   if (length == 0) {
     const DWORD error = ::GetLastError();
@@ -62,8 +61,8 @@ std::wstring ThisProgram() {
 
 // A new folder in the temporary folder, made with the protected list in the call that creates
 // it: nobody but an administrator can put another uninstaller in place of the copy.
-std::wstring MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
-  std::wstring temp(MAX_PATH + 1, L'\0');
+WString MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
+  WString temp(MAX_PATH + 1, L'\0');
   const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   if (length == 0 || length >= temp.size()) {
     const DWORD error = length == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW;
@@ -71,7 +70,7 @@ std::wstring MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
   }
   temp.resize(length);
   for (int attempt = 0;; ++attempt) {
-    const std::wstring path = temp + L"Tolvarin-uninstall-" +
+    const WString path = temp + L"Tolvarin-uninstall-" +
                               DecimalText(::GetCurrentProcessId()) + L"-" +
                               DecimalText(attempt);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
@@ -84,7 +83,7 @@ std::wstring MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
 }
 
 // Deletes the file once the process that ran it has let go of it; otherwise at the next restart.
-void DeleteSoon(const std::wstring& path) {
+void DeleteSoon(const WString& path) {
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
     if (::DeleteFileW(path.c_str())) return;
     ::Sleep(kPauseMs);
@@ -92,16 +91,16 @@ void DeleteSoon(const std::wstring& path) {
   ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext& context) {
+int Uninstall(const Vector<WString>& arguments, const HelperContext& context) {
   if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0] != L"/S")) return kUsage;
-  const std::wstring self = ThisProgram();
-  const std::wstring folder = self.substr(0, self.find_last_of(L'\\'));
+  const WString self = ThisProgram();
+  const WString folder = self.substr(0, self.find_last_of(L'\\'));
   // Signed and elevated, this program would otherwise run any Uninstall.exe a user put beside a
   // copy of it, as an administrator.
-  const std::wstring recorded = RecordedInstallFolder();
+  const WString recorded = RecordedInstallFolder();
   if (recorded.empty() || !win32::SameFolder(Canonical(recorded), Canonical(folder))) {
     Say(WideToUtf8(folder) + " is not where Tolvarin is installed" +
-        (recorded.empty() ? std::string(" (Add/Remove Programs records no install)")
+        (recorded.empty() ? String(" (Add/Remove Programs records no install)")
                           : " (Add/Remove Programs records " + WideToUtf8(recorded) + ")") +
         ": nothing was run. Uninstall Tolvarin from Add/Remove Programs.");
     return kNotTheInstall;
@@ -111,10 +110,10 @@ int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext& c
         ", so its uninstaller was not run.");
     return kNotTheInstall;
   }
-  const std::wstring uninstaller = folder + L"\\Uninstall.exe";
+  const WString uninstaller = folder + L"\\Uninstall.exe";
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
-  const std::wstring work = MakeWorkFolder(descriptor);
-  const std::wstring copy = work + L"\\Uninstall.exe";
+  const WString work = MakeWorkFolder(descriptor);
+  const WString copy = work + L"\\Uninstall.exe";
   if (!::CopyFileW(uninstaller.c_str(), copy.c_str(), TRUE)) {
     const DWORD error = ::GetLastError();
     ::RemoveDirectoryW(work.c_str());
@@ -122,11 +121,11 @@ int Uninstall(const std::vector<std::wstring>& arguments, const HelperContext& c
         ". Nothing was removed.");
     return kNotStarted;
   }
-  const std::wstring moved = work + L"\\" + self.substr(folder.size() + 1);
+  const WString moved = work + L"\\" + self.substr(folder.size() + 1);
   const bool left = ::MoveFileExW(self.c_str(), moved.c_str(), 0) != FALSE;
 
   // _?= comes last and takes the rest of the line, spaces included.
-  std::wstring command =
+  WString command =
       L"\"" + copy + L"\"" + (arguments.empty() ? L"" : L" /S") + L" _?=" + folder;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);

@@ -1,10 +1,10 @@
 #include "javaruntime/comm_support_files.h"
 
 #include <initializer_list>
-#include <string>
 
 #include "javaruntime/error_guard.h"
 #include "javaruntime/support_location.h"
+#include "platform/text.h"
 
 namespace tolvarin::javaruntime {
 namespace {
@@ -26,8 +26,8 @@ const SupportFile kSupportFiles[] = {
 
 // home + "\lib\ext\": the home as given, each component preceded by a separator, and one
 // at the end so that a copy keeps the source's file name.
-std::string DestinationDirectory(const std::string& home, const SupportFile& file) {
-  std::string directory = home;
+String DestinationDirectory(const String& home, const SupportFile& file) {
+  String directory = home;
   for (const char* component : file.directory) {
     directory += kPathSeparator;
     directory += component;
@@ -38,17 +38,17 @@ std::string DestinationDirectory(const std::string& home, const SupportFile& fil
 
 }  // namespace
 
-std::vector<SupportFilePlace> SupportFilePlaces(const std::string& source_directory,
-                                                const std::string& home) {
-  std::vector<SupportFilePlace> places;
+Vector<SupportFilePlace> SupportFilePlaces(const String& source_directory,
+                                                const String& home) {
+  Vector<SupportFilePlace> places;
   for (const SupportFile& file : kSupportFiles) {
-    const std::string directory = DestinationDirectory(home, file);
+    const String directory = DestinationDirectory(home, file);
     places.push_back({source_directory + file.name, directory, directory + file.name});
   }
   return places;
 }
 
-void InstallCommSupportFiles(JavaRuntimeContext& context, const std::string& home) {
+void InstallCommSupportFiles(JavaRuntimeContext& context, const String& home) {
   RunGuarded(
       [&] {
         for (const SupportFilePlace& place :
@@ -57,7 +57,7 @@ void InstallCommSupportFiles(JavaRuntimeContext& context, const std::string& hom
           context.files.CopyFile(place.source, place.directory);
         }
       },
-      [&](const std::string& description) {
+      [&](const String& description) {
         context.messages.Show(description);
         context.messages.Show(kCopyFailedPrompt);
       });

@@ -1,24 +1,23 @@
 #ifndef TOLVARIN_JAVARUNTIME_COMM_SUPPORT_FILES_H_
 #define TOLVARIN_JAVARUNTIME_COMM_SUPPORT_FILES_H_
 
-#include <string>
-#include <vector>
-
 #include "javaruntime/java_runtime_context.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::javaruntime {
 
 // Where one support file comes from and where it goes in a runtime.
 struct SupportFilePlace {
-  std::string source;     // in the source directory
-  std::string directory;  // the runtime's directory it is copied into, ending in a separator
-  std::string path;       // the file in that directory
+  String source;     // in the source directory
+  String directory;  // the runtime's directory it is copied into, ending in a separator
+  String path;       // the file in that directory
 };
 
 // The support files' places for the runtime at `home`, in the order they are copied, as
 // InstallCommSupportFiles builds them.
-std::vector<SupportFilePlace> SupportFilePlaces(const std::string& source_directory,
-                                                const std::string& home);
+Vector<SupportFilePlace> SupportFilePlaces(const String& source_directory,
+                                                const String& home);
 
 // Copies into the Java runtime at `home` those of the serial-port support files it lacks,
 // from context.support_source_directory, in this order:
@@ -32,7 +31,7 @@ std::vector<SupportFilePlace> SupportFilePlaces(const std::string& source_direct
 // The first failure stops the rest; files copied before it stay. The failure is shown as
 // two boxes, its description then "Error While Copying JAR File", and goes no further.
 // Never throws.
-void InstallCommSupportFiles(JavaRuntimeContext& context, const std::string& home);
+void InstallCommSupportFiles(JavaRuntimeContext& context, const String& home);
 
 }  // namespace tolvarin::javaruntime
 

@@ -2,7 +2,8 @@
 #define TOLVARIN_JAVARUNTIME_ERROR_GUARD_H_
 
 #include <exception>
-#include <string>
+
+#include "platform/text.h"
 
 namespace tolvarin::javaruntime {
 
@@ -18,9 +19,9 @@ bool RunGuarded(Body&& body, Handler&& handle) {
     body();
     return true;
   } catch (const std::exception& error) {
-    handle(std::string(error.what()));
+    handle(String(error.what()));
   } catch (...) {
-    handle(std::string(kUnknownErrorText));
+    handle(String(kUnknownErrorText));
   }
   return false;
 }

@@ -1,9 +1,9 @@
 #include "javaruntime/java_home_path.h"
 
-#include <string>
+#include "platform/text.h"
 
 namespace tolvarin::javaruntime {
 
-std::string JavaHomePath;
+String JavaHomePath;
 
 }  // namespace tolvarin::javaruntime

@@ -1,11 +1,10 @@
 #ifndef TOLVARIN_JAVARUNTIME_JAVA_RUNTIME_CONTEXT_H_
 #define TOLVARIN_JAVARUNTIME_JAVA_RUNTIME_CONTEXT_H_
 
-#include <string>
-
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "registry/registry_api.h"
 
 namespace tolvarin::javaruntime {
@@ -18,7 +17,7 @@ struct JavaRuntimeContext {
   platform::ProcessServices& process;
   // Where the support files are copied from, ending in a separator; in the launcher
   // SupportSourceDirectory().
-  std::string support_source_directory;
+  String support_source_directory;
 };
 
 }  // namespace tolvarin::javaruntime

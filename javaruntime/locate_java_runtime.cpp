@@ -2,12 +2,12 @@
 
 #include <exception>
 #include <memory>
-#include <string>
 
 #include "javaruntime/comm_support_files.h"
 #include "javaruntime/error_guard.h"
 #include "javaruntime/java_home_path.h"
 #include "javaruntime/version_number.h"
+#include "platform/text.h"
 #include "registry/registry.h"
 
 namespace tolvarin::javaruntime {
@@ -33,13 +33,13 @@ RuntimeChoice ChooseJavaRuntime(registry::RegistryApi& registry) {
   }
   const registry::SubkeyList names =
       registry::ListRegistrySubkeys(registry, registry::kHkeyLocalMachine, kRuntimesKey);
-  for (const std::string& name : names) {
+  for (const String& name : names) {
     // A name that is not a number throws here and ends the walk, even if a later one
     // would have qualified.
     if (VersionNumber(VersionText(name)) >= kLowestVersion) {
-      const std::string home =
+      const String home =
           registry::ReadRegistryValue(registry, registry::kHkeyLocalMachine,
-                                      std::string(kRuntimesKey) + "\\" + name, kJavaHomeValue)
+                                      String(kRuntimesKey) + "\\" + name, kJavaHomeValue)
               .AsText();
       return {nullptr, name, home};
     }
@@ -58,7 +58,7 @@ void LocateJavaRuntime(JavaRuntimeContext& context) {
           InstallCommSupportFiles(context, choice.home);
         }
       },
-      [&](const std::string& description) { ReportSearchFailure(context.messages, description); });
+      [&](const String& description) { ReportSearchFailure(context.messages, description); });
   // Outside the guard: ending the process is not a failure of the search.
   if (searched && choice.ending_prompt != nullptr) {
     context.messages.Show(choice.ending_prompt);
@@ -75,7 +75,7 @@ std::unique_ptr<registry::RegistryApi> OpenRegistryForSearch(platform::MessageBo
   }
 }
 
-void ReportSearchFailure(platform::MessageBoxes& messages, const std::string& description) {
+void ReportSearchFailure(platform::MessageBoxes& messages, const String& description) {
   messages.Show(description);
   messages.Show(kSearchFailedPrompt);
   JavaHomePath.clear();

@@ -2,10 +2,10 @@
 #define TOLVARIN_JAVARUNTIME_LOCATE_JAVA_RUNTIME_H_
 
 #include <memory>
-#include <string>
 
 #include "javaruntime/java_runtime_context.h"
 #include "platform/message_box.h"
+#include "platform/text.h"
 #include "registry/registry_api.h"
 
 namespace tolvarin::javaruntime {
@@ -18,8 +18,8 @@ struct RuntimeChoice {
   // Set when none is to be started: the missing runtimes key's or the no-qualifying-runtime
   // prompt; then `name` and `home` are empty.
   const char* ending_prompt = nullptr;
-  std::string name;  // the chosen subkey
-  std::string home;  // its "JavaHome" as text, possibly empty
+  String name;  // the chosen subkey
+  String home;  // its "JavaHome" as text, possibly empty
 };
 
 // The choice rule alone, shared by the launcher and the installer: the first subkey of
@@ -46,7 +46,7 @@ std::unique_ptr<registry::RegistryApi> OpenRegistryForSearch(platform::MessageBo
 // Handles a failed search: shows `description`, then "Error While Searching JVM on Your
 // Machine", and empties JavaHomePath. Also for failures met before the search can start,
 // such as a registry that cannot be opened. Never throws.
-void ReportSearchFailure(platform::MessageBoxes& messages, const std::string& description);
+void ReportSearchFailure(platform::MessageBoxes& messages, const String& description);
 
 }  // namespace tolvarin::javaruntime
 

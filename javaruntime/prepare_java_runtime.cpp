@@ -1,31 +1,31 @@
 #include "javaruntime/prepare_java_runtime.h"
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "javaruntime/comm_support_files.h"
 #include "javaruntime/error_guard.h"
 #include "javaruntime/locate_java_runtime.h"
 #include "javaruntime/support_location.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::javaruntime {
 namespace {
 
 class RecordedMessages final : public platform::MessageBoxes {
  public:
-  explicit RecordedMessages(std::vector<std::string>& prompts) : prompts_(prompts) {}
-  void Show(const std::string& prompt) override { prompts_.push_back(prompt); }
+  explicit RecordedMessages(Vector<String>& prompts) : prompts_(prompts) {}
+  void Show(const String& prompt) override { prompts_.push_back(prompt); }
 
  private:
-  std::vector<std::string>& prompts_;
+  Vector<String>& prompts_;
 };
 
 }  // namespace
 
 RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform::FileSystem& files,
                                       platform::ProcessServices& process,
-                                      const std::string& support_source_directory,
+                                      const String& support_source_directory,
                                       SupportFolderGate* gate) {
   RuntimePreparation preparation;
   RecordedMessages recorded(preparation.prompts);
@@ -42,7 +42,7 @@ RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform:
         preparation.home = choice.home;
         if (choice.home.empty()) return;
         if (gate != nullptr) {
-          std::vector<std::string> directories;
+          Vector<String> directories;
           for (const SupportFilePlace& place :
                SupportFilePlaces(support_source_directory, choice.home)) {
             directories.push_back(place.directory);
@@ -52,7 +52,7 @@ RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform:
         }
         InstallCommSupportFiles(quiet, choice.home);
       },
-      [&](const std::string& description) { ReportSearchFailure(recorded, description); });
+      [&](const String& description) { ReportSearchFailure(recorded, description); });
   preparation.ready =
       !preparation.home.empty() && preparation.prompts.empty() && preparation.unsafe.empty();
   return preparation;

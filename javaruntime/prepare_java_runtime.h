@@ -1,10 +1,9 @@
 #ifndef TOLVARIN_JAVARUNTIME_PREPARE_JAVA_RUNTIME_H_
 #define TOLVARIN_JAVARUNTIME_PREPARE_JAVA_RUNTIME_H_
 
-#include <string>
-#include <vector>
-
 #include "javaruntime/java_runtime_context.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::javaruntime {
 
@@ -16,19 +15,19 @@ class SupportFolderGate {
   // What is wrong with `directories` (as the copy names them, each ending in a separator), one
   // sentence each; empty lets the copy go on. What the gate holds to keep them as judged stays
   // held until the gate is destroyed.
-  virtual std::vector<std::string> Judge(const std::vector<std::string>& directories) = 0;
+  virtual Vector<String> Judge(const Vector<String>& directories) = 0;
 };
 
 // What the installer made of the runtime that the launcher will choose.
 struct RuntimePreparation {
   // The chosen runtime has a home and lacks none of the support files.
   bool ready = false;
-  std::string runtime;  // the chosen subkey; empty when none was chosen
-  std::string home;     // its "JavaHome"; empty when none was chosen or it is empty
+  String runtime;  // the chosen subkey; empty when none was chosen
+  String home;     // its "JavaHome"; empty when none was chosen or it is empty
   // What the launcher would have shown, in its order: the search's or the copy's failure.
-  std::vector<std::string> prompts;
+  Vector<String> prompts;
   // What the gate found wrong with the runtime's folders; then nothing was copied.
-  std::vector<std::string> unsafe;
+  Vector<String> unsafe;
 };
 
 // Does for the installer, which runs elevated, what the launcher does before it starts the
@@ -39,7 +38,7 @@ struct RuntimePreparation {
 // and never sets JavaHomePath: what the launcher would show is returned instead. Never throws.
 RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform::FileSystem& files,
                                       platform::ProcessServices& process,
-                                      const std::string& support_source_directory,
+                                      const String& support_source_directory,
                                       SupportFolderGate* gate = nullptr);
 
 // PrepareJavaRuntime with this platform's registry, file system and support directory, as the

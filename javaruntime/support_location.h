@@ -1,10 +1,10 @@
 #ifndef TOLVARIN_JAVARUNTIME_SUPPORT_LOCATION_H_
 #define TOLVARIN_JAVARUNTIME_SUPPORT_LOCATION_H_
 
+#include "platform/text.h"
+
 // Where this platform keeps the serial-port support files, and how its paths are joined.
 // One implementation per platform: support_location_win32.cpp, support_location_posix.cpp.
-
-#include <string>
 
 namespace tolvarin::javaruntime {
 
@@ -21,7 +21,7 @@ inline constexpr char kSupportDirVariable[] = "TOLVARIN_SUPPORT_DIR";
 // when it lacks one), otherwise "/opt/quarvel/GsmModemJar/". It holds the same three
 // files as on Windows: Comm.jar, javax.comm.properties and Win32com.dll.
 // Never throws.
-std::string SupportSourceDirectory();
+String SupportSourceDirectory();
 
 }  // namespace tolvarin::javaruntime
 

@@ -1,16 +1,17 @@
 #include "javaruntime/support_location.h"
 
 #include <cstdlib>
-#include <string>
+
+#include "platform/text.h"
 
 namespace tolvarin::javaruntime {
 
 extern const char kPathSeparator = '/';
 
-std::string SupportSourceDirectory() {
+String SupportSourceDirectory() {
   const char* const configured = std::getenv(kSupportDirVariable);
   if (configured == nullptr || *configured == '\0') return "/opt/quarvel/GsmModemJar/";
-  std::string directory = configured;
+  String directory = configured;
   if (directory.back() != '/') directory += '/';
   return directory;
 }

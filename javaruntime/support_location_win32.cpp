@@ -1,11 +1,11 @@
 #include "javaruntime/support_location.h"
 
-#include <string>
+#include "platform/text.h"
 
 namespace tolvarin::javaruntime {
 
 extern const char kPathSeparator = '\\';
 
-std::string SupportSourceDirectory() { return "C:\\quarvel\\GsmModemJar\\"; }
+String SupportSourceDirectory() { return "C:\\quarvel\\GsmModemJar\\"; }
 
 }  // namespace tolvarin::javaruntime

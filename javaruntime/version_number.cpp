@@ -1,10 +1,10 @@
 #include "javaruntime/version_number.h"
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace tolvarin::javaruntime {
 namespace {
@@ -18,14 +18,14 @@ constexpr int kMaxDigits = 15;
 
 }  // namespace
 
-std::string VersionText(std::string_view subkey_name) {
+String VersionText(std::string_view subkey_name) {
   size_t characters = 0;
   size_t end = 0;
   while (end < subkey_name.size()) {
     if (!IsUtf8Continuation(subkey_name[end]) && characters++ == kVersionTextLength) break;
     ++end;
   }
-  return std::string(subkey_name.substr(0, end));
+  return String(subkey_name.substr(0, end));
 }
 
 double VersionNumber(std::string_view text) {

@@ -1,14 +1,15 @@
 #ifndef TOLVARIN_JAVARUNTIME_VERSION_NUMBER_H_
 #define TOLVARIN_JAVARUNTIME_VERSION_NUMBER_H_
 
-#include <string>
 #include <string_view>
+
+#include "platform/text.h"
 
 namespace tolvarin::javaruntime {
 
 // The part of a runtime's subkey name that is compared: its first three characters
 // (UTF-8 code points), or the whole name when it is shorter. "1.4.2_06" gives "1.4".
-std::string VersionText(std::string_view subkey_name);
+String VersionText(std::string_view subkey_name);
 
 // `text` as a number, read with '.' as the decimal point whatever the process's locale:
 // registries always write version names that way. Accepts digits with at most one '.'

@@ -1,11 +1,11 @@
 #include "launcher/launch_sequence.h"
 
 #include <exception>
-#include <string>
 
 #include "javaruntime/java_home_path.h"
 #include "launcher/server_command.h"
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace tolvarin::launcher {
 
@@ -17,7 +17,7 @@ int RunLaunchSequence(LaunchContext& context) {
         BuildServerCommand(javaruntime::JavaHomePath, context.process.ExecutableDirectory());
     const platform::NativeCommand native{RenderWindowsCommandLine(command),
                                          RenderPosixArgv(command)};
-    const std::string previous = context.process.CurrentDirectory();
+    const String previous = context.process.CurrentDirectory();
     context.process.ChangeDirectory(command.install_dir);
     try {
       context.process.StartHidden(native);
@@ -32,9 +32,9 @@ int RunLaunchSequence(LaunchContext& context) {
     context.process.ChangeDirectory(previous);
     return 0;
   } catch (const platform::Error& error) {
-    context.messages.Show("Error " + std::to_string(error.number()) + ": " + error.description());
+    context.messages.Show("Error " + DecimalString(error.number()) + ": " + error.description());
   } catch (const std::exception& error) {
-    context.messages.Show(std::string("Error: ") + error.what());
+    context.messages.Show(String("Error: ") + error.what());
   }
   return kLaunchFailedStatus;
 }

@@ -1,15 +1,15 @@
 #include "launcher/server_command.h"
 
-#include <string>
-#include <vector>
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::launcher {
 namespace {
 
-std::string Join(const std::string& base, const std::vector<std::string>& components,
+String Join(const String& base, const Vector<String>& components,
                  char separator) {
-  std::string path = base;
-  for (const std::string& component : components) {
+  String path = base;
+  for (const String& component : components) {
     path += separator;
     path += component;
   }
@@ -18,7 +18,7 @@ std::string Join(const std::string& base, const std::vector<std::string>& compon
 
 }  // namespace
 
-ServerCommand BuildServerCommand(const std::string& java_home, const std::string& install_dir) {
+ServerCommand BuildServerCommand(const String& java_home, const String& install_dir) {
   return ServerCommand{
       java_home,
       install_dir,
@@ -35,10 +35,10 @@ ServerCommand BuildServerCommand(const std::string& java_home, const std::string
   };
 }
 
-std::string RenderWindowsCommandLine(const ServerCommand& command) {
+String RenderWindowsCommandLine(const ServerCommand& command) {
   // The program path is quoted: unquoted, a home such as C:\Program Files\... would let
   // CreateProcess run C:\Program.exe first.
-  std::string line = command.java_home.empty()
+  String line = command.java_home.empty()
                          ? "java "
                          : "\"" + Join(command.java_home, {"bin", "java.exe"}, '\\') + "\" ";
   line += "-classpath ";
@@ -50,9 +50,9 @@ std::string RenderWindowsCommandLine(const ServerCommand& command) {
   return line;
 }
 
-std::vector<std::string> RenderPosixArgv(const ServerCommand& command) {
-  std::string class_path;
-  for (const std::vector<std::string>& entry : command.class_path) {
+Vector<String> RenderPosixArgv(const ServerCommand& command) {
+  String class_path;
+  for (const Vector<String>& entry : command.class_path) {
     if (!class_path.empty()) class_path += ':';
     class_path += Join(command.install_dir, entry, '/');
   }

@@ -1,8 +1,8 @@
 #ifndef TOLVARIN_LAUNCHER_SERVER_COMMAND_H_
 #define TOLVARIN_LAUNCHER_SERVER_COMMAND_H_
 
-#include <string>
-#include <vector>
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::launcher {
 
@@ -14,24 +14,24 @@ inline constexpr char kServerMainClass[] = "Quindrel.Frame11";
 // with its own separator; the base is used exactly as given (a drive root keeps its
 // separator, so the join doubles it, as installed systems expect).
 struct ServerCommand {
-  std::string java_home;                             // empty: "java" from the search path
-  std::string install_dir;                           // base of every class-path entry
-  std::vector<std::vector<std::string>> class_path;  // components below install_dir, in order
-  std::string main_class;
+  String java_home;                             // empty: "java" from the search path
+  String install_dir;                           // base of every class-path entry
+  Vector<Vector<String>> class_path;  // components below install_dir, in order
+  String main_class;
 };
 
 // The server command for the runtime at `java_home` (may be empty) and the launcher's
 // installation directory: seven class-path entries, then kServerMainClass.
-ServerCommand BuildServerCommand(const std::string& java_home, const std::string& install_dir);
+ServerCommand BuildServerCommand(const String& java_home, const String& install_dir);
 
 // The Windows command line, ServerCommandLine: "<home>\bin\java.exe" quoted (or java
 // unquoted when the home is empty), -classpath, each entry quoted with ';' between
 // entries, a space, the main class.
-std::string RenderWindowsCommandLine(const ServerCommand& command);
+String RenderWindowsCommandLine(const ServerCommand& command);
 
 // The POSIX argument vector: <home>/bin/java (or java), -classpath, the entries joined by
 // ':' with '/' between components, the main class. No quoting: it goes to posix_spawn.
-std::vector<std::string> RenderPosixArgv(const ServerCommand& command);
+Vector<String> RenderPosixArgv(const ServerCommand& command);
 
 }  // namespace tolvarin::launcher
 

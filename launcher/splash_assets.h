@@ -2,7 +2,8 @@
 #define TOLVARIN_LAUNCHER_SPLASH_ASSETS_H_
 
 #include <string_view>
-#include <vector>
+
+#include "platform/vector.h"
 
 namespace tolvarin::launcher {
 
@@ -13,7 +14,7 @@ std::string_view SplashPicture();
 
 // The application icon's images as GIF files, 32 x 32 then 16 x 16, for windows that
 // cannot use the executable's icon group; empty on Windows, which loads the group itself.
-std::vector<std::string_view> IconImages();
+Vector<std::string_view> IconImages();
 
 }  // namespace tolvarin::launcher
 

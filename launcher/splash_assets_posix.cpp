@@ -1,8 +1,8 @@
 #include <string_view>
-#include <vector>
 
 #include "launcher/embedded_assets.h"  // generated from assets/ at build time
 #include "launcher/splash_assets.h"
+#include "platform/vector.h"
 
 namespace tolvarin::launcher {
 namespace {
@@ -16,7 +16,7 @@ std::string_view AsBytes(const unsigned char (&data)[kSize]) {
 
 std::string_view SplashPicture() { return AsBytes(embedded::kSplashGif); }
 
-std::vector<std::string_view> IconImages() {
+Vector<std::string_view> IconImages() {
   return {AsBytes(embedded::kVarnolet32Gif), AsBytes(embedded::kVarnolet16Gif)};
 }
 

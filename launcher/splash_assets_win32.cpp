@@ -1,10 +1,10 @@
 #include <windows.h>
 
 #include <string_view>
-#include <vector>
 
 #include "launcher/resource_ids.h"
 #include "launcher/splash_assets.h"
+#include "platform/vector.h"
 
 namespace tolvarin::launcher {
 
@@ -19,6 +19,6 @@ std::string_view SplashPicture() {
   return {static_cast<const char*>(bytes), ::SizeofResource(module, found)};
 }
 
-std::vector<std::string_view> IconImages() { return {}; }
+Vector<std::string_view> IconImages() { return {}; }
 
 }  // namespace tolvarin::launcher

@@ -2,8 +2,9 @@
 #define TOLVARIN_PLATFORM_ERROR_H_
 
 #include <exception>
-#include <string>
 #include <utility>
+
+#include "platform/text.h"
 
 namespace tolvarin::platform {
 
@@ -22,16 +23,16 @@ inline constexpr long kInvalidArgumentError = 5;
 // string and exception family would come into every Windows program with it.
 class Error : public std::exception {
  public:
-  Error(long number, std::string description)
+  Error(long number, String description)
       : number_(number), description_(std::move(description)) {}
 
   long number() const noexcept { return number_; }
-  const std::string& description() const noexcept { return description_; }
+  const String& description() const noexcept { return description_; }
   const char* what() const noexcept override { return description_.c_str(); }
 
  private:
   long number_;
-  std::string description_;
+  String description_;
 };
 
 }  // namespace tolvarin::platform

@@ -5,7 +5,8 @@
 // after it and #undef CopyFile, or the method below is renamed in that file alone.
 
 #include <memory>
-#include <string>
+
+#include "platform/text.h"
 
 namespace tolvarin::platform {
 
@@ -18,7 +19,7 @@ class FileSystem {
   // True when `path` names an existing file; false when it names nothing, a directory,
   // or something that cannot be examined. Throws Error only for text that is not UTF-8
   // (Windows).
-  virtual bool FileExists(const std::string& path) const = 0;
+  virtual bool FileExists(const String& path) const = 0;
 
   // Copies the file `source` into the existing directory `destination_directory`, which
   // ends in a path separator, under the source's own file name. A file of that name is
@@ -31,7 +32,7 @@ class FileSystem {
   // POSIX the copy takes the source's permission bits less the process's umask, as cp
   // does. Throws Error with the system's error number and a description naming the path
   // concerned; the source is never modified.
-  virtual void CopyFile(const std::string& source, const std::string& destination_directory) = 0;
+  virtual void CopyFile(const String& source, const String& destination_directory) = 0;
 };
 
 // This platform's file system. Creating it cannot fail.

@@ -4,12 +4,12 @@
 
 #include <cerrno>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/posix_util.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::platform {
 namespace {
@@ -28,11 +28,11 @@ class TemporaryFile {
   // `name`, with the permission bits `mode` less the umask (the kernel applies it, and a
   // default ACL, as for any new file). Throws Error naming the directory when none can be
   // created.
-  TemporaryFile(const std::string& directory, const std::string& name, mode_t mode) {
-    const std::string base = directory + "." + name + "." + std::to_string(::getpid()) + "-";
+  TemporaryFile(const String& directory, const String& name, mode_t mode) {
+    const String base = directory + "." + name + "." + DecimalString(::getpid()) + "-";
     int error = EEXIST;
     for (int attempt = 0; attempt < kTemporaryNameAttempts && fd_ < 0; ++attempt) {
-      path_ = base + std::to_string(attempt);
+      path_ = base + DecimalString(attempt);
       fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
       if (fd_ < 0) {
         error = errno;
@@ -52,7 +52,7 @@ class TemporaryFile {
   }
 
   int fd() const { return fd_; }
-  const std::string& path() const { return path_; }
+  const String& path() const { return path_; }
 
   // Closes now and reports the result: on some file systems close is where a failed
   // write surfaces.
@@ -63,16 +63,16 @@ class TemporaryFile {
   }
 
  private:
-  std::string path_;
+  String path_;
   int fd_ = -1;
 };
 
-std::string FileName(const std::string& path) {
+String FileName(const String& path) {
   const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return slash == String::npos ? path : path.substr(slash + 1);
 }
 
-void WriteAll(int fd, const char* data, size_t size, const std::string& destination) {
+void WriteAll(int fd, const char* data, size_t size, const String& destination) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
     if (written < 0) {
@@ -85,9 +85,9 @@ void WriteAll(int fd, const char* data, size_t size, const std::string& destinat
   }
 }
 
-void CopyContent(int input, int output, const std::string& source,
-                 const std::string& destination) {
-  std::vector<char> buffer(kCopyBufferSize);
+void CopyContent(int input, int output, const String& source,
+                 const String& destination) {
+  Vector<char> buffer(kCopyBufferSize);
   for (;;) {
     const ssize_t count = ::read(input, buffer.data(), buffer.size());
     if (count == 0) return;
@@ -101,25 +101,25 @@ void CopyContent(int input, int output, const std::string& source,
 }
 
 // Makes the new name itself durable. Best effort: the copy is complete either way.
-void SyncDirectory(const std::string& directory) {
+void SyncDirectory(const String& directory) {
   UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.valid()) ::fsync(fd.get());
 }
 
 class PosixFileSystem final : public FileSystem {
  public:
-  bool FileExists(const std::string& path) const override {
+  bool FileExists(const String& path) const override {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
   }
 
-  void CopyFile(const std::string& source, const std::string& destination_directory) override {
-    const std::string name = FileName(source);
+  void CopyFile(const String& source, const String& destination_directory) override {
+    const String name = FileName(source);
     if (name.empty() || destination_directory.empty() || destination_directory.back() != '/') {
       throw Error(EINVAL, "Cannot copy " + source + " to " + destination_directory +
                               ": a file must be copied into a directory ending in /");
     }
-    const std::string destination = destination_directory + name;
+    const String destination = destination_directory + name;
 
     UniqueFd input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat source_status;

@@ -3,11 +3,11 @@
 #undef CopyFile
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::platform {
@@ -24,9 +24,9 @@ constexpr int kTemporaryNameAttempts = 100;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-std::string FileName(const std::string& path) {
+String FileName(const String& path) {
   const size_t separator = path.find_last_of("\\/");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
+  return separator == String::npos ? path : path.substr(separator + 1);
 }
 
 // A temporary file beside the copy's destination, deleted unless it was moved into place.
@@ -34,8 +34,8 @@ class TemporaryFile {
  public:
   // Creates a new file in `directory` (ending in a separator) with a name derived from
   // `name`. Throws Error naming the directory when none can be created.
-  TemporaryFile(const std::string& directory, const std::string& name) {
-    const std::wstring base = Utf8ToWide(directory + "~" + name) + L"." +
+  TemporaryFile(const String& directory, const String& name) {
+    const WString base = Utf8ToWide(directory + "~" + name) + L"." +
                               DecimalText(::GetCurrentProcessId()) + L"-";
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < kTemporaryNameAttempts && !handle_.valid(); ++attempt) {
@@ -60,7 +60,7 @@ class TemporaryFile {
   }
 
   HANDLE handle() const { return handle_.get(); }
-  const std::wstring& path() const { return path_; }
+  const WString& path() const { return path_; }
 
   // Closes the file; it stays on disk until this object ends or is released.
   bool Close() { return ::CloseHandle(handle_.release()) != FALSE; }
@@ -69,11 +69,11 @@ class TemporaryFile {
   void Release() { path_.clear(); }
 
  private:
-  std::wstring path_;
+  WString path_;
   UniqueHandle handle_;
 };
 
-void WriteAll(HANDLE file, const char* data, DWORD size, const std::string& destination) {
+void WriteAll(HANDLE file, const char* data, DWORD size, const String& destination) {
   while (size > 0) {
     DWORD written = 0;
     if (!::WriteFile(file, data, size, &written, nullptr)) {
@@ -85,9 +85,9 @@ void WriteAll(HANDLE file, const char* data, DWORD size, const std::string& dest
   }
 }
 
-void CopyContent(HANDLE input, HANDLE output, const std::string& source,
-                 const std::string& destination) {
-  std::vector<char> buffer(kCopyBufferSize);
+void CopyContent(HANDLE input, HANDLE output, const String& source,
+                 const String& destination) {
+  Vector<char> buffer(kCopyBufferSize);
   for (;;) {
     DWORD count = 0;
     // Any failure counts, ERROR_BROKEN_PIPE included: end of file is a success with 0 bytes.
@@ -102,19 +102,19 @@ void CopyContent(HANDLE input, HANDLE output, const std::string& source,
 
 class Win32FileSystem final : public FileSystem {
  public:
-  bool FileExists(const std::string& path) const override {
+  bool FileExists(const String& path) const override {
     const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  void CopyFile(const std::string& source, const std::string& destination_directory) override {
-    const std::string name = FileName(source);
+  void CopyFile(const String& source, const String& destination_directory) override {
+    const String name = FileName(source);
     if (name.empty() || destination_directory.empty() || !IsSeparator(destination_directory.back())) {
       throw Error(ERROR_INVALID_PARAMETER,
                   "Cannot copy " + source + " to " + destination_directory +
                       ": a file must be copied into a directory ending in \\");
     }
-    const std::string destination = destination_directory + name;
+    const String destination = destination_directory + name;
 
     UniqueHandle input(::CreateFileW(Utf8ToWide(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -137,7 +137,7 @@ class Win32FileSystem final : public FileSystem {
 
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the destination exists; the
     // temporary file is then deleted with the temporary object.
-    const std::wstring published = Utf8ToWide(destination);
+    const WString published = Utf8ToWide(destination);
     if (!::MoveFileExW(temporary.path().c_str(), published.c_str(), MOVEFILE_WRITE_THROUGH)) {
       const DWORD error = ::GetLastError();
       // A file there is present, left as it is; a directory there is no support file.

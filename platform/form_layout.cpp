@@ -1,9 +1,9 @@
 #include "platform/form_layout.h"
 
 #include <algorithm>
-#include <string>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace tolvarin::platform {
 
@@ -16,11 +16,11 @@ PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
   return {left, top, right - left, bottom - top};
 }
 
-std::vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
+Vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
                                          const MeasureText& measure) {
   const PixelRect client{0, 0, TwipsToPixels(layout.client_width_twips, dpi),
                          TwipsToPixels(layout.client_height_twips, dpi)};
-  std::vector<PlacedControl> placed;
+  Vector<PlacedControl> placed;
   placed.reserve(layout.controls.size());
   for (size_t index = 0; index < layout.controls.size(); ++index) {
     const Control& control = layout.controls[index];
@@ -32,8 +32,8 @@ std::vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
         return p.control->name == control.container;
       });
       if (container == placed.end()) {
-        throw Error(kInvalidArgumentError, "container " + std::string(control.container) +
-                                               " of " + std::string(control.name) +
+        throw Error(kInvalidArgumentError, "container " + String(control.container) +
+                                               " of " + String(control.name) +
                                                " does not precede it");
       }
       origin_left = container->rect.left;

@@ -6,7 +6,8 @@
 #include <functional>
 #include <optional>
 #include <string_view>
-#include <vector>
+
+#include "platform/vector.h"
 
 namespace tolvarin::platform {
 
@@ -99,7 +100,7 @@ struct Control {
 // platforms decode `images` (GIF files, one per size). Each platform reads only its own.
 struct FormIcon {
   int resource_id = 0;
-  std::vector<std::string_view> images;
+  Vector<std::string_view> images;
 };
 
 // A window described as data, drawn alike by every backend. Controls are listed in
@@ -109,7 +110,7 @@ struct FormLayout {
   int client_width_twips = 0;
   int client_height_twips = 0;
   FormIcon icon;
-  std::vector<Control> controls;
+  Vector<Control> controls;
 };
 
 // A control's place on the screen, in client-area pixels.
@@ -128,7 +129,7 @@ using MeasureText = std::function<PixelRect(const Control& label, size_t index)>
 // labels that size themselves, and only for them; only its width and height are used.
 // Timers get empty rectangles. Throws Error kInvalidArgumentError when a control names a
 // container that does not precede it.
-std::vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
+Vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
                                          const MeasureText& measure);
 
 }  // namespace tolvarin::platform

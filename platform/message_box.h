@@ -2,7 +2,8 @@
 #define TOLVARIN_PLATFORM_MESSAGE_BOX_H_
 
 #include <memory>
-#include <string>
+
+#include "platform/text.h"
 
 namespace tolvarin::platform {
 
@@ -16,7 +17,7 @@ class MessageBoxes {
 
   // Shows `prompt` (UTF-8; lines joined by CR LF) titled kApplicationTitle and returns when
   // the user has closed the box. The answer carries no meaning. Never throws.
-  virtual void Show(const std::string& prompt) = 0;
+  virtual void Show(const String& prompt) = 0;
 };
 
 // Boxes of this platform. On POSIX each prompt is also written to standard error as one

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <string>
 
 #include "platform/message_box.h"
+#include "platform/text.h"
 
 namespace tolvarin::platform {
 namespace {
@@ -21,8 +21,8 @@ constexpr int kMinTextWidth = 160;
 constexpr int kMaxTextWidth = 560;
 
 // One line for scripted runs: the prompt with CR, LF and backslash escaped.
-std::string EscapedLine(const std::string& prompt) {
-  std::string line;
+String EscapedLine(const String& prompt) {
+  String line;
   for (const char c : prompt) {
     switch (c) {
       case '\r': line += "\\r"; break;
@@ -35,8 +35,8 @@ std::string EscapedLine(const std::string& prompt) {
 }
 
 // FLTK draws "\n" as a line break; CR LF from the launcher's prompts must not show a box glyph.
-std::string DisplayText(const std::string& prompt) {
-  std::string text;
+String DisplayText(const String& prompt) {
+  String text;
   for (size_t i = 0; i < prompt.size(); ++i) {
     if (prompt[i] == '\r' && i + 1 < prompt.size() && prompt[i + 1] == '\n') continue;
     text += prompt[i];
@@ -46,11 +46,11 @@ std::string DisplayText(const std::string& prompt) {
 
 class FltkMessageBoxes final : public MessageBoxes {
  public:
-  void Show(const std::string& prompt) override {
+  void Show(const String& prompt) override {
     std::fprintf(stderr, "%s: %s\n", kApplicationTitle, EscapedLine(prompt).c_str());
     std::fflush(stderr);
 
-    const std::string text = DisplayText(prompt);
+    const String text = DisplayText(prompt);
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
     int text_width = kMaxTextWidth;
     int text_height = 0;

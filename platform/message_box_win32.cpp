@@ -1,9 +1,9 @@
 #include <windows.h>
 
 #include <memory>
-#include <string>
 
 #include "platform/message_box.h"
+#include "platform/text.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::platform {
@@ -11,14 +11,14 @@ namespace {
 
 class Win32MessageBoxes final : public MessageBoxes {
  public:
-  void Show(const std::string& prompt) override {
-    std::wstring text;
+  void Show(const String& prompt) override {
+    WString text;
     try {
       text = win32::Utf8ToWide(prompt);
     } catch (const Error&) {
       text = L"?";  // unreachable for text the launcher builds; never lose the box itself
     }
-    const std::wstring title = win32::Utf8ToWide(kApplicationTitle);
+    const WString title = win32::Utf8ToWide(kApplicationTitle);
     // MB_OK alone: the prompt, an OK button, no icon. No owner: the splash is gone by now.
     ::MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK);
   }

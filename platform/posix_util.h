@@ -7,14 +7,14 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <string>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace tolvarin::platform::posix {
 
 // Error for errno value `code`: `context`, ": " and strerror's text.
-inline Error SystemError(int code, const std::string& context) {
+inline Error SystemError(int code, const String& context) {
   return Error(code, context + ": " + std::strerror(code));
 }
 

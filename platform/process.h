@@ -2,8 +2,9 @@
 #define TOLVARIN_PLATFORM_PROCESS_H_
 
 #include <memory>
-#include <string>
-#include <vector>
+
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::platform {
 
@@ -11,8 +12,8 @@ namespace tolvarin::platform {
 // (the program is its first token, searched on PATH when it has no directory); POSIX hands
 // `argv` to posix_spawnp, argv[0] being the program. Each platform reads only its own field.
 struct NativeCommand {
-  std::string command_line;
-  std::vector<std::string> argv;
+  String command_line;
+  Vector<String> argv;
 };
 
 // What the launch sequence needs of its own process. All text is UTF-8.
@@ -22,14 +23,14 @@ class ProcessServices {
 
   // The directory of the running executable: no trailing separator, except at a root
   // ("C:\", "/"). Never fails once the process runs.
-  virtual std::string ExecutableDirectory() const = 0;
+  virtual String ExecutableDirectory() const = 0;
 
   // The current directory. Throws Error with the system's number and description.
-  virtual std::string CurrentDirectory() const = 0;
+  virtual String CurrentDirectory() const = 0;
 
   // Makes `path` the current directory. Throws Error (naming the path) and changes nothing
   // on failure.
-  virtual void ChangeDirectory(const std::string& path) = 0;
+  virtual void ChangeDirectory(const String& path) = 0;
 
   // Starts `command` as a new process with its window hidden and returns at once, without
   // waiting for it or keeping any handle to it. The child inherits the current directory,

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/error.h"
 #include "platform/posix_util.h"
 #include "platform/process.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 extern char** environ;
 
@@ -43,8 +43,8 @@ class SpawnSetup {
 
 class PosixProcessServices final : public ProcessServices {
  public:
-  std::string ExecutableDirectory() const override {
-    std::vector<char> buffer(4096);
+  String ExecutableDirectory() const override {
+    Vector<char> buffer(4096);
     for (;;) {
       const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
       if (length < 0) {
@@ -52,15 +52,15 @@ class PosixProcessServices final : public ProcessServices {
         throw SystemError(error, "Cannot read /proc/self/exe");
       }
       if (static_cast<size_t>(length) < buffer.size()) {
-        std::string path(buffer.data(), static_cast<size_t>(length));
+        String path(buffer.data(), static_cast<size_t>(length));
         const size_t slash = path.rfind('/');
-        return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+        return slash == 0 || slash == String::npos ? "/" : path.substr(0, slash);
       }
       buffer.resize(buffer.size() * 2);
     }
   }
 
-  std::string CurrentDirectory() const override {
+  String CurrentDirectory() const override {
     char* const current = ::getcwd(nullptr, 0);
     const int error = errno;
     const std::unique_ptr<char, decltype(&std::free)> path(current, &std::free);
@@ -68,7 +68,7 @@ class PosixProcessServices final : public ProcessServices {
     return path.get();
   }
 
-  void ChangeDirectory(const std::string& path) override {
+  void ChangeDirectory(const String& path) override {
     if (::chdir(path.c_str()) != 0) {
       const int error = errno;
       throw SystemError(error, "Cannot change to the directory " + path);
@@ -82,9 +82,9 @@ class PosixProcessServices final : public ProcessServices {
     SpawnSetup setup;
     posix_spawnattr_setflags(setup.attributes(), POSIX_SPAWN_SETSID);
     posix_spawn_file_actions_addopen(setup.actions(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    std::vector<char*> argv;
+    Vector<char*> argv;
     argv.reserve(command.argv.size() + 1);
-    for (const std::string& argument : command.argv) {
+    for (const String& argument : command.argv) {
       argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
@@ -92,8 +92,8 @@ class PosixProcessServices final : public ProcessServices {
     const int result = ::posix_spawnp(&child, argv[0], setup.actions(), setup.attributes(),
                                       argv.data(), environ);
     if (result != 0) {
-      std::string shown;
-      for (const std::string& argument : command.argv) shown += (shown.empty() ? "" : " ") + argument;
+      String shown;
+      for (const String& argument : command.argv) shown += (shown.empty() ? "" : " ") + argument;
       throw SystemError(result, "Cannot start " + shown);
     }
   }

@@ -1,10 +1,10 @@
 #include <windows.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/process.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::platform {
@@ -15,8 +15,8 @@ using win32::UniqueHandle;
 using win32::Utf8ToWide;
 using win32::WideToUtf8;
 
-std::wstring ModuleFileName() {
-  std::vector<wchar_t> buffer(MAX_PATH);
+WString ModuleFileName() {
+  Vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD length =
         ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -24,28 +24,28 @@ std::wstring ModuleFileName() {
       const DWORD error = ::GetLastError();
       throw SystemError(error, "Cannot read the program's path");
     }
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    if (length < buffer.size()) return WString(buffer.data(), length);
     buffer.resize(buffer.size() * 2);  // truncated: long-path installs exceed MAX_PATH
   }
 }
 
 class Win32ProcessServices final : public ProcessServices {
  public:
-  std::string ExecutableDirectory() const override {
-    std::wstring path = ModuleFileName();
+  String ExecutableDirectory() const override {
+    WString path = ModuleFileName();
     const size_t slash = path.find_last_of(L"\\/");
-    path.erase(slash == std::wstring::npos ? 0 : slash);
+    path.erase(slash == WString::npos ? 0 : slash);
     if (path.size() == 2 && path[1] == L':') path += L'\\';  // a drive root keeps its separator
     return WideToUtf8(path);
   }
 
-  std::string CurrentDirectory() const override {
+  String CurrentDirectory() const override {
     const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
     if (needed == 0) {
       const DWORD error = ::GetLastError();
       throw SystemError(error, "Cannot read the current directory");
     }
-    std::wstring path(needed, L'\0');
+    WString path(needed, L'\0');
     const DWORD length = ::GetCurrentDirectoryW(needed, path.data());
     if (length == 0 || length >= needed) {
       // Grown since the first call: no system error, so say what happened.
@@ -56,7 +56,7 @@ class Win32ProcessServices final : public ProcessServices {
     return WideToUtf8(path);
   }
 
-  void ChangeDirectory(const std::string& path) override {
+  void ChangeDirectory(const String& path) override {
     if (!::SetCurrentDirectoryW(Utf8ToWide(path).c_str())) {
       const DWORD error = ::GetLastError();
       throw SystemError(error, "Cannot change to the directory " + path);
@@ -65,7 +65,7 @@ class Win32ProcessServices final : public ProcessServices {
 
   void StartHidden(const NativeCommand& command) override {
     // CreateProcessW may write into the command line, so it gets a private copy.
-    std::wstring line = Utf8ToWide(command.command_line);
+    WString line = Utf8ToWide(command.command_line);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -11,10 +11,10 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/splash_window.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::platform {
 namespace {
@@ -35,9 +35,9 @@ using UniquePattern = std::unique_ptr<FcPattern, FcPatternDeleter>;
 
 // The installed family fontconfig picks for `font`: its own face where present, else the
 // metric-compatible Liberation face of its family, else the system's generic family.
-std::string ResolveFamily(const Font& font) {
+String ResolveFamily(const Font& font) {
   const bool serif = font.family == FontFamily::kSerif;
-  const std::string face(font.face);
+  const String face(font.face);
   const char* const preferences[] = {face.c_str(), serif ? "Liberation Serif" : "Liberation Sans",
                                      serif ? "serif" : "sans-serif"};
   UniquePattern pattern(FcPatternCreate());
@@ -62,7 +62,7 @@ std::string ResolveFamily(const Font& font) {
 // registered in FLTK's font table once per process. That table is process-wide and keeps
 // the pointer to each name it is given, so the names must live as long as the process.
 Fl_Font FltkFont(const Font& font) {
-  static std::map<std::string, Fl_Font> registered;
+  static std::map<String, Fl_Font> registered;
   const char style = font.bold ? (font.italic ? 'P' : 'B') : (font.italic ? 'I' : ' ');
   const auto [entry, added] = registered.try_emplace(
       style + ResolveFamily(font), static_cast<Fl_Font>(FL_FREE_FONT + registered.size()));
@@ -168,7 +168,7 @@ class SplashFltkWindow final : public Fl_Double_Window {
 
 // What a label needs at paint time, prepared once at creation.
 struct PreparedLabel {
-  std::string text;
+  String text;
   Fl_Font font = FL_HELVETICA;
   int size = 0;
 };
@@ -217,7 +217,7 @@ class FltkSplashWindow final : public SplashWindow {
       if (Fl::event() == FL_SHORTCUT) return;  // Escape
       widget->hide();
     });
-    std::vector<const Fl_RGB_Image*> icons;
+    Vector<const Fl_RGB_Image*> icons;
     for (const auto& icon : icons_) icons.push_back(icon.get());
     if (!icons.empty()) window_->icons(icons.data(), static_cast<int>(icons.size()));
   }
@@ -231,7 +231,7 @@ class FltkSplashWindow final : public SplashWindow {
       if (control.kind != ControlKind::kLabel) continue;
       labels_[i].font = FltkFont(control.font);
       labels_[i].size = FontPixelHeight(control.font, dpi);
-      labels_[i].text = std::string(control.text);
+      labels_[i].text = String(control.text);
     }
     placed_ = PlaceControls(layout_, dpi, [&](const Control&, size_t index) {
       const PreparedLabel& prepared = labels_[index];
@@ -299,10 +299,10 @@ class FltkSplashWindow final : public SplashWindow {
   }
 
   FormLayout layout_;
-  std::vector<PlacedControl> placed_;  // points into layout_.controls
-  std::vector<PreparedLabel> labels_;  // by control
-  std::vector<std::unique_ptr<Fl_Image>> pictures_;  // by control, null for other kinds
-  std::vector<std::unique_ptr<Fl_RGB_Image>> icons_;
+  Vector<PlacedControl> placed_;  // points into layout_.controls
+  Vector<PreparedLabel> labels_;  // by control
+  Vector<std::unique_ptr<Fl_Image>> pictures_;  // by control, null for other kinds
+  Vector<std::unique_ptr<Fl_RGB_Image>> icons_;
   std::unique_ptr<SplashFltkWindow> window_;
   const std::function<int()>* on_tick_ = nullptr;
   bool ticked_ = false;

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <string>
 #include <type_traits>
-#include <vector>
 
 #include "platform/splash_window.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::platform {
@@ -93,7 +93,7 @@ UniqueFont CreateLayoutFont(const Font& font, int dpi) {
   description.lfQuality = DEFAULT_QUALITY;
   description.lfPitchAndFamily =
       VARIABLE_PITCH | (font.family == FontFamily::kSerif ? FF_ROMAN : FF_SWISS);
-  const std::wstring face = win32::Utf8ToWide(std::string(font.face));
+  const WString face = win32::Utf8ToWide(String(font.face));
   ::wcsncpy(description.lfFaceName, face.c_str(), LF_FACESIZE - 1);
   return UniqueFont(::CreateFontIndirectW(&description));
 }
@@ -147,7 +147,7 @@ UniqueBitmap DecodeStretchedPicture(std::string_view gif, int width, int height)
 
 // What a label needs at paint time, prepared once at creation.
 struct PreparedLabel {
-  std::wstring text;
+  WString text;
   UniqueFont font;
 };
 
@@ -229,7 +229,7 @@ class Win32SplashWindow final : public SplashWindow {
     for (size_t i = 0; i < layout_.controls.size(); ++i) {
       const Control& control = layout_.controls[i];
       if (control.kind != ControlKind::kLabel) continue;
-      labels_[i].text = win32::Utf8ToWide(std::string(control.text));
+      labels_[i].text = win32::Utf8ToWide(String(control.text));
       labels_[i].font = CreateLayoutFont(control.font, dpi);
     }
     placed_ = PlaceControls(layout_, dpi, [&](const Control&, size_t index) {
@@ -352,9 +352,9 @@ class Win32SplashWindow final : public SplashWindow {
   }
 
   FormLayout layout_;
-  std::vector<PlacedControl> placed_;  // points into layout_.controls
-  std::vector<PreparedLabel> labels_;  // by control, empty for other kinds
-  std::vector<UniqueBitmap> pictures_;  // by control, null for other kinds
+  Vector<PlacedControl> placed_;  // points into layout_.controls
+  Vector<PreparedLabel> labels_;  // by control, empty for other kinds
+  Vector<UniqueBitmap> pictures_;  // by control, null for other kinds
   // Destroyed after the window, which the destructor closes first.
   UniqueIcon big_icon_;
   UniqueIcon small_icon_;

@@ -1,6 +1,6 @@
 #include "platform/win32_util.h"
 
-#include <string>
+#include "platform/text.h"
 
 namespace tolvarin::platform::win32 {
 namespace {
@@ -27,7 +27,7 @@ InheritedDllSearchLifted::~InheritedDllSearchLifted() {
   if (lifted_) ::SetDllDirectoryW(L"");
 }
 
-std::wstring Utf8ToWide(const std::string& text) {
+WString Utf8ToWide(const String& text) {
   if (text.empty()) return {};
   const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                            static_cast<int>(text.size()), nullptr, 0);
@@ -35,34 +35,34 @@ std::wstring Utf8ToWide(const std::string& text) {
     const DWORD error = ::GetLastError();
     throw SystemError(error, "Invalid UTF-8 text");
   }
-  std::wstring wide(static_cast<size_t>(length), L'\0');
+  WString wide(static_cast<size_t>(length), L'\0');
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
                         wide.data(), length);
   return wide;
 }
 
-std::string WideToUtf8(const std::wstring& text) {
+String WideToUtf8(const WString& text) {
   if (text.empty()) return {};
   const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                            nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(length), '\0');
+  String narrow(static_cast<size_t>(length), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
                         length, nullptr, nullptr);
   return narrow;
 }
 
-std::wstring DecimalText(long long value) {
-  const std::string digits = std::to_string(value);
-  return std::wstring(digits.begin(), digits.end());
+WString DecimalText(long long value) {
+  const String digits = DecimalString(value);
+  return WString(digits.begin(), digits.end());
 }
 
-std::string SystemErrorText(DWORD code) {
+String SystemErrorText(DWORD code) {
   wchar_t* buffer = nullptr;
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  if (length == 0 || buffer == nullptr) return "Unknown error " + std::to_string(code);
-  std::wstring text(buffer, length);
+  if (length == 0 || buffer == nullptr) return "Unknown error " + DecimalString(code);
+  WString text(buffer, length);
   ::LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
     text.pop_back();
@@ -70,8 +70,8 @@ std::string SystemErrorText(DWORD code) {
   return WideToUtf8(text);
 }
 
-Error SystemError(DWORD code, const std::string& context) {
-  const std::string text = SystemErrorText(code);
+Error SystemError(DWORD code, const String& context) {
+  const String text = SystemErrorText(code);
   return Error(static_cast<long>(code), context.empty() ? text : context + ": " + text);
 }
 

@@ -8,29 +8,29 @@
 #include <windows.h>
 
 #include <memory>
-#include <string>
 #include <type_traits>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace tolvarin::platform::win32 {
 
 // UTF-8 to UTF-16. Throws Error(ERROR_NO_UNICODE_TRANSLATION) on malformed UTF-8.
-std::wstring Utf8ToWide(const std::string& text);
+WString Utf8ToWide(const String& text);
 
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
-std::string WideToUtf8(const std::wstring& text);
+String WideToUtf8(const WString& text);
 
 // `value` in decimal digits, as std::to_wstring writes it, which would bring the C runtime's
 // printf into the program.
-std::wstring DecimalText(long long value);
+WString DecimalText(long long value);
 
 // The system's description of `code` (FormatMessageW), without the trailing line break;
 // "Unknown error <code>" when the system has none.
-std::string SystemErrorText(DWORD code);
+String SystemErrorText(DWORD code);
 
 // Error for `code`, its description prefixed by `context` and ": " when `context` is set.
-Error SystemError(DWORD code, const std::string& context = {});
+Error SystemError(DWORD code, const String& context = {});
 
 // Makes the DLLs the system loads on this process's behalf (the imaging codecs, the themes)
 // come from System32 only, never from the current directory or the program's own folder:

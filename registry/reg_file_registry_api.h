@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "registry/reg_file_store.h"
 #include "registry/registry_api.h"
 
@@ -34,22 +34,22 @@ class RegFileRegistryApi final : public RegistryApi {
  public:
   explicit RegFileRegistryApi(std::shared_ptr<const RegFileStore> store);
 
-  long OpenKey(KeyHandle parent, const std::string& ansi_path, std::uint32_t access,
+  long OpenKey(KeyHandle parent, const String& ansi_path, std::uint32_t access,
                KeyHandle* opened) override;
   long EnumKey(KeyHandle key, std::uint32_t index, char* name, std::uint32_t name_size) override;
-  long QueryValue(KeyHandle key, const std::string& ansi_value_name, std::uint32_t* type,
+  long QueryValue(KeyHandle key, const String& ansi_value_name, std::uint32_t* type,
                   std::uint8_t* data, std::uint32_t* size) override;
   void CloseKey(KeyHandle key) override;
 
-  std::string Utf8ToAnsi(const std::string& utf8) const override;
-  std::string AnsiToUtf8(const std::string& ansi) const override;
+  String Utf8ToAnsi(const String& utf8) const override;
+  String AnsiToUtf8(const String& ansi) const override;
 
  private:
   std::optional<RegFileStore::KeyId> Resolve(KeyHandle key) const;
 
   std::shared_ptr<const RegFileStore> store_;
-  std::vector<std::optional<RegFileStore::KeyId>> handles_;  // slot per handle value
-  std::vector<std::size_t> free_slots_;
+  Vector<std::optional<RegFileStore::KeyId>> handles_;  // slot per handle value
+  Vector<std::size_t> free_slots_;
 };
 
 }  // namespace tolvarin::registry

@@ -17,7 +17,7 @@ namespace tolvarin::registry {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = Vector<std::uint8_t>;
 using KeyId = RegFileStore::KeyId;
 
 constexpr size_t kMaxKeyNameLength = 255;
@@ -39,8 +39,8 @@ struct Operation {
   enum class Kind { kOpenKey, kDeleteTree, kSetValue, kDeleteValue };
   Kind kind = Kind::kOpenKey;
   size_t root = 0;                   // key operations: index into kRoots
-  std::vector<std::u16string> path;  // key operations
-  std::u16string value_name;         // value operations
+  Vector<U16String> path;  // key operations
+  U16String value_name;         // value operations
   RegFileStore::Value value;         // kSetValue
 };
 
@@ -93,7 +93,7 @@ Bytes Utf16LeBytes(std::u16string_view text) {
 // Reads an export file into the operations it stands for, checking all of it first.
 class ExportParser {
  public:
-  ExportParser(std::string_view contents, const std::string& file_name) : file_name_(file_name) {
+  ExportParser(std::string_view contents, const String& file_name) : file_name_(file_name) {
     const auto byte = [&](size_t i) { return static_cast<std::uint8_t>(contents[i]); };
     unicode_ = contents.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE;
     if (unicode_) {
@@ -107,7 +107,7 @@ class ExportParser {
     }
   }
 
-  std::vector<Operation> Parse() {
+  Vector<Operation> Parse() {
     if (truncated_) {
       while (NextLine(nullptr)) {
       }
@@ -129,9 +129,9 @@ class ExportParser {
   }
 
  private:
-  [[noreturn]] void Fail(const std::string& fault) const {
+  [[noreturn]] void Fail(const String& fault) const {
     throw platform::Error(kMalformedRegistryFileError,
-                          file_name_ + ", line " + std::to_string(line_number_) + ": " + fault);
+                          file_name_ + ", line " + DecimalString(line_number_) + ": " + fault);
   }
 
   // Advances to the next line (CR, LF or CR LF ends one) and checks its characters;
@@ -172,7 +172,7 @@ class ExportParser {
         ParseValue(u"", rest.substr(1));
         return;
       case u'"': {
-        std::u16string name;
+        U16String name;
         const std::u16string_view after = Unescape(rest.substr(1), "value name", name);
         ParseValue(name, after);
         return;
@@ -218,7 +218,7 @@ class ExportParser {
   }
 
   size_t FindRoot(std::u16string_view name) const {
-    const std::u16string folded = FoldCase(name);
+    const U16String folded = FoldCase(name);
     for (size_t i = 0; i < kRootCount; ++i) {
       if (folded == FoldCase(kRoots[i].name)) return i;
     }
@@ -229,7 +229,7 @@ class ExportParser {
 
   // Reads a quoted text whose opening quote has been passed into `out`; returns what
   // follows the closing quote.
-  std::u16string_view Unescape(std::u16string_view s, const char* what, std::u16string& out) const {
+  std::u16string_view Unescape(std::u16string_view s, const char* what, U16String& out) const {
     for (size_t i = 0; i < s.size(); ++i) {
       char16_t c = s[i];
       if (c == u'"') return s.substr(i + 1);
@@ -238,14 +238,14 @@ class ExportParser {
         c = s[i];
         if (c == u'n') c = u'\n';
         if (c == u'r') c = u'\r';
-        if (c == u'0') Fail(std::string("the escape \\0 cannot stand in a ") + what);
+        if (c == u'0') Fail(String("the escape \\0 cannot stand in a ") + what);
       }
       out.push_back(c);
     }
-    Fail(std::string("unclosed quote in the ") + what);
+    Fail(String("unclosed quote in the ") + what);
   }
 
-  void ParseValue(std::u16string name, std::u16string_view after_name) {
+  void ParseValue(U16String name, std::u16string_view after_name) {
     if (!have_key_) Fail("a value line, but no key is open: a [key] line must come first");
     if (name.size() > kMaxValueNameLength) Fail("value name longer than 16383 characters");
     std::u16string_view rest = SkipBlanks(after_name);
@@ -262,7 +262,7 @@ class ExportParser {
       if (!IsEndOrComment(rest.substr(1))) Fail("unexpected text after '=-'");
       operation.kind = Operation::Kind::kDeleteValue;
     } else if (rest.front() == u'"') {
-      std::u16string text;
+      U16String text;
       const std::u16string_view tail = SkipBlanks(Unescape(rest.substr(1), "string", text));
       if (!tail.empty() && tail.front() == u'\\') {
         Fail("stray continuation: only hex data can continue on the next line");
@@ -364,21 +364,24 @@ class ExportParser {
     if (data.empty()) return;
     if (unicode_) {
       if (data.size() % 2 != 0) Fail("UTF-16 string data must have an even number of bytes");
-      if (data[data.size() - 2] != 0 || data.back() != 0) data.insert(data.end(), {0, 0});
+      if (data[data.size() - 2] != 0 || data.back() != 0) {
+        data.push_back(0);
+        data.push_back(0);
+      }
       return;
     }
     if (data.back() != 0) data.push_back(0);
-    data = Utf16LeBytes(Windows1252ToUtf16(std::string(data.begin(), data.end())));
+    data = Utf16LeBytes(Windows1252ToUtf16(String(data.begin(), data.end())));
   }
 
-  const std::string& file_name_;
-  std::u16string text_;
+  const String& file_name_;
+  U16String text_;
   bool unicode_ = false;
   bool truncated_ = false;
   size_t position_ = 0;
   size_t line_number_ = 0;
   bool have_key_ = false;
-  std::vector<Operation> operations_;
+  Vector<Operation> operations_;
 };
 
 }  // namespace
@@ -386,9 +389,9 @@ class ExportParser {
 // Carries a parsed file's operations into the store.
 class StoreEditor {
  public:
-  explicit StoreEditor(std::vector<RegFileStore::Key>& keys) : keys_(keys) {}
+  explicit StoreEditor(Vector<RegFileStore::Key>& keys) : keys_(keys) {}
 
-  void Apply(std::vector<Operation>& operations) {
+  void Apply(Vector<Operation>& operations) {
     KeyId current = 0;  // the parser lets no value line come before a key line
     for (Operation& operation : operations) {
       switch (operation.kind) {
@@ -412,9 +415,9 @@ class StoreEditor {
   }
 
  private:
-  KeyId CreatePath(size_t root, const std::vector<std::u16string>& path) {
+  KeyId CreatePath(size_t root, const Vector<U16String>& path) {
     KeyId key = static_cast<KeyId>(root);
-    for (const std::u16string& name : path) {
+    for (const U16String& name : path) {
       const auto [entry, inserted] =
           keys_[key].subkeys.emplace(FoldCase(name), static_cast<KeyId>(keys_.size()));
       const KeyId subkey = entry->second;  // before keys_ may move the map
@@ -427,7 +430,7 @@ class StoreEditor {
     return key;
   }
 
-  void DeleteTree(size_t root, const std::vector<std::u16string>& path) {
+  void DeleteTree(size_t root, const Vector<U16String>& path) {
     KeyId parent = static_cast<KeyId>(root);
     for (size_t i = 0; i + 1 < path.size(); ++i) {
       const auto found = keys_[parent].subkeys.find(FoldCase(path[i]));
@@ -437,7 +440,7 @@ class StoreEditor {
     const auto found = keys_[parent].subkeys.find(FoldCase(path.back()));
     if (found == keys_[parent].subkeys.end()) return;
     // The detached keys stay in the table, emptied, so that no KeyId moves.
-    std::vector<KeyId> doomed = {found->second};
+    Vector<KeyId> doomed = {found->second};
     keys_[parent].subkeys.erase(found);
     changed_.push_back(parent);
     while (!doomed.empty()) {
@@ -451,23 +454,23 @@ class StoreEditor {
   }
 
   static void Reorder(RegFileStore::Key& key) {
-    std::vector<std::pair<std::u16string_view, KeyId>> sorted(key.subkeys.begin(),
+    Vector<std::pair<std::u16string_view, KeyId>> sorted(key.subkeys.begin(),
                                                               key.subkeys.end());
     std::sort(sorted.begin(), sorted.end());
     key.ordered.clear();
     for (const auto& entry : sorted) key.ordered.push_back(entry.second);
   }
 
-  std::vector<RegFileStore::Key>& keys_;
-  std::vector<KeyId> changed_;
+  Vector<RegFileStore::Key>& keys_;
+  Vector<KeyId> changed_;
 };
 
 RegFileStore::RegFileStore() {
-  for (const PredefinedRoot& root : kRoots) keys_.push_back(Key{std::u16string(root.name), {}, {}, {}});
+  for (const PredefinedRoot& root : kRoots) keys_.push_back(Key{U16String(root.name), {}, {}, {}});
 }
 
-void RegFileStore::Import(std::string_view contents, const std::string& file_name) {
-  std::vector<Operation> operations = ExportParser(contents, file_name).Parse();
+void RegFileStore::Import(std::string_view contents, const String& file_name) {
+  Vector<Operation> operations = ExportParser(contents, file_name).Parse();
   StoreEditor(keys_).Apply(operations);
 }
 
@@ -478,7 +481,7 @@ std::optional<KeyId> RegFileStore::Root(KeyHandle predefined) const {
   return std::nullopt;
 }
 
-std::optional<KeyId> RegFileStore::Subkey(KeyId parent, const std::u16string& folded_name) const {
+std::optional<KeyId> RegFileStore::Subkey(KeyId parent, const U16String& folded_name) const {
   const auto found = keys_[parent].subkeys.find(folded_name);
   if (found == keys_[parent].subkeys.end()) return std::nullopt;
   return found->second;
@@ -488,22 +491,22 @@ std::uint32_t RegFileStore::SubkeyCount(KeyId key) const {
   return static_cast<std::uint32_t>(keys_[key].ordered.size());
 }
 
-const std::u16string& RegFileStore::SubkeyName(KeyId key, std::uint32_t index) const {
+const U16String& RegFileStore::SubkeyName(KeyId key, std::uint32_t index) const {
   return keys_[keys_[key].ordered[index]].name;
 }
 
 const RegFileStore::Value* RegFileStore::FindValue(KeyId key,
-                                                   const std::u16string& folded_name) const {
+                                                   const U16String& folded_name) const {
   const auto found = keys_[key].values.find(folded_name);
   return found == keys_[key].values.end() ? nullptr : &found->second;
 }
 
-std::string RegistryFilePath() {
+String RegistryFilePath() {
   const char* path = std::getenv(kRegistryFileVariable);
   return path != nullptr && *path != '\0' ? path : kDefaultRegistryFile;
 }
 
-RegFileStore LoadRegFileStore(const std::string& path) {
+RegFileStore LoadRegFileStore(const String& path) {
   const auto unreadable = [&path](int number) {
     return platform::posix::SystemError(number, "Cannot read the registry file " + path);
   };
@@ -513,7 +516,7 @@ RegFileStore LoadRegFileStore(const std::string& path) {
     if (error == ENOENT) return RegFileStore();
     throw unreadable(error);
   }
-  std::string contents;
+  String contents;
   char chunk[65536];
   while (true) {
     const ssize_t count = ::read(file.get(), chunk, sizeof chunk);

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "registry/registry_api.h"
 
 namespace tolvarin::registry {
@@ -32,7 +32,7 @@ class RegFileStore {
 
   struct Value {
     std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;  // string types as UTF-16LE, as stored
+    Vector<std::uint8_t> data;  // string types as UTF-16LE, as stored
   };
 
   // A store holding only the predefined roots, all empty.
@@ -42,44 +42,49 @@ class RegFileStore {
   // deleting and deleting trees as `reg import` would. All or nothing: a file that cannot
   // be parsed raises platform::Error kMalformedRegistryFileError whose description is
   // "<file_name>, line <n>: <fault>", and the store is left as it was.
-  void Import(std::string_view contents, const std::string& file_name);
+  void Import(std::string_view contents, const String& file_name);
 
   // The key of a predefined root handle (HKEY_CLASSES_ROOT 0x80000000 to
   // HKEY_CURRENT_CONFIG 0x80000005), or nullopt.
   std::optional<KeyId> Root(KeyHandle predefined) const;
 
   // The direct subkey of `parent` whose FoldCase'd name is `folded_name`, or nullopt.
-  std::optional<KeyId> Subkey(KeyId parent, const std::u16string& folded_name) const;
+  std::optional<KeyId> Subkey(KeyId parent, const U16String& folded_name) const;
 
   // Direct subkeys of `key`, in enumeration order: `index` must be below SubkeyCount.
   std::uint32_t SubkeyCount(KeyId key) const;
-  const std::u16string& SubkeyName(KeyId key, std::uint32_t index) const;
+  const U16String& SubkeyName(KeyId key, std::uint32_t index) const;
 
   // The value of `key` whose FoldCase'd name is `folded_name` ("" for the default
   // value), or nullptr. Valid until the next Import.
-  const Value* FindValue(KeyId key, const std::u16string& folded_name) const;
+  const Value* FindValue(KeyId key, const U16String& folded_name) const;
 
  private:
+  struct NameHash {
+    std::size_t operator()(const U16String& name) const noexcept {
+      return std::hash<std::u16string_view>()(name);
+    }
+  };
   struct Key {
-    std::u16string name;
-    std::unordered_map<std::u16string, KeyId> subkeys;  // by folded name
-    std::vector<KeyId> ordered;                         // enumeration order
-    std::unordered_map<std::u16string, Value> values;   // by folded name
+    U16String name;
+    std::unordered_map<U16String, KeyId, NameHash> subkeys; // by folded name
+    Vector<KeyId> ordered;                         // enumeration order
+    std::unordered_map<U16String, Value, NameHash> values;  // by folded name
   };
   friend class StoreEditor;
 
-  std::vector<Key> keys_;
+  Vector<Key> keys_;
 };
 
 // The export file's path: the value of kRegistryFileVariable when set and not empty,
 // else kDefaultRegistryFile.
-std::string RegistryFilePath();
+String RegistryFilePath();
 
 // The store of the export at `path`; an empty store when no file is there. Raises
 // platform::Error with errno's number for a file that exists but cannot be read, and
 // the parse error of RegFileStore::Import for one that cannot be parsed; both name the
 // file.
-RegFileStore LoadRegFileStore(const std::string& path);
+RegFileStore LoadRegFileStore(const String& path);
 
 }  // namespace tolvarin::registry
 

@@ -19,7 +19,7 @@ constexpr long kDuplicateKeyError = 457;
 constexpr char kDuplicateKeyText[] =
     "This key is already associated with an element of this collection";
 
-std::string CollectionKey(const std::string& name) {
+String CollectionKey(const String& name) {
   return Utf16ToUtf8(FoldCase(Utf8ToUtf16(name)));
 }
 
@@ -50,7 +50,7 @@ class OpenedKey {
 };
 
 // Opens `path` under `root` for reading into `key`; false when it cannot be opened.
-bool OpenForReading(RegistryApi& api, KeyHandle root, const std::string& path,
+bool OpenForReading(RegistryApi& api, KeyHandle root, const String& path,
                     std::optional<OpenedKey>& key) {
   KeyHandle opened = 0;
   if (api.OpenKey(root, api.Utf8ToAnsi(path), kKeyRead, &opened) != kErrorSuccess) return false;
@@ -60,13 +60,13 @@ bool OpenForReading(RegistryApi& api, KeyHandle root, const std::string& path,
 
 // `data` without up to `count` trailing NULs: the terminators the registry stores with
 // string data are dropped only where they are present.
-std::string WithoutTerminators(const std::vector<std::uint8_t>& data, int count) {
+String WithoutTerminators(const Vector<std::uint8_t>& data, int count) {
   size_t length = data.size();
   for (int k = 0; k < count && length > 0 && data[length - 1] == 0; ++k) --length;
-  return std::string(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+  return String(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
-std::int32_t LittleEndianInt32(const std::vector<std::uint8_t>& data) {
+std::int32_t LittleEndianInt32(const Vector<std::uint8_t>& data) {
   std::uint32_t bits = 0;
   for (size_t k = 0; k < std::min<size_t>(data.size(), 4); ++k) bits |= std::uint32_t{data[k]} << (8 * k);
   std::int32_t value = 0;
@@ -76,34 +76,33 @@ std::int32_t LittleEndianInt32(const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
-std::string Variant::AsText() const {
+String Variant::AsText() const {
   if (IsEmpty()) return {};
-  if (const std::string* value = text()) return *value;
-  if (const std::int32_t* value = number()) return std::to_string(*value);
+  if (const String* value = text()) return *value;
+  if (const std::int32_t* value = number()) return DecimalString(*value);
   throw platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
 }
 
-void SubkeyList::Add(const std::string& name) {
-  const auto [key, inserted] = keys_.insert(CollectionKey(name));
-  if (!inserted) throw platform::Error(kDuplicateKeyError, kDuplicateKeyText);
-  try {
-    names_.push_back(name);
-  } catch (...) {
-    keys_.erase(key);
-    throw;
+void SubkeyList::Add(const String& name) {
+  String key = CollectionKey(name);
+  const String* at = std::lower_bound(keys_.begin(), keys_.end(), key);
+  if (at != keys_.end() && *at == key) {
+    throw platform::Error(kDuplicateKeyError, kDuplicateKeyText);
   }
+  keys_.insert(at, std::move(key));
+  names_.push_back(name);
 }
 
-bool SubkeyList::Contains(const std::string& name) const {
-  return keys_.count(CollectionKey(name)) != 0;
+bool SubkeyList::Contains(const String& name) const {
+  return std::binary_search(keys_.begin(), keys_.end(), CollectionKey(name));
 }
 
-bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const std::string& path) {
+bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const String& path) {
   std::optional<OpenedKey> key;
   return OpenForReading(api, root, path, key);
 }
 
-SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::string& path) {
+SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const String& path) {
   SubkeyList subkeys;
   std::optional<OpenedKey> opened;
   KeyHandle key = root;
@@ -118,21 +117,21 @@ SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::stri
     const void* nul = std::memchr(name, '\0', sizeof name);
     const size_t length = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - name)
                                          : sizeof name;
-    subkeys.Add(api.AnsiToUtf8(std::string(name, length)));
+    subkeys.Add(api.AnsiToUtf8(String(name, length)));
   }
   return subkeys;
 }
 
-Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const std::string& path,
-                          const std::string& value_name,
+Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const String& path,
+                          const String& value_name,
                           const std::optional<Variant>& default_value) {
   std::optional<OpenedKey> key;
   if (!OpenForReading(api, root, path, key)) return default_value.value_or(Variant());
 
   // Type and size mean something only after status 0 or 234; a value that grew between
   // two queries is asked for again with its new size, a bounded number of times.
-  const std::string ansi_name = api.Utf8ToAnsi(value_name);
-  std::vector<std::uint8_t> data(kFirstValueBufferSize);
+  const String ansi_name = api.Utf8ToAnsi(value_name);
+  Vector<std::uint8_t> data(kFirstValueBufferSize);
   std::uint32_t type = 0;
   std::uint32_t size = kFirstValueBufferSize;
   long status = api.QueryValue(key->get(), ansi_name, &type, data.data(), &size);

@@ -5,11 +5,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <unordered_set>
 #include <variant>
-#include <vector>
 
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "registry/registry_api.h"
 
 namespace tolvarin::registry {
@@ -21,25 +20,25 @@ inline constexpr char kUnsupportedValueTypeText[] = "Unsupported value type";
 // A registry value: empty, text (UTF-8), a signed 32-bit integer or bytes.
 class Variant {
  public:
-  using Bytes = std::vector<std::uint8_t>;
+  using Bytes = Vector<std::uint8_t>;
 
   Variant() = default;
-  explicit Variant(std::string text) : value_(std::move(text)) {}
+  explicit Variant(String text) : value_(std::move(text)) {}
   explicit Variant(std::int32_t number) : value_(number) {}
   explicit Variant(Bytes bytes) : value_(std::move(bytes)) {}
 
   bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }
-  const std::string* text() const { return std::get_if<std::string>(&value_); }
+  const String* text() const { return std::get_if<String>(&value_); }
   const std::int32_t* number() const { return std::get_if<std::int32_t>(&value_); }
 
   // The value taken as text: empty gives "", an integer its decimal digits. Throws
   // platform::Error kTypeMismatchError "Type mismatch" for bytes.
-  std::string AsText() const;
+  String AsText() const;
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
 
  private:
-  std::variant<std::monostate, std::string, std::int32_t, Bytes> value_;
+  std::variant<std::monostate, String, std::int32_t, Bytes> value_;
 };
 
 // Subkey names in enumeration order, each also found by name without regard to case
@@ -48,26 +47,26 @@ class SubkeyList {
  public:
   // Appends `name`. Throws platform::Error 457 when a name equal to it without regard
   // to case is already in the list; the list is then unchanged.
-  void Add(const std::string& name);
+  void Add(const String& name);
 
   // True when a name equal to `name` without regard to case is in the list.
-  bool Contains(const std::string& name) const;
-  std::vector<std::string>::const_iterator begin() const { return names_.begin(); }
-  std::vector<std::string>::const_iterator end() const { return names_.end(); }
+  bool Contains(const String& name) const;
+  Vector<String>::const_iterator begin() const { return names_.begin(); }
+  Vector<String>::const_iterator end() const { return names_.end(); }
 
  private:
-  std::vector<std::string> names_;
-  std::unordered_set<std::string> keys_;  // the names case-folded
+  Vector<String> names_;
+  Vector<String> keys_;  // the names case-folded, sorted
 };
 
 // True when `path` under `root` can be opened for reading. Never throws; closes what it
 // opened.
-bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const std::string& path);
+bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const String& path);
 
 // The direct subkeys of `path` under `root` (of `root` itself when `path` is empty), in
 // the registry's enumeration order; empty when the key cannot be opened. Never closes
 // `root`. Throws only the duplicate-name error of SubkeyList::Add.
-SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::string& path);
+SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const String& path);
 
 // The value `value_name` of `path` under `root`: the default (or empty when none is
 // given) when the key cannot be opened, otherwise the value by its type: REG_SZ and
@@ -78,8 +77,8 @@ SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const std::stri
 // Throws platform::Error kUnsupportedValueTypeError, after closing the key, for a value
 // that is missing, unreadable or of any other type. Never reads past what the last
 // successful query delivered.
-Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const std::string& path,
-                          const std::string& value_name,
+Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const String& path,
+                          const String& value_name,
                           const std::optional<Variant>& default_value = std::nullopt);
 
 }  // namespace tolvarin::registry

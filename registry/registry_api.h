@@ -3,7 +3,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
+
+#include "platform/text.h"
 
 namespace tolvarin::registry {
 
@@ -34,17 +35,17 @@ class RegistryApi {
  public:
   virtual ~RegistryApi() = default;
 
-  virtual long OpenKey(KeyHandle parent, const std::string& ansi_path, std::uint32_t access,
+  virtual long OpenKey(KeyHandle parent, const String& ansi_path, std::uint32_t access,
                        KeyHandle* opened) = 0;
   virtual long EnumKey(KeyHandle key, std::uint32_t index, char* name, std::uint32_t name_size) = 0;
-  virtual long QueryValue(KeyHandle key, const std::string& ansi_value_name, std::uint32_t* type,
+  virtual long QueryValue(KeyHandle key, const String& ansi_value_name, std::uint32_t* type,
                           std::uint8_t* data, std::uint32_t* size) = 0;
   virtual void CloseKey(KeyHandle key) = 0;
 
   // Conversions between the program's UTF-8 and this registry's ANSI code page.
   // Characters the code page lacks become '?'. Never throw.
-  virtual std::string Utf8ToAnsi(const std::string& utf8) const = 0;
-  virtual std::string AnsiToUtf8(const std::string& ansi) const = 0;
+  virtual String Utf8ToAnsi(const String& utf8) const = 0;
+  virtual String AnsiToUtf8(const String& ansi) const = 0;
 };
 
 // The registry of this platform: advapi32 on Windows; on POSIX a read-only store loaded

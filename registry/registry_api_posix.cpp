@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <utility>
 
+#include "platform/text.h"
 #include "registry/reg_file_registry_api.h"
 #include "registry/reg_file_store.h"
 #include "registry/registry_api.h"
@@ -37,9 +37,9 @@ std::optional<RegFileStore::KeyId> RegFileRegistryApi::Resolve(KeyHandle key) co
   return slot < handles_.size() ? handles_[slot] : std::nullopt;
 }
 
-long RegFileRegistryApi::OpenKey(KeyHandle parent, const std::string& ansi_path,
+long RegFileRegistryApi::OpenKey(KeyHandle parent, const String& ansi_path,
                                  std::uint32_t /*access*/, KeyHandle* opened) {
-  if (opened == nullptr || ansi_path.find('\0') != std::string::npos) {
+  if (opened == nullptr || ansi_path.find('\0') != String::npos) {
     return kErrorInvalidParameter;
   }
   std::optional<RegFileStore::KeyId> key = Resolve(parent);
@@ -49,7 +49,7 @@ long RegFileRegistryApi::OpenKey(KeyHandle parent, const std::string& ansi_path,
     *opened = parent;
     return kErrorSuccess;
   }
-  const std::u16string path = FoldCase(Windows1252ToUtf16(ansi_path));
+  const U16String path = FoldCase(Windows1252ToUtf16(ansi_path));
   if (!path.empty() && path.front() == u'\\') return kErrorBadPathname;
   // Repeated and trailing backslashes separate nothing, as in the registry itself.
   std::size_t start = 0;
@@ -79,19 +79,19 @@ long RegFileRegistryApi::EnumKey(KeyHandle key, std::uint32_t index, char* name,
   if (!resolved) return kErrorInvalidHandle;
   if (name == nullptr) return kErrorInvalidParameter;
   if (index >= store_->SubkeyCount(*resolved)) return kErrorNoMoreItems;
-  const std::string ansi = Utf16ToWindows1252BestFit(store_->SubkeyName(*resolved, index));
+  const String ansi = Utf16ToWindows1252BestFit(store_->SubkeyName(*resolved, index));
   if (ansi.size() >= name_size) return kErrorMoreData;
   std::memcpy(name, ansi.data(), ansi.size());
   name[ansi.size()] = '\0';
   return kErrorSuccess;
 }
 
-long RegFileRegistryApi::QueryValue(KeyHandle key, const std::string& ansi_value_name,
+long RegFileRegistryApi::QueryValue(KeyHandle key, const String& ansi_value_name,
                                     std::uint32_t* type, std::uint8_t* data,
                                     std::uint32_t* size) {
   const std::optional<RegFileStore::KeyId> resolved = Resolve(key);
   if (!resolved) return kErrorInvalidHandle;
-  if ((data != nullptr && size == nullptr) || ansi_value_name.find('\0') != std::string::npos) {
+  if ((data != nullptr && size == nullptr) || ansi_value_name.find('\0') != String::npos) {
     return kErrorInvalidParameter;
   }
   const std::uint32_t capacity = size != nullptr ? *size : 0;
@@ -101,11 +101,11 @@ long RegFileRegistryApi::QueryValue(KeyHandle key, const std::string& ansi_value
       store_->FindValue(*resolved, FoldCase(Windows1252ToUtf16(ansi_value_name)));
   if (value == nullptr) return kErrorFileNotFound;
 
-  std::string converted;
+  String converted;
   const std::uint8_t* bytes = value->data.data();
   std::size_t length = value->data.size();
   if (IsStringType(value->type)) {
-    std::u16string text(value->data.size() / 2, u'\0');
+    U16String text(value->data.size() / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
       text[i] = static_cast<char16_t>(value->data[2 * i] | (value->data[2 * i + 1] << 8));
     }
@@ -137,11 +137,11 @@ void RegFileRegistryApi::CloseKey(KeyHandle key) {
   free_slots_.push_back(slot);
 }
 
-std::string RegFileRegistryApi::Utf8ToAnsi(const std::string& utf8) const {
+String RegFileRegistryApi::Utf8ToAnsi(const String& utf8) const {
   return Utf16ToWindows1252(Utf8ToUtf16(utf8));
 }
 
-std::string RegFileRegistryApi::AnsiToUtf8(const std::string& ansi) const {
+String RegFileRegistryApi::AnsiToUtf8(const String& ansi) const {
   return Utf16ToUtf8(Windows1252ToUtf16(ansi));
 }
 

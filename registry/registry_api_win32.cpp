@@ -1,8 +1,8 @@
 #include <windows.h>
 
 #include <memory>
-#include <string>
 
+#include "platform/text.h"
 #include "platform/win32_util.h"
 #include "registry/registry_api.h"
 
@@ -18,12 +18,12 @@ HKEY ToHkey(KeyHandle key) {
   return reinterpret_cast<HKEY>(key);
 }
 
-bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+bool HasNul(const String& text) { return text.find('\0') != String::npos; }
 
 // advapi32's narrow registry calls; text in the system's ANSI code page.
 class Win32RegistryApi final : public RegistryApi {
  public:
-  long OpenKey(KeyHandle parent, const std::string& ansi_path, std::uint32_t access,
+  long OpenKey(KeyHandle parent, const String& ansi_path, std::uint32_t access,
                KeyHandle* opened) override {
     // A NUL would silently shorten the path to another key.
     if (opened == nullptr || HasNul(ansi_path)) return ERROR_INVALID_PARAMETER;
@@ -37,7 +37,7 @@ class Win32RegistryApi final : public RegistryApi {
     return ::RegEnumKeyA(ToHkey(key), index, name, name_size);
   }
 
-  long QueryValue(KeyHandle key, const std::string& ansi_value_name, std::uint32_t* type,
+  long QueryValue(KeyHandle key, const String& ansi_value_name, std::uint32_t* type,
                   std::uint8_t* data, std::uint32_t* size) override {
     if (HasNul(ansi_value_name)) return ERROR_INVALID_PARAMETER;
     DWORD query_type = type != nullptr ? *type : 0;
@@ -52,12 +52,12 @@ class Win32RegistryApi final : public RegistryApi {
 
   void CloseKey(KeyHandle key) override { ::RegCloseKey(ToHkey(key)); }
 
-  std::string Utf8ToAnsi(const std::string& utf8) const override {
+  String Utf8ToAnsi(const String& utf8) const override {
     if (utf8.empty()) return {};
     // Without MB_ERR_INVALID_CHARS malformed UTF-8 becomes U+FFFD instead of failing.
     const int wide_length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
                                                   static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(wide_length), L'\0');
+    WString wide(static_cast<size_t>(wide_length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
                           wide_length);
     // No best fit: a path must not quietly name a different key ("Ł" read as "L").
@@ -66,17 +66,17 @@ class Win32RegistryApi final : public RegistryApi {
     const char* replacement = utf8_code_page ? nullptr : "?";
     const int length = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), wide_length, nullptr, 0,
                                              replacement, nullptr);
-    std::string ansi(static_cast<size_t>(length), '\0');
+    String ansi(static_cast<size_t>(length), '\0');
     ::WideCharToMultiByte(CP_ACP, flags, wide.data(), wide_length, ansi.data(), length,
                           replacement, nullptr);
     return ansi;
   }
 
-  std::string AnsiToUtf8(const std::string& ansi) const override {
+  String AnsiToUtf8(const String& ansi) const override {
     if (ansi.empty()) return {};
     const int length =
         ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
+    WString wide(static_cast<size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
                           length);
     return platform::win32::WideToUtf8(wide);

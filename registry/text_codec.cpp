@@ -68,8 +68,8 @@ int Windows1252Byte(char16_t unit) {
   return -1;
 }
 
-std::string EncodeWindows1252(std::u16string_view utf16, bool best_fit) {
-  std::string out;
+String EncodeWindows1252(std::u16string_view utf16, bool best_fit) {
+  String out;
   out.reserve(utf16.size());
   for (const char16_t unit : utf16) {
     int byte = Windows1252Byte(unit);
@@ -85,7 +85,7 @@ std::string EncodeWindows1252(std::u16string_view utf16, bool best_fit) {
   return out;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code_point) {
+void AppendUtf8(String& out, std::uint32_t code_point) {
   if (code_point < 0x80) {
     out.push_back(static_cast<char>(code_point));
   } else if (code_point < 0x800) {
@@ -108,8 +108,8 @@ bool IsLowSurrogate(char16_t c) { return InRange(c, 0xDC00, 0xDFFF); }
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
+U16String Utf8ToUtf16(std::string_view utf8) {
+  U16String out;
   out.reserve(utf8.size());
   size_t i = 0;
   while (i < utf8.size()) {
@@ -157,8 +157,8 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view utf16) {
-  std::string out;
+String Utf16ToUtf8(std::u16string_view utf16) {
+  String out;
   out.reserve(utf16.size());
   for (size_t i = 0; i < utf16.size(); ++i) {
     const char16_t unit = utf16[i];
@@ -174,8 +174,8 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
-std::u16string Windows1252ToUtf16(std::string_view ansi) {
-  std::u16string out;
+U16String Windows1252ToUtf16(std::string_view ansi) {
+  U16String out;
   out.reserve(ansi.size());
   for (const char c : ansi) {
     const auto byte = static_cast<unsigned char>(c);
@@ -184,16 +184,16 @@ std::u16string Windows1252ToUtf16(std::string_view ansi) {
   return out;
 }
 
-std::string Utf16ToWindows1252(std::u16string_view utf16) {
+String Utf16ToWindows1252(std::u16string_view utf16) {
   return EncodeWindows1252(utf16, false);
 }
 
-std::string Utf16ToWindows1252BestFit(std::u16string_view utf16) {
+String Utf16ToWindows1252BestFit(std::u16string_view utf16) {
   return EncodeWindows1252(utf16, true);
 }
 
-std::u16string FoldCase(std::u16string_view name) {
-  std::u16string folded(name);
+U16String FoldCase(std::u16string_view name) {
+  U16String folded(name);
   for (char16_t& unit : folded) unit = LowerCase(unit);
   return folded;
 }

@@ -11,15 +11,15 @@
 #include <cstring>
 #include <exception>
 #include <optional>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "installer/entry_view_win32.h"
 #include "installer/helper_command.h"
 #include "installer/local_folder.h"
 #include "installer/protect_folder.h"
 #include "platform/error.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "platform/win32_util.h"
 
 namespace {
@@ -28,6 +28,9 @@ namespace installer = tolvarin::installer;
 using installer::win32::SameFolder;
 using installer::win32::WindowsEntryView;
 using installer::win32::WithoutTrailingSeparators;
+using tolvarin::String;
+using tolvarin::Vector;
+using tolvarin::WString;
 using tolvarin::platform::win32::DecimalText;
 using tolvarin::platform::win32::SystemError;
 using tolvarin::platform::win32::UniqueHandle;
@@ -92,9 +95,9 @@ constexpr LineShape kWrittenLines[] = {
 constexpr LineShape kPrepareLines[] = {{L"prepare-runtime", 1, 1, 1, 1}};
 
 // One line of an action's data: the command, then its arguments.
-using Line = std::vector<std::wstring>;
+using Line = Vector<WString>;
 
-void Log(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
+void Log(MSIHANDLE install, INSTALLMESSAGE kind, const WString& text) {
   PMSIHANDLE record = ::MsiCreateRecord(0);
   ::MsiRecordSetStringW(record, 0, text.c_str());
   ::MsiProcessMessage(install, kind, record);
@@ -103,26 +106,26 @@ void Log(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
 // The text a Windows Installer function `get` writes into the buffer it is handed, asked first
 // for its size; empty when there is none or it cannot be read.
 template <typename Get>
-std::wstring MsiText(Get get) {
+WString MsiText(Get get) {
   wchar_t none[1] = L"";
   DWORD size = 0;
   if (get(none, &size) != ERROR_MORE_DATA) return {};
-  std::wstring text(++size, L'\0');
+  WString text(++size, L'\0');
   if (get(text.data(), &size) != ERROR_SUCCESS) return {};
   text.resize(size);
   return text;
 }
 
-std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+WString Property(MSIHANDLE install, const wchar_t* name) {
   return MsiText([&](wchar_t* text, DWORD* size) {
     return ::MsiGetPropertyW(install, name, text, size);
   });
 }
 
-std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
-  std::vector<std::wstring> parts;
-  std::wstring::size_type start = 0;
-  for (std::wstring::size_type end; (end = text.find(separator, start)) != std::wstring::npos;
+Vector<WString> Split(const WString& text, wchar_t separator) {
+  Vector<WString> parts;
+  WString::size_type start = 0;
+  for (WString::size_type end; (end = text.find(separator, start)) != WString::npos;
        start = end + 1) {
     parts.push_back(text.substr(start, end - start));
   }
@@ -130,17 +133,17 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
   return parts;
 }
 
-void SayWide(const std::wstring& line) { installer::Say(WideToUtf8(line)); }
+void SayWide(const WString& line) { installer::Say(WideToUtf8(line)); }
 
 // `text` with its control characters shown as '?': a value's line feed must not start a line
 // of its own in the log.
-std::wstring Shown(std::wstring text) {
+WString Shown(WString text) {
   std::replace_if(text.begin(), text.end(), [](wchar_t c) { return c < L' '; }, L'?');
   return text;
 }
 
 // Whether `text` names a transaction's notes (NewTransactionName): digits only.
-bool NotesName(const std::wstring& text) {
+bool NotesName(const WString& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(),
                                       [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
@@ -149,12 +152,12 @@ bool NotesName(const std::wstring& text) {
 // `problem`. Values were judged before they were composed into the data (CheckBeforeScript):
 // a line too many or an argument too many means the data is not the package's.
 template <size_t kShapes>
-std::optional<std::vector<Line>> Lines(const std::wstring& data,
+std::optional<Vector<Line>> Lines(const WString& data,
                                        const LineShape (&shapes)[kShapes],
-                                       std::wstring& problem) {
-  std::vector<Line> lines;
+                                       WString& problem) {
+  Vector<Line> lines;
   size_t counts[kShapes] = {};
-  for (const std::wstring& text : Split(data, kCommandSeparator)) {
+  for (const WString& text : Split(data, kCommandSeparator)) {
     Line line = Split(text, kArgumentSeparator);
     const auto shape = std::find_if(std::begin(shapes), std::end(shapes), [&](const LineShape& s) {
       return line[0] == s.command;
@@ -169,7 +172,7 @@ std::optional<std::vector<Line>> Lines(const std::wstring& data,
       return std::nullopt;
     }
     if (lines.empty() && shape != std::begin(shapes)) {
-      problem = L"a first line that is not " + std::wstring(shapes[0].command);
+      problem = L"a first line that is not " + WString(shapes[0].command);
       return std::nullopt;
     }
     ++counts[shape - std::begin(shapes)];
@@ -187,13 +190,13 @@ std::optional<std::vector<Line>> Lines(const std::wstring& data,
 
 // The install folder the package recorded, read by this process itself; none when Tolvarin is
 // not installed. Throws platform::Error when it cannot be read.
-std::optional<std::wstring> RecordedFolder() {
+std::optional<WString> RecordedFolder() {
   return installer::win32::RecordedText(kRecordKey, kRecordValue);
 }
 
 // Whether `folder` is a real folder holding anything at all: with no install recorded, nothing
 // in it is an earlier install's. A link is the helper's to judge.
-bool HoldsOthersFiles(const std::wstring& folder) {
+bool HoldsOthersFiles(const WString& folder) {
   const DWORD attributes = ::GetFileAttributesW(folder.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     return false;
@@ -210,9 +213,9 @@ bool HoldsOthersFiles(const std::wstring& folder) {
 // recorded one (a repair, upgrade or removal acts on that install alone, whatever its command
 // line gave), otherwise a new or empty one (once `written`, holding the install's own files).
 // Judged from the registry, not from a property another process could have set.
-int PackageFoldersCommand(const std::vector<std::wstring>& arguments, bool written) {
+int PackageFoldersCommand(const Vector<WString>& arguments, bool written) {
   if (arguments.size() != 3) return installer::kUsage;
-  const std::pair<std::wstring, const wchar_t*> support[] = {{arguments[0], kSupportRoot},
+  const std::pair<WString, const wchar_t*> support[] = {{arguments[0], kSupportRoot},
                                                              {arguments[1], kSupportFolder}};
   for (const auto& [given, fixed] : support) {
     if (!SameFolder(given, fixed)) {
@@ -221,14 +224,14 @@ int PackageFoldersCommand(const std::vector<std::wstring>& arguments, bool writt
       return installer::kRefused;
     }
   }
-  const std::wstring& folder = arguments[2];
-  if (const std::string problem = installer::LocalFolderProblem(WideToUtf8(folder));
+  const WString& folder = arguments[2];
+  if (const String problem = installer::LocalFolderProblem(WideToUtf8(folder));
       !problem.empty()) {
     SayWide(L"INSTALLFOLDER " + folder + L" " + Utf8ToWide(problem) +
             L": give an absolute path on a local drive.");
     return installer::kRefused;
   }
-  const std::optional<std::wstring> recorded = RecordedFolder();
+  const std::optional<WString> recorded = RecordedFolder();
   if (recorded && !SameFolder(folder, *recorded)) {
     SayWide(L"Tolvarin is installed in " + WithoutTrailingSeparators(*recorded) + L" (" +
             kRecordShown + L"), not in INSTALLFOLDER " + folder +
@@ -266,7 +269,7 @@ std::optional<FolderId> IdOf(HANDLE handle, DWORD& error) {
   return FolderId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
-std::wstring NotesPath(const std::wstring& transaction) {
+WString NotesPath(const WString& transaction) {
   return kNotesKey + (L"\\" + transaction);
 }
 
@@ -276,11 +279,11 @@ std::wstring NotesPath(const std::wstring& transaction) {
 // note.
 class MadeFolderNotes {
  public:
-  explicit MadeFolderNotes(std::wstring transaction) : transaction_(std::move(transaction)) {}
+  explicit MadeFolderNotes(WString transaction) : transaction_(std::move(transaction)) {}
 
   // Notes the folder just made at `path`, open through `folder`, the handle that made it.
   // Throws platform::Error, also when that is not a real folder.
-  void Note(const std::wstring& path, HANDLE folder) {
+  void Note(const WString& path, HANDLE folder) {
     DWORD error = ERROR_SUCCESS;
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(folder, &info)) {
@@ -325,18 +328,18 @@ class MadeFolderNotes {
     return UniqueKey(key);
   }
 
-  std::wstring transaction_;
+  WString transaction_;
   UniqueKey key_;
 };
 
 // The notes of `transaction`, deepest folder first, and how many keys it made; empty when it
 // noted nothing.
 struct Notes {
-  std::vector<std::pair<std::wstring, FolderId>> folders;
+  Vector<std::pair<WString, FolderId>> folders;
   DWORD keys_made = 0;
 };
 
-Notes ReadNotes(const std::wstring& transaction) {
+Notes ReadNotes(const WString& transaction) {
   Notes notes;
   HKEY opened = nullptr;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, NotesPath(transaction).c_str(), 0,
@@ -344,7 +347,7 @@ Notes ReadNotes(const std::wstring& transaction) {
     return notes;
   }
   const UniqueKey key(opened);
-  std::wstring name(32768, L'\0');
+  WString name(32768, L'\0');
   for (DWORD index = 0;; ++index) {
     DWORD name_size = static_cast<DWORD>(name.size());
     DWORD type = 0;
@@ -384,7 +387,7 @@ bool KeyEmpty(const wchar_t* path) {
 
 // Removes the notes of `transaction`, then, once empty, kNotesKey and the keys above it that
 // the transaction made.
-void ForgetNotes(const std::wstring& transaction, DWORD keys_made) {
+void ForgetNotes(const WString& transaction, DWORD keys_made) {
   ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, NotesPath(transaction).c_str(), kView, 0);
   if (!KeyEmpty(kNotesKey)) return;
   ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kNotesKey, kView, 0);
@@ -397,12 +400,12 @@ void ForgetNotes(const std::wstring& transaction, DWORD keys_made) {
 
 // Deletes the folder at `path` when it is still the folder noted as `noted`, opened without
 // following a link and deleted through that handle, and empty; what was done, for the log.
-std::wstring RemoveMadeFolder(const std::wstring& path, const FolderId& noted) {
+WString RemoveMadeFolder(const WString& path, const FolderId& noted) {
   DWORD error = ERROR_SUCCESS;
   const UniqueHandle folder =
       installer::win32::OpenEntry(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
-  const std::wstring left = L"Left " + path + L", made by this install: ";
+  const WString left = L"Left " + path + L", made by this install: ";
   if (!folder.valid()) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
     return left + L"it cannot be opened " + Utf8ToWide(installer::SystemFailure(error)) + L".";
@@ -423,10 +426,10 @@ std::wstring RemoveMadeFolder(const std::wstring& path, const FolderId& noted) {
 // of the three folders exists and is a real folder, and every folder NOTES lists as made by this
 // transaction is still that very folder. A folder that was moved away, or a link put in place
 // of one, since it was made or judged means the files went somewhere else.
-int WrittenFoldersCommand(const std::vector<std::wstring>& arguments) {
+int WrittenFoldersCommand(const Vector<WString>& arguments) {
   if (arguments.size() != 4 || !NotesName(arguments[0])) return installer::kUsage;
   bool refused = false;
-  const auto judge = [&refused](const std::wstring& path, const FolderId* noted) {
+  const auto judge = [&refused](const WString& path, const FolderId* noted) {
     DWORD error = ERROR_SUCCESS;
     const UniqueHandle folder = installer::win32::OpenEntry(
         path, READ_CONTROL | FILE_READ_ATTRIBUTES,
@@ -434,7 +437,7 @@ int WrittenFoldersCommand(const std::vector<std::wstring>& arguments) {
     const installer::EntryFacts facts = folder.valid()
                                             ? installer::win32::FactsOf(folder.get(), path)
                                             : installer::win32::FactsOfFailure(error);
-    std::wstring problem;
+    WString problem;
     if (facts.kind == installer::EntryFacts::Kind::kMissing) {
       problem = L"does not exist";
     } else if (facts.kind != installer::EntryFacts::Kind::kFolder) {
@@ -466,7 +469,7 @@ enum class OnRefusal {
 };
 
 // Logs why the action failed, as `on_refusal` says; the action's result.
-UINT Failed(MSIHANDLE install, const std::wstring& failure, OnRefusal on_refusal) {
+UINT Failed(MSIHANDLE install, const WString& failure, OnRefusal on_refusal) {
   if (on_refusal == OnRefusal::kGoOn) {
     Log(install, INSTALLMESSAGE_INFO, failure + L"; the install goes on.");
     return ERROR_SUCCESS;
@@ -483,9 +486,9 @@ UINT Failed(MSIHANDLE install, const std::wstring& failure, OnRefusal on_refusal
 
 // Runs `lines`, what they say going to the log; a refusal fails the action unless kGoOn.
 // `written`: the files are written, so the install folder holds the install's own.
-UINT RunLines(MSIHANDLE install, const std::vector<Line>& lines, OnRefusal on_refusal,
+UINT RunLines(MSIHANDLE install, const Vector<Line>& lines, OnRefusal on_refusal,
               bool written = false) {
-  installer::SetSaySink([install](const std::string& line) {
+  installer::SetSaySink([install](const String& line) {
     Log(install, INSTALLMESSAGE_INFO, L"TolvarinHelper: " + Utf8ToWide(line));
   });
   struct SinkReset {
@@ -494,13 +497,13 @@ UINT RunLines(MSIHANDLE install, const std::vector<Line>& lines, OnRefusal on_re
   try {
     const installer::HelperContext context = installer::MakeHelperContext();
     for (const Line& line : lines) {
-      const std::vector<std::wstring> arguments(line.begin() + 1, line.end());
+      const Vector<WString> arguments(line.begin() + 1, line.end());
       const int status =
           line[0] == kPackageFoldersCommand   ? PackageFoldersCommand(arguments, written)
           : line[0] == kWrittenFoldersCommand ? WrittenFoldersCommand(arguments)
                                               : installer::RunHelperCommand(line, context);
       if (status == installer::kDone) continue;
-      const std::wstring failure =
+      const WString failure =
           L"TolvarinHelper " + line[0] + L" ended with status " + DecimalText(status);
       if (const UINT result = Failed(install, failure, on_refusal); result != ERROR_SUCCESS) {
         return result;
@@ -515,11 +518,11 @@ UINT RunLines(MSIHANDLE install, const std::vector<Line>& lines, OnRefusal on_re
 // Runs the commands in `data` when it has the shape `shapes` gives; data of another shape is
 // not the package's and fails the action, kGoOn or not.
 template <size_t kShapes>
-UINT RunCommands(MSIHANDLE install, const std::wstring& action, const std::wstring& data,
+UINT RunCommands(MSIHANDLE install, const WString& action, const WString& data,
                  const LineShape (&shapes)[kShapes], OnRefusal on_refusal,
                  bool written = false) {
-  std::wstring problem;
-  const std::optional<std::vector<Line>> lines = Lines(data, shapes, problem);
+  WString problem;
+  const std::optional<Vector<Line>> lines = Lines(data, shapes, problem);
   if (!lines) {
     Log(install, INSTALLMESSAGE_ERROR,
         action + L" was given data that is not the package's (" + problem +
@@ -530,7 +533,7 @@ UINT RunCommands(MSIHANDLE install, const std::wstring& action, const std::wstri
 }
 
 // A name for this transaction's notes that no earlier transaction had: the time, in 100 ns.
-std::wstring NewTransactionName() {
+WString NewTransactionName() {
   FILETIME now{};
   ::GetSystemTimeAsFileTime(&now);
   return DecimalText(ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}.QuadPart);
@@ -538,13 +541,13 @@ std::wstring NewTransactionName() {
 
 // The names of the properties `target` (a formatted value) refers to: [NAME], but not the
 // escapes [\[] and the like, nor [#file], [$component], [%variable] or [!file].
-std::vector<std::wstring> PropertiesIn(const std::wstring& target) {
-  std::vector<std::wstring> names;
-  for (size_t open = target.find(L'['); open != std::wstring::npos;
+Vector<WString> PropertiesIn(const WString& target) {
+  Vector<WString> names;
+  for (size_t open = target.find(L'['); open != WString::npos;
        open = target.find(L'[', open + 1)) {
     const size_t close = target.find(L']', open + 1);
-    if (close == std::wstring::npos) break;
-    const std::wstring name = target.substr(open + 1, close - open - 1);
+    if (close == WString::npos) break;
+    const WString name = target.substr(open + 1, close - open - 1);
     const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](wchar_t c) {
       return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') ||
              c == L'_' || c == L'.';
@@ -556,7 +559,7 @@ std::vector<std::wstring> PropertiesIn(const std::wstring& target) {
 
 // Each row of the package's CustomAction table that sets the data of a deferred action (a
 // property named after another custom action): its action and its formatted value.
-std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE install) {
+Vector<std::pair<WString, WString>> ActionDataRows(MSIHANDLE install) {
   PMSIHANDLE database = ::MsiGetActiveDatabase(install);
   PMSIHANDLE view;
   if (::MsiDatabaseOpenViewW(database,
@@ -565,8 +568,8 @@ std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE inst
       ::MsiViewExecute(view, 0) != ERROR_SUCCESS) {
     throw SystemError(ERROR_INSTALL_FAILURE, "The package's custom actions cannot be read");
   }
-  std::vector<std::pair<std::wstring, std::wstring>> all;  // action, target
-  std::vector<std::wstring> setting;                       // property set, of type 51
+  Vector<std::pair<WString, WString>> all;  // action, target
+  Vector<WString> setting;                       // property set, of type 51
   for (;;) {
     PMSIHANDLE record;  // one a row: fetching into a handle that holds one would leak it
     if (::MsiViewFetch(view, &record) != ERROR_SUCCESS) break;
@@ -579,7 +582,7 @@ std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE inst
     constexpr int kSetsProperty = 51;
     setting.push_back((::MsiRecordGetInteger(record, 2) & 0x3F) == kSetsProperty ? field(3) : L"");
   }
-  std::vector<std::pair<std::wstring, std::wstring>> rows;
+  Vector<std::pair<WString, WString>> rows;
   for (size_t i = 0; i < all.size(); ++i) {
     const bool sets_action_data =
         !setting[i].empty() && std::any_of(all.begin(), all.end(), [&](const auto& action) {
@@ -591,7 +594,7 @@ std::vector<std::pair<std::wstring, std::wstring>> ActionDataRows(MSIHANDLE inst
 }
 
 // `target` formatted as Windows Installer formats a property it sets.
-std::wstring Formatted(MSIHANDLE install, const std::wstring& target) {
+WString Formatted(MSIHANDLE install, const WString& target) {
   PMSIHANDLE record = ::MsiCreateRecord(0);
   ::MsiRecordSetStringW(record, 0, target.c_str());
   return MsiText([&](wchar_t* text, DWORD* size) {
@@ -613,14 +616,14 @@ std::wstring Formatted(MSIHANDLE install, const std::wstring& target) {
 extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE install) {
   const bool maintenance = !Property(install, L"Installed").empty() ||
                            !Property(install, L"WIX_UPGRADE_DETECTED").empty();
-  std::wstring checks;
+  WString checks;
   try {
     for (const auto& [action, target] : ActionDataRows(install)) {
       if (action == kChecksBeforeWriting) checks = target;
-      for (const std::wstring& name : PropertiesIn(target)) {
+      for (const WString& name : PropertiesIn(target)) {
         if (name == L"FolderNotes") continue;  // this action's own, below
-        const std::wstring value = Property(install, name.c_str());
-        const std::string problem = installer::LocalFolderProblem(WideToUtf8(value));
+        const WString value = Property(install, name.c_str());
+        const String problem = installer::LocalFolderProblem(WideToUtf8(value));
         if (problem.empty()) continue;
         Log(install, INSTALLMESSAGE_ERROR,
             name + L" " + Shown(WithoutTrailingSeparators(value)) + L" " + Utf8ToWide(problem) +
@@ -630,7 +633,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE inst
     }
     if (maintenance && !RecordedFolder()) {
       Log(install, INSTALLMESSAGE_ERROR,
-          std::wstring(L"Tolvarin is installed, but the folder it is installed in is not "
+          WString(L"Tolvarin is installed, but the folder it is installed in is not "
                        L"recorded (") +
               kRecordShown +
               L", 32-bit view): record it there again, then run this again. Nothing was "
@@ -665,11 +668,11 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckWritten(MSIHANDLE install) 
 // Deferred, data "NOTES|QUARVEL|GSMMODEMJAR|INSTALLFOLDER": package-folders, then
 // protect-folder, each folder it makes noted under NOTES (its identity, for RemoveNewFolders).
 extern "C" __declspec(dllexport) UINT __stdcall ProtectFolders(MSIHANDLE install) {
-  const std::wstring data = Property(install, L"CustomActionData");
+  const WString data = Property(install, L"CustomActionData");
   Line folders = Split(data, kArgumentSeparator);
   // Folders that could not be undone are not made: without the notes' name, no command.
   if (folders.size() != 4 || !NotesName(folders[0]) ||
-      data.find(kCommandSeparator) != std::wstring::npos) {
+      data.find(kCommandSeparator) != WString::npos) {
     Log(install, INSTALLMESSAGE_ERROR,
         L"ProtectFolders was given data that is not the package's (" + Shown(data) +
             L"), so it makes nothing: Tolvarin is not installed, repaired or removed.");
@@ -677,7 +680,7 @@ extern "C" __declspec(dllexport) UINT __stdcall ProtectFolders(MSIHANDLE install
   }
   MadeFolderNotes notes(folders[0]);
   installer::SetMadeFolderSink(
-      [&notes](const std::wstring& path, HANDLE folder) { notes.Note(path, folder); });
+      [&notes](const WString& path, HANDLE folder) { notes.Note(path, folder); });
   struct SinkReset {
     ~SinkReset() { installer::SetMadeFolderSink(nullptr); }
   } reset;
@@ -699,12 +702,12 @@ extern "C" __declspec(dllexport) UINT __stdcall PrepareRuntime(MSIHANDLE install
 // first, each only while it is that very folder and empty; says why it leaves one. Windows
 // Installer removes only the folders it made itself, and the helper makes these before it.
 extern "C" __declspec(dllexport) UINT __stdcall RemoveNewFolders(MSIHANDLE install) {
-  const std::wstring transaction = Property(install, L"CustomActionData");
+  const WString transaction = Property(install, L"CustomActionData");
   if (!NotesName(transaction)) return ERROR_SUCCESS;
   const Notes notes = ReadNotes(transaction);
   for (const auto& [path, id] : notes.folders) {
     try {
-      if (const std::wstring done = RemoveMadeFolder(path, id); !done.empty()) {
+      if (const WString done = RemoveMadeFolder(path, id); !done.empty()) {
         Log(install, INSTALLMESSAGE_INFO, done);
       }
     } catch (const std::exception& error) {
@@ -718,7 +721,7 @@ extern "C" __declspec(dllexport) UINT __stdcall RemoveNewFolders(MSIHANDLE insta
 
 // Commit, data NOTES: the install stands, and so do the folders it made.
 extern "C" __declspec(dllexport) UINT __stdcall ForgetNewFolders(MSIHANDLE install) {
-  const std::wstring transaction = Property(install, L"CustomActionData");
+  const WString transaction = Property(install, L"CustomActionData");
   if (NotesName(transaction)) ForgetNotes(transaction, ReadNotes(transaction).keys_made);
   return ERROR_SUCCESS;
 }

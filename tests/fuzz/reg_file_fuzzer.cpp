@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <string_view>
 
 #include "platform/error.h"
+#include "platform/text.h"
 #include "registry/reg_file_registry_api.h"
 #include "registry/reg_file_store.h"
 #include "registry/registry.h"
@@ -20,7 +20,7 @@ using namespace tolvarin::registry;
 constexpr KeyHandle kRoots[] = {0x80000000, 0x80000001, 0x80000002, 0x80000003, 0x80000005};
 constexpr int kMaxDepth = 8;
 
-void Walk(RegistryApi& api, KeyHandle root, const std::string& path, int depth) {
+void Walk(RegistryApi& api, KeyHandle root, const String& path, int depth) {
   for (const char* value : {"", "a", "JavaHome"}) {
     try {
       ReadRegistryValue(api, root, path, value);
@@ -35,7 +35,7 @@ void Walk(RegistryApi& api, KeyHandle root, const std::string& path, int depth) 
     return;  // two names that read the same in ANSI
   }
   if (depth == kMaxDepth) return;
-  for (const std::string& name : subkeys) {
+  for (const String& name : subkeys) {
     Walk(api, root, path.empty() ? name : path + "\\" + name, depth + 1);
   }
 }

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <string>
-#include <vector>
 
 #include "installer/folder_trust.h"
 #include "installer/security_win32.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::installer {
 namespace {
@@ -56,7 +56,7 @@ TEST(AccessRule, JudgesTheListsWindowsGives) {
     const wchar_t* holder;  // the folder above, or null
     Role role;
     Kind kind;
-    std::string problem;
+    String problem;
   } kCases[] = {
       {"C:\\: users may make folders there, not remove any", kRoot, nullptr, Role::kAbove,
        Kind::kFolder, ""},
@@ -110,7 +110,7 @@ TEST(AccessRule, ObjectEntriesGrantOnFoldersUnlessForAnObjectType) {
     const char* description;
     const GUID* object_type;
     const GUID* inherited_object_type;
-    std::string problem;
+    String problem;
   } kCases[] = {
       {"no object type: granted on the folder", nullptr, nullptr,
        "lets Users (S-1-5-32-545) delete or rename it, add to it, change what is made in it"},
@@ -129,7 +129,7 @@ TEST(AccessRule, ObjectEntriesGrantOnFoldersUnlessForAnObjectType) {
             (c.inherited_object_type ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0u),
         {}, {}, 0};
     const auto* start = reinterpret_cast<const unsigned char*>(&fixed);
-    std::vector<unsigned char> entry(start,
+    Vector<unsigned char> entry(start,
                                      start + offsetof(ACCESS_ALLOWED_OBJECT_ACE, ObjectType));
     for (const GUID* guid : {c.object_type, c.inherited_object_type}) {
       const auto* bytes = reinterpret_cast<const unsigned char*>(guid);

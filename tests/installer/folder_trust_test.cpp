@@ -9,11 +9,11 @@
 
 #include <cstdint>
 #include <map>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "platform/error.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::installer {
 namespace {
@@ -30,10 +30,10 @@ constexpr char kCreatorOwner[] = "S-1-3-0";
 
 TrustedAccounts Trusted() { return TrustedAccounts({kAdministrators, kSystem, kInstaller}); }
 
-EntryFacts Folder(const char* owner, std::vector<AccessEntry> access = {}) {
+EntryFacts Folder(const char* owner, Vector<AccessEntry> access = {}) {
   return {Kind::kFolder, owner, 0, "", std::move(access), false};
 }
-EntryFacts File(const char* owner, std::vector<AccessEntry> access = {}) {
+EntryFacts File(const char* owner, Vector<AccessEntry> access = {}) {
   return {Kind::kFile, owner, 0, "", std::move(access), false};
 }
 EntryFacts Link() { return {Kind::kLink, "", 0, "", {}, false}; }
@@ -51,7 +51,7 @@ TEST(Problem, KeepsOnlyRealFoldersOfTrustedOwners) {
   const struct {
     const char* description;
     EntryFacts facts;
-    std::string problem;
+    String problem;
   } kCases[] = {
       {"a folder of Administrators", Folder(kAdministrators), ""},
       {"a folder of SYSTEM", Folder(kSystem), ""},
@@ -77,7 +77,7 @@ TEST(Problem, WeighsWhatOthersMayDoByRole) {
     const char* description;
     EntryFacts facts;
     Role role;
-    std::string problem;
+    String problem;
   } kCases[] = {
       {"others may add to a folder above: fine, nothing there can be removed",
        Folder(kAdministrators, {Allow(kUser, rights::kAppendData)}), Role::kAbove, ""},
@@ -119,11 +119,11 @@ TEST(Problem, WeighsWhatOthersMayDoByRole) {
 // A folder tree by path; listing a folder absent from `folders` fails, and so does listing a link.
 class FakeView : public EntryView {
  public:
-  std::map<std::string, EntryFacts> entries;
-  std::map<std::string, std::vector<std::string>> folders;
+  std::map<String, EntryFacts> entries;
+  std::map<String, Vector<String>> folders;
 
-  EntryFacts Inspect(const std::string& path) override { return entries.at(path); }
-  std::vector<std::string> List(const std::string& path) override {
+  EntryFacts Inspect(const String& path) override { return entries.at(path); }
+  Vector<String> List(const String& path) override {
     EXPECT_NE(entries[path].kind, Kind::kLink) << "followed the link " << path;
     const auto found = folders.find(path);
     if (found == folders.end()) throw platform::Error(5, "Access is denied.");
@@ -134,9 +134,9 @@ class FakeView : public EntryView {
 TEST(FirstProblemInside, NamesTheFirstEntryNotToKeepAndNeverFollowsALink) {
   const struct {
     const char* description;
-    std::map<std::string, EntryFacts> entries;
-    std::map<std::string, std::vector<std::string>> folders;
-    std::string problem;
+    std::map<String, EntryFacts> entries;
+    std::map<String, Vector<String>> folders;
+    String problem;
   } kCases[] = {
       {"everything of trusted owners, at any depth",
        {{"C:\\q\\jar", Folder(kAdministrators)}, {"C:\\q\\jar\\Comm.jar", File(kInstaller)}},

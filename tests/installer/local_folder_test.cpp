@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include "platform/text.h"
 
 namespace tolvarin::installer {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <string>
 
+#include "platform/text.h"
 #include "tests/common/error_of.h"
 
 namespace tolvarin::javaruntime {
@@ -25,7 +25,7 @@ TEST(VersionNumberTest, ReadsPlainDecimalsWhateverTheLocale) {
       {"1.4", 1.4}, {"10", 10.0}, {"1.", 1.0}, {".5", 0.5},
       {"", -1}, {"1,5", -1}, {"1..", -1}, {".", -1}, {" 9", -1}, {"-1.", -1}, {"1e5", -1},
   };
-  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  const String previous = std::setlocale(LC_ALL, nullptr);
   for (const char* locale : {"C", "de_DE.UTF-8", "German_Germany.1252"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr) continue;  // not installed here
     SCOPED_TRACE(locale);

@@ -6,12 +6,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "javaruntime/java_home_path.h"
 #include "launcher/splash_layout.h"
 #include "platform/error.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 namespace tolvarin::launcher {
 namespace {
@@ -24,48 +24,48 @@ class FakePlatform final : public platform::SplashWindow,
                            public platform::ProcessServices,
                            public platform::MessageBoxes {
  public:
-  explicit FakePlatform(std::string fail_on) : fail_on_(std::move(fail_on)) {}
+  explicit FakePlatform(String fail_on) : fail_on_(std::move(fail_on)) {}
 
-  void Note(const std::string& event) const {
+  void Note(const String& event) const {
     events.push_back(event);
     if (event == fail_on_) throw platform::Error(5, "Access is denied: " + event);
   }
   int Run(std::chrono::milliseconds, const std::function<int()>& on_tick) override { return on_tick(); }
   void Close() override { Note("close splash"); }
-  std::string ExecutableDirectory() const override { return "C:\\Apps\\SMS"; }
-  std::string CurrentDirectory() const override {
+  String ExecutableDirectory() const override { return "C:\\Apps\\SMS"; }
+  String CurrentDirectory() const override {
     Note("read cwd");
     return "C:\\Users\\me";
   }
-  void ChangeDirectory(const std::string& path) override { Note("cd " + path); }
+  void ChangeDirectory(const String& path) override { Note("cd " + path); }
   void StartHidden(const platform::NativeCommand& command) override {
     Note("start " + command.command_line.substr(0, command.command_line.find(' ')));
   }
   [[noreturn]] void EndProcess(int) override { std::abort(); }  // the sequence never ends it
-  void Show(const std::string& prompt) override { events.push_back("box " + prompt); }
+  void Show(const String& prompt) override { events.push_back("box " + prompt); }
 
-  mutable std::vector<std::string> events;
+  mutable Vector<String> events;
 
  private:
-  std::string fail_on_;
+  String fail_on_;
 };
 
 TEST(RunLaunchSequence, StepsInOrderAndDirectoryRestoredOnEveryPath) {
   struct Case {
     const char* description;
-    std::string fail_on;
-    std::vector<std::string> events;
+    String fail_on;
+    Vector<String> events;
     int status;
   };
-  const std::string kBox = "box Error 5: Access is denied: ";
-  const std::string kStart = "start \"C:\\jre\\bin\\java.exe\"";
-  const std::vector<std::string> kStarted = {"close splash", "locate", "read cwd",
+  const String kBox = "box Error 5: Access is denied: ";
+  const String kStart = "start \"C:\\jre\\bin\\java.exe\"";
+  const Vector<String> kStarted = {"close splash", "locate", "read cwd",
                                              "cd C:\\Apps\\SMS", kStart, "cd C:\\Users\\me"};
-  const auto then = [&](std::vector<std::string> events, const std::string& last) {
+  const auto then = [&](Vector<String> events, const String& last) {
     events.push_back(last);
     return events;
   };
-  const std::vector<Case> cases = {
+  const Vector<Case> cases = {
       {"success", "", kStarted, 0},
       {"current directory unreadable: nothing started", "read cwd",
        {"close splash", "locate", "read cwd", kBox + "read cwd"}, kLaunchFailedStatus},

@@ -14,6 +14,8 @@
 #endif
 
 #include "platform/file_system.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +28,6 @@
 #include <new>
 #include <optional>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "tests/common/error_of.h"
 #ifdef _WIN32
@@ -58,9 +58,9 @@ namespace fs = std::filesystem;
 
 constexpr int kDelivered = 16 * 1024;  // bytes of Comm.jar a failing copy gets written
 
-std::string Utf8(const fs::path& path) {
+String Utf8(const fs::path& path) {
   const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
+  return String(text.begin(), text.end());
 }
 
 // A source directory whose Comm.jar cannot be copied whole: part of the data is written, then
@@ -72,7 +72,7 @@ constexpr long kTakenError = ERROR_ALREADY_EXISTS;
 
 struct FailingSource {
   explicit FailingSource(const fs::path&)
-      : directory("\\\\.\\pipe\\tolvarin-test-" + std::to_string(::GetCurrentProcessId()) + "\\"),
+      : directory("\\\\.\\pipe\\tolvarin-test-" + DecimalString(::GetCurrentProcessId()) + "\\"),
         name(win32::Utf8ToWide(directory + "Comm.jar")),
         pipe(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
                                 kDelivered, kDelivered, 0, nullptr)),
@@ -86,15 +86,15 @@ struct FailingSource {
   static DWORD WINAPI Serve(void* self) {
     const FailingSource& source = *static_cast<const FailingSource*>(self);
     if (!::ConnectNamedPipe(source.pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return 0;
-    const std::string data(kDelivered, 'x');
+    const String data(kDelivered, 'x');
     DWORD written = 0;
     ::WriteFile(source.pipe.get(), data.data(), kDelivered, &written, nullptr);
     ::FlushFileBuffers(source.pipe.get());  // returns once the reader has taken the data
     ::DisconnectNamedPipe(source.pipe.get());
     return 0;
   }
-  std::string directory;
-  std::wstring name;
+  String directory;
+  WString name;
   win32::UniqueHandle pipe;
   win32::UniqueHandle server;  // the thread
 };
@@ -104,8 +104,8 @@ constexpr long kTakenError = EEXIST;
 
 struct FailingSource {
   explicit FailingSource(const fs::path& scratch) : directory(Utf8(scratch / "failing" / "")) {
-    fs::create_directories(directory);
-    std::ofstream(directory + "Comm.jar", std::ios::binary) << std::string(16 * kDelivered, 'x');
+    fs::create_directories(directory.c_str());
+    std::ofstream((directory + "Comm.jar").c_str(), std::ios::binary) << String(16 * kDelivered, 'x');
     getrlimit(RLIMIT_FSIZE, &previous);
     rlimit lowered = previous;
     lowered.rlim_cur = kDelivered;
@@ -116,14 +116,14 @@ struct FailingSource {
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, handler);
   }
-  std::string directory;
+  String directory;
   rlimit previous{};
   void (*handler)(int) = nullptr;
 };
 #endif
 
-std::vector<std::string> Entries(const fs::path& directory) {
-  std::vector<std::string> names;
+Vector<String> Entries(const fs::path& directory) {
+  Vector<String> names;
   for (const auto& entry : fs::directory_iterator(directory)) {
     names.push_back(Utf8(entry.path().filename()));
   }
@@ -159,26 +159,26 @@ TEST(CopyFile, PublishesOnlyUnderAFreeNameAndLeavesNoTemporary) {
     fs::create_directories(destination);
     if (c.existing) std::ofstream(destination / "Comm.jar", std::ios::binary) << c.existing;
     if (c.directory) fs::create_directory(destination / "Comm.jar");
-    std::string error;
+    String error;
     {
       std::optional<FailingSource> failing;
       if (c.failing) failing.emplace(scratch);
-      const std::string sources =
+      const String sources =
           failing ? failing->directory : Utf8((scratch / "source" / "").make_preferred());
       error = tolvarin::testing::ErrorOf(
           [&] { files->CopyFile(sources + "Comm.jar", Utf8((destination / "").make_preferred())); });
     }
     // The system's number, not one left by building the message.
     const long expected_error = c.failing ? kPartWayError : c.directory ? kTakenError : 0;
-    EXPECT_EQ(error.substr(0, error.find(' ')), expected_error ? std::to_string(expected_error) : "no") << error;
-    EXPECT_TRUE(!expected_error || error.find("Comm.jar:") != std::string::npos) << "names the file: " << error;
+    EXPECT_EQ(error.substr(0, error.find(' ')), expected_error ? DecimalString(expected_error) : "no") << error;
+    EXPECT_TRUE(!expected_error || error.find("Comm.jar:") != String::npos) << "names the file: " << error;
     const bool copied = !c.failing && c.existing == nullptr && !c.directory;
-    EXPECT_EQ(Entries(destination), copied || c.existing || c.directory ? std::vector<std::string>{"Comm.jar"}
-                                                                         : std::vector<std::string>{});
+    EXPECT_EQ(Entries(destination), copied || c.existing || c.directory ? Vector<String>{"Comm.jar"}
+                                                                         : Vector<String>{});
     EXPECT_EQ(fs::is_directory(destination / "Comm.jar"), c.directory);
     if (copied || c.existing) {
       std::ifstream file(destination / "Comm.jar", std::ios::binary);
-      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), copied ? "comm classes" : c.existing);
+      EXPECT_EQ(String(std::istreambuf_iterator<char>(file), {}), copied ? "comm classes" : c.existing);
     }
 #ifndef _WIN32
     if (copied) {

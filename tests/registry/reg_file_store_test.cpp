@@ -8,22 +8,22 @@
 #include <cerrno>
 #include <fstream>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/error.h"
-#include "tests/common/error_of.h"
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "registry/reg_file_registry_api.h"
 #include "registry/reg_file_store.h"
 #include "registry/registry.h"
+#include "tests/common/error_of.h"
 
 namespace tolvarin::registry {
 namespace {
 
 using tolvarin::testing::ErrorOf;
 
-std::string Utf16(const std::u16string& text, bool bom = true) {
-  std::string bytes = bom ? "\xFF\xFE" : "";
+String Utf16(const U16String& text, bool bom = true) {
+  String bytes = bom ? "\xFF\xFE" : "";
   for (const char16_t unit : text) {
     bytes += static_cast<char>(unit & 0xFF);
     bytes += static_cast<char>(unit >> 8);
@@ -32,7 +32,7 @@ std::string Utf16(const std::u16string& text, bool bom = true) {
 }
 
 // The description of the error Import raises for `contents`, or "" when it raises none.
-std::string ImportError(const std::string& contents) {
+String ImportError(const String& contents) {
   RegFileStore store;
   try {
     store.Import(contents, "demo.reg");
@@ -44,13 +44,13 @@ std::string ImportError(const std::string& contents) {
 }
 
 TEST(RegFileStore, RefusesMalformedFilesNamingFileLineAndFault) {
-  const std::string head = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n";  // lines 1-2
+  const String head = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n";  // lines 1-2
   struct Case {
     const char* description;
-    std::string contents;
-    std::string error;  // the description's start
+    String contents;
+    String error;  // the description's start
   };
-  const std::vector<Case> cases = {
+  const Vector<Case> cases = {
       {"empty file", "", "demo.reg, line 1: the file is empty"},
       {"UTF-8 byte-order mark", "\xEF\xBB\xBFREGEDIT4\r\n", "demo.reg, line 1: bad header"},
       {"UTF-16 without byte-order mark", Utf16(u"REGEDIT4\r\n", false), "demo.reg, line 1: NUL byte"},
@@ -72,7 +72,7 @@ TEST(RegFileStore, RefusesMalformedFilesNamingFileLineAndFault) {
        head + "\"a\"=hex:01,\\\r\n[HKEY_LOCAL_MACHINE\\x]\r\n", "demo.reg, line 4: stray continuation"},
       {"truncated inside continued hex data", head + "\"a\"=hex:01,\\\r\n",
        "demo.reg, line 3: the file ends inside hex data"},
-      {"truncated UTF-16", Utf16(u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"a\"=\"b\"") + std::string(1, '\0'),
+      {"truncated UTF-16", Utf16(u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"a\"=\"b\"") + String(1, '\0'),
        "demo.reg, line 3: the file is truncated"},
       {"unpaired surrogate", Utf16(u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"a\"=\"\xD800\"\r\n"),
        "demo.reg, line 3: invalid UTF-16"},
@@ -97,15 +97,15 @@ TEST(RegistryFile, PathComesFromTheEnvironmentUnlessUnsetOrEmpty) {
 TEST(RegistryFile, MissingFileIsEmptyAndAnUnreadableOrMalformedOneAnErrorNamingIt) {
   char pattern[] = "/tmp/tolvarin-registry-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
+  const String dir = pattern;
   RegFileRegistryApi api(std::make_shared<RegFileStore>(LoadRegFileStore(dir + "/absent.reg")));
   const SubkeyList list = ListRegistrySubkeys(api, kHkeyLocalMachine, "");
   EXPECT_EQ(list.begin(), list.end());
   EXPECT_EQ(ErrorOf([&] { LoadRegFileStore(dir); }),
-            std::to_string(EISDIR) + " Cannot read the registry file " + dir + ": Is a directory");
-  const std::string bad = dir + "/bad.reg";
-  std::ofstream(bad, std::ios::binary) << "REGEDIT4\n\n\n[HKEY_NOWHERE]\n";
-  const std::string named = std::to_string(kMalformedRegistryFileError) + " " + bad + ", line 4:";
+            DecimalString(EISDIR) + " Cannot read the registry file " + dir + ": Is a directory");
+  const String bad = dir + "/bad.reg";
+  std::ofstream(bad.c_str(), std::ios::binary) << "REGEDIT4\n\n\n[HKEY_NOWHERE]\n";
+  const String named = DecimalString(kMalformedRegistryFileError) + " " + bad + ", line 4:";
   EXPECT_EQ(ErrorOf([&] { LoadRegFileStore(bad); }).substr(0, named.size()), named);
   ::unlink(bad.c_str());
   ::rmdir(dir.c_str());

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <optional>
-#include <string>
-#include <vector>
 
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "registry/registry.h"
 #include "tests/common/error_of.h"
 
@@ -30,15 +30,15 @@ using tolvarin::testing::ErrorOf;
 
 class MockRegistry : public RegistryApi {
  public:
-  MOCK_METHOD(long, OpenKey, (KeyHandle, const std::string&, std::uint32_t, KeyHandle*), (override));
+  MOCK_METHOD(long, OpenKey, (KeyHandle, const String&, std::uint32_t, KeyHandle*), (override));
   MOCK_METHOD(long, EnumKey, (KeyHandle, std::uint32_t, char*, std::uint32_t), (override));
   MOCK_METHOD(long, QueryValue,
-              (KeyHandle, const std::string&, std::uint32_t*, std::uint8_t*, std::uint32_t*), (override));
+              (KeyHandle, const String&, std::uint32_t*, std::uint8_t*, std::uint32_t*), (override));
   MOCK_METHOD(void, CloseKey, (KeyHandle), (override));
-  std::string Utf8ToAnsi(const std::string& utf8) const override { return utf8; }
-  std::string AnsiToUtf8(const std::string& ansi) const override { return ansi; }
+  String Utf8ToAnsi(const String& utf8) const override { return utf8; }
+  String AnsiToUtf8(const String& ansi) const override { return ansi; }
 
-  void ExpectOpen(const std::string& path, KeyHandle handle) {
+  void ExpectOpen(const String& path, KeyHandle handle) {
     EXPECT_CALL(*this, OpenKey(kHkeyLocalMachine, path, kKeyRead, _))
         .WillOnce(DoAll(SetArgPointee<3>(handle), Return(kErrorSuccess)));
   }
@@ -55,15 +55,15 @@ struct Query {
   Bytes data;  // only its size is reported unless the status is 0
 };
 
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Text(const String& text) { return Bytes(text.begin(), text.end()); }
 
 TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
   struct Case {
     const char* description;
-    std::vector<Query> queries;
+    Vector<Query> queries;
     std::optional<Variant> expected;  // nullopt: error 1001
   };
-  const std::vector<Case> cases = {
+  const Vector<Case> cases = {
       {"value of 1024 bytes: one query", {{1024, 0, 3, Bytes(1024, 7)}}, Variant(Bytes(1024, 7))},
       {"second query into a buffer of exactly the reported size",
        {{1024, 234, 3, Bytes(1025)}, {1025, 0, 3, Bytes(1025, 7)}}, Variant(Bytes(1025, 7))},
@@ -72,13 +72,13 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
         {4000, 234, 3, Bytes(5000)}},
        std::nullopt},
       {"value shrank between the queries", {{1024, 234, 1, Bytes(2000)}, {2000, 0, 1, Text({"abc\0", 4})}},
-       Variant(std::string("abc"))},
+       Variant(String("abc"))},
       {"value vanished between the queries", {{1024, 234, 1, Bytes(2000)}, {2000, 2, 1, Bytes(2000)}},
        std::nullopt},
       {"missing value writing a stale REG_SZ and size", {{1024, 2, 1, Bytes(3)}}, std::nullopt},
       // Decoding otherwise shows on the real backends (registry_scenarios_test.cpp).
       {"REG_SZ keeps a NUL inside and drops one terminator", {{1024, 0, 1, Text({"a\0b\0", 4})}},
-       Variant(std::string("a\0b", 3))},
+       Variant(String("a\0b", 3))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
@@ -86,8 +86,8 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
     InSequence in_order;
     api.ExpectOpen("Key", kKey);
     for (const Query& q : c.queries) {
-      EXPECT_CALL(api, QueryValue(kKey, "Value", _, _, Pointee(q.buffer_size)))
-          .WillOnce([q](KeyHandle, const std::string&, std::uint32_t* type, std::uint8_t* data,
+      EXPECT_CALL(api, QueryValue(kKey, String("Value"), _, _, Pointee(q.buffer_size)))
+          .WillOnce([q](KeyHandle, const String&, std::uint32_t* type, std::uint8_t* data,
                         std::uint32_t* size) {
             if (q.status == kErrorSuccess) std::copy(q.data.begin(), q.data.end(), data);
             *type = q.type;
@@ -117,7 +117,7 @@ TEST(RegistryKeys, ListingStopsAtTheFirstFailedEnumerationAndKeysAreClosed) {
   api.ExpectOpen("Runtimes\\1.6", kKey + 4);
   EXPECT_CALL(api, CloseKey(kKey + 4));
   const SubkeyList list = ListRegistrySubkeys(api, kHkeyLocalMachine, "Runtimes");
-  EXPECT_THAT(std::vector<std::string>(list.begin(), list.end()), ElementsAre("1.4", "1.5"));
+  EXPECT_THAT(Vector<String>(list.begin(), list.end()), ElementsAre("1.4", "1.5"));
   EXPECT_TRUE(RegistryKeyExists(api, kHkeyLocalMachine, "Runtimes\\1.6"));
 }
 

@@ -7,10 +7,10 @@
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <string>
 #include <utility>
-#include <vector>
 
+#include "platform/text.h"
+#include "platform/vector.h"
 #include "registry/registry.h"
 #include "tests/common/error_of.h"
 #ifndef _WIN32
@@ -26,12 +26,12 @@ namespace {
 using ::testing::ElementsAreArray;
 using tolvarin::testing::ErrorOf;
 
-const std::string kTestKey = "SOFTWARE\\TolvarinTest";
-const std::string kValues = kTestKey + "\\Values";
-const std::string kAnsi = kTestKey + "\\Ansi";
-const std::string kOrder = kTestKey + "\\Order";
+const String kTestKey = "SOFTWARE\\TolvarinTest";
+const String kValues = kTestKey + "\\Values";
+const String kAnsi = kTestKey + "\\Ansi";
+const String kOrder = kTestKey + "\\Order";
 
-Variant Text(std::string text) { return Variant(std::move(text)); }
+Variant Text(String text) { return Variant(std::move(text)); }
 
 // The long values of the fixtures: their bytes run through this pattern.
 Variant::Bytes PatternBytes(size_t size) {
@@ -39,9 +39,9 @@ Variant::Bytes PatternBytes(size_t size) {
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + 1) % 251);
   return bytes;
 }
-std::string PatternText(size_t length) {
-  const std::string alphabet = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string text;
+String PatternText(size_t length) {
+  const String alphabet = "0123456789abcdefghijklmnopqrstuvwxyz";
+  String text;
   for (size_t i = 0; i < length; ++i) text += alphabet[i % alphabet.size()];
   return text;
 }
@@ -55,9 +55,9 @@ std::unique_ptr<RegistryApi> ScenarioRegistry() {
   static const std::shared_ptr<const RegFileStore> store = [] {
     auto imported = std::make_shared<RegFileStore>();
     for (const char* name : {"unicode_export.reg", "ansi_export.reg"}) {
-      const std::string path = std::string(TOLVARIN_REGISTRY_FIXTURES) + "/" + name;
-      std::ifstream file(path, std::ios::binary);
-      imported->Import(std::string(std::istreambuf_iterator<char>(file), {}), path);
+      const String path = String(TOLVARIN_REGISTRY_FIXTURES) + "/" + name;
+      std::ifstream file(path.c_str(), std::ios::binary);
+      imported->Import(String(std::istreambuf_iterator<char>(file), {}), path);
     }
     return imported;
   }();
@@ -74,10 +74,10 @@ class RegistryScenarios : public ::testing::Test {
 TEST_F(RegistryScenarios, KeyExists) {
   struct Case {
     const char* description;
-    std::string path;
+    String path;
     bool exists;
   };
-  const std::vector<Case> cases = {
+  const Vector<Case> cases = {
       {"names compare without regard to case", "software\\TOLVARINTEST\\values", true},
       {"missing below an existing key", kTestKey + "\\Missing", false},
       {"non-ASCII name inside the code page", kOrder + "\\Gr\xC3\xB6\xC3\x9F" "e", true},
@@ -93,13 +93,13 @@ TEST_F(RegistryScenarios, KeyExists) {
 TEST_F(RegistryScenarios, ListsSubkeysInRegistryOrder) {
   struct Case {
     const char* description;
-    std::string path;
-    std::vector<std::string> names;
+    String path;
+    Vector<String> names;
   };
-  const std::vector<Case> cases = {
+  const Vector<Case> cases = {
       {"sorted by lower case, so '_' before the letters; outside the code page as '?'", kOrder,
        {"10", "9", "_under", "Alpha", "beta", "delta", "GAMMA", "Gr\xC3\xB6\xC3\x9F" "e",
-        std::string(255, 'L'), "zebra", "\xC3\x84pfel", "??"}},
+        String(255, 'L'), "zebra", "\xC3\x84pfel", "??"}},
       {"first spelling kept; deleted tree gone", kTestKey,
        {"Ansi", "Duplicates", "Order", "Values"}},
       {"key created through a lower-case path, sibling tree deleted", kAnsi, {"Kept"}},
@@ -108,7 +108,7 @@ TEST_F(RegistryScenarios, ListsSubkeysInRegistryOrder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
     const SubkeyList list = ListRegistrySubkeys(api_, kHkeyLocalMachine, c.path);
-    EXPECT_THAT(std::vector<std::string>(list.begin(), list.end()), ElementsAreArray(c.names));
+    EXPECT_THAT(Vector<String>(list.begin(), list.end()), ElementsAreArray(c.names));
   }
 }
 
@@ -123,12 +123,12 @@ TEST_F(RegistryScenarios, NamesThatReadTheSameInAnsiButForCaseAreADuplicateKey) 
 TEST_F(RegistryScenarios, ReadsValuesByType) {
   struct Case {
     const char* description;
-    std::string path;
-    std::string name;
+    String path;
+    String name;
     std::optional<Variant> expected;  // nullopt: error 1001
   };
   using Bytes = Variant::Bytes;
-  const std::vector<Case> cases = {
+  const Vector<Case> cases = {
       {"default value", kValues, "", Text("default text")},
       {"value names compare without regard to case", kValues, "sZ", Text("abc")},
       {"REG_SZ holding only its terminator", kValues, "SzEmpty", Text("")},
@@ -137,7 +137,7 @@ TEST_F(RegistryScenarios, ReadsValuesByType) {
       {"REG_EXPAND_SZ, not expanded", kValues, "ExpandSz", Text("%SystemRoot%\\x")},
       {"REG_EXPAND_SZ given without terminator", kValues, "ExpandSzNoNul", Text("%TEMP%")},
       {"REG_MULTI_SZ keeps the NUL between strings", kValues, "MultiSz",
-       Text(std::string("a\0b", 3))},
+       Text(String("a\0b", 3))},
       {"REG_MULTI_SZ of no strings", kValues, "MultiSzEmpty", Text("")},
       {"REG_DWORD FFFFFFFF is -1", kValues, "DwordMinus1", Variant(std::int32_t{-1})},
       {"REG_DWORD of fewer than 8 digits", kValues, "DwordShort", Variant(std::int32_t{123})},
@@ -157,9 +157,9 @@ TEST_F(RegistryScenarios, ReadsValuesByType) {
        Text("na\xC3\xAFve fa\xC3\xA7" "ade \xE2\x80\x93 12 \xE2\x82\xAC")},
       {"ANSI file: hex(1) gets its terminator", kAnsi, "HexSz", Text("abc")},
       {"ANSI file: hex(1) in the code page", kAnsi, "HexSzAnsi", Text("\xC3\xA9\xE2\x82\xAC")},
-      {"ANSI file: hex(7)", kAnsi, "HexMulti", Text(std::string("one\0two", 7))},
+      {"ANSI file: hex(7)", kAnsi, "HexMulti", Text(String("one\0two", 7))},
       {"ANSI file: hex(7) without terminators", kAnsi, "HexMultiNoNul",
-       Text(std::string("one\0two", 7))},
+       Text(String("one\0two", 7))},
       {"ANSI file: hex continued over lines and a comment", kAnsi, "ContinuedBinary",
        Variant(Bytes{0, 1, 2, 3, 4, 5})},
       {"ANSI file: blanks inside quotes kept", kAnsi, "  spaced name  ", Text("  spaced data  ")},

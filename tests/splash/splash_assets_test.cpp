@@ -4,15 +4,15 @@
 
 #include <fstream>
 #include <iterator>
-#include <string>
 
 #include "launcher/splash_assets.h"
+#include "platform/text.h"
 
 namespace tolvarin::launcher {
 namespace {
 
-std::string ReadAsset(const std::string& name) {
-  std::ifstream file(std::string(TOLVARIN_ASSETS_DIR) + "/" + name, std::ios::binary);
+String ReadAsset(const String& name) {
+  std::ifstream file((String(TOLVARIN_ASSETS_DIR) + "/" + name).c_str(), std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 

@@ -8,41 +8,39 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "installer/entry_view_win32.h"
+#include "platform/text.h"
 
 namespace tolvarin::installer::win32 {
 namespace {
 
-std::wstring Upper(std::wstring text) {
+WString Upper(WString text) {
   if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
   return text;
 }
 
-std::wstring Variable(const wchar_t* name) {
+WString Variable(const wchar_t* name) {
   wchar_t value[4096];
   const DWORD size = ::GetEnvironmentVariableW(name, value, 4096);
-  return size == 0 || size >= 4096 ? std::wstring() : std::wstring(value, size);
+  return size == 0 || size >= 4096 ? WString() : WString(value, size);
 }
-
 
 }  // namespace
 
-void AdjustFactsForTest(const std::wstring& path, EntryFacts& facts) {
-  const std::wstring names = Variable(L"TOLVARIN_TEST_FOREIGN_OWNER");
+void AdjustFactsForTest(const WString& path, EntryFacts& facts) {
+  const WString names = Variable(L"TOLVARIN_TEST_FOREIGN_OWNER");
   if (names.empty()) return;
-  const std::wstring list = Upper(L";" + names + L";");
-  if (list.find(Upper(L";" + path + L";")) != std::wstring::npos) {
+  const WString list = Upper(L";" + names + L";");
+  if (list.find(Upper(L";" + path + L";")) != WString::npos) {
     facts.owner = "S-1-5-21-1-2-3-1001";
   }
 }
 
-void BeforeCreatingForTest(const std::wstring& path) {
-  const std::wstring named = Variable(L"TOLVARIN_TEST_RACE");
+void BeforeCreatingForTest(const WString& path) {
+  const WString named = Variable(L"TOLVARIN_TEST_RACE");
   if (named.empty() || Upper(named) != Upper(path)) return;
-  const std::wstring racing = path + L".racing";
-  const std::wstring raced = path + L".raced";
+  const WString racing = path + L".racing";
+  const WString raced = path + L".raced";
   const HANDLE signal = ::CreateFileW(racing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
   if (signal != INVALID_HANDLE_VALUE) ::CloseHandle(signal);

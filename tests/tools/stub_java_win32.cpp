@@ -18,10 +18,10 @@ int wmain() {
   STARTUPINFOW startup{};
   ::GetStartupInfoW(&startup);
   const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : -1;
-  const std::string record = "CMD " + WideToUtf8(::GetCommandLineW()) + "\nCWD " +
-                             WideToUtf8(std::wstring(directory, length)) + "\nDLL " +
-                             WideToUtf8(std::wstring(dll_directory, dll_length)) + "\nSHOW " +
-                             std::to_string(show) + "\n";
+  const tolvarin::String record = "CMD " + WideToUtf8(::GetCommandLineW()) + "\nCWD " +
+                             WideToUtf8(tolvarin::WString(directory, length)) + "\nDLL " +
+                             WideToUtf8(tolvarin::WString(dll_directory, dll_length)) + "\nSHOW " +
+                             tolvarin::DecimalString(show) + "\n";
   tolvarin::platform::win32::UniqueHandle file(
       ::CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

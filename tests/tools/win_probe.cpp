@@ -22,7 +22,7 @@ constexpr wchar_t kSplashClass[] = L"TolvarinSplash";
 const HWND kDone = reinterpret_cast<HWND>(1);  // what a wait for something gone finds
 constexpr int kPollMs = 5;
 
-std::string Json(const std::string& text) {
+std::string Json(std::string_view text) {
   std::string out = "\"";
   for (const unsigned char c : text) {
     char escaped[8];
