@@ -20,7 +20,7 @@ using namespace tolvarin::registry;
 constexpr KeyHandle kRoots[] = {0x80000000, 0x80000001, 0x80000002, 0x80000003, 0x80000005};
 constexpr int kMaxDepth = 8;
 
-void Walk(RegistryApi& api, KeyHandle root, const String& path, int depth) {
+void Walk(RegistryApi& api, KeyHandle root, const tolvarin::String& path, int depth) {
   for (const char* value : {"", "a", "JavaHome"}) {
     try {
       ReadRegistryValue(api, root, path, value);
@@ -35,7 +35,7 @@ void Walk(RegistryApi& api, KeyHandle root, const String& path, int depth) {
     return;  // two names that read the same in ANSI
   }
   if (depth == kMaxDepth) return;
-  for (const String& name : subkeys) {
+  for (const tolvarin::String& name : subkeys) {
     Walk(api, root, path.empty() ? name : path + "\\" + name, depth + 1);
   }
 }

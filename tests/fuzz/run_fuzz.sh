@@ -17,7 +17,7 @@ seconds="$2"
 sources=(tests/fuzz/reg_file_fuzzer.cpp registry/reg_file_store.cpp registry/registry.cpp
          registry/registry_api_posix.cpp registry/text_codec.cpp)
 echo "== building $build/reg_file_fuzzer" >&2
-clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -fno-omit-frame-pointer \
+clang++ -std=c++20 -g -O1 -Wall -Wextra -Werror -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -I"$root" "${sources[@]/#/$root/}" -o "$build/reg_file_fuzzer"
 
