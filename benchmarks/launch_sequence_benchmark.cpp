@@ -17,13 +17,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 
 #include "javaruntime/java_runtime_context.h"
 #include "javaruntime/locate_java_runtime.h"
 #include "launcher/launch_sequence.h"
 #include "platform/file_system.h"
+#include "platform/function.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/splash_window.h"
@@ -42,7 +42,8 @@ const char* const kSupportFiles[][2] = {
 // The splash is gone by the tick; closing it costs nothing worth timing.
 class ClosedSplash final : public platform::SplashWindow {
  public:
-  int Run(std::chrono::milliseconds, const std::function<int()>& on_tick) override {
+  platform::Result<int> Run(std::chrono::milliseconds,
+                            const Function<int()>& on_tick) override {
     return on_tick();
   }
   void Close() override {}
@@ -63,12 +64,19 @@ class CountedMessages final : public platform::MessageBoxes {
 // outside the timed region; ending the process would end the benchmark.
 class CountingProcess final : public platform::ProcessServices {
  public:
-  String ExecutableDirectory() const override { return native_->ExecutableDirectory(); }
-  String CurrentDirectory() const override { return native_->CurrentDirectory(); }
-  void ChangeDirectory(const String& path) override { native_->ChangeDirectory(path); }
-  void StartHidden(const platform::NativeCommand& command) override {
-    native_->StartHidden(command);
-    ++started;
+  platform::Result<String> ExecutableDirectory() const override {
+    return native_->ExecutableDirectory();
+  }
+  platform::Result<String> CurrentDirectory() const override {
+    return native_->CurrentDirectory();
+  }
+  platform::Outcome ChangeDirectory(const String& path) override {
+    return native_->ChangeDirectory(path);
+  }
+  platform::Outcome StartHidden(const platform::NativeCommand& command) override {
+    platform::Outcome started_one = native_->StartHidden(command);
+    if (started_one.ok()) ++started;
+    return started_one;
   }
   [[noreturn]] void EndProcess(int status) override {
     std::fprintf(stderr, "launch sequence ended the process with status %d\n", status);
@@ -171,11 +179,11 @@ void BM_LaunchSequence(benchmark::State& state) {
   const auto files = platform::MakeNativeFileSystem();
   const String support = (scratch.root / "support").string() + "/";
   const auto preloaded = std::make_shared<const registry::RegFileStore>(
-      registry::LoadRegFileStore(export_file));
+      *registry::LoadRegFileStore(export_file));
   LaunchContext context{splash, process, messages, [&] {
                           registry::RegFileRegistryApi registry(
                               load_at_tick ? std::make_shared<const registry::RegFileStore>(
-                                                 registry::LoadRegFileStore(export_file))
+                                                 *registry::LoadRegFileStore(export_file))
                                            : preloaded);
                           javaruntime::JavaRuntimeContext runtime{registry, *files, messages,
                                                                   process, support};

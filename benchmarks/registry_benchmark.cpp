@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -62,7 +63,7 @@ String GenerateExport(int keys) {
 
 std::shared_ptr<const RegFileStore> StoreOf(int keys) {
   auto store = std::make_shared<RegFileStore>();
-  store->Import(GenerateExport(keys), "generated.reg");
+  if (!store->Import(GenerateExport(keys), "generated.reg").ok()) std::abort();
   return store;
 }
 
@@ -76,7 +77,7 @@ void BM_LoadExport(benchmark::State& state) {
   const String contents = GenerateExport(kLargeStoreKeys);
   for (auto _ : state) {
     RegFileStore store;
-    store.Import(contents, "generated.reg");
+    if (!store.Import(contents, "generated.reg").ok()) std::abort();
     benchmark::DoNotOptimize(store);
   }
   state.counters["MB"] = static_cast<double>(contents.size()) / 1e6;

@@ -3,6 +3,7 @@
 #include <aclapi.h>
 
 #include <memory>
+#include <utility>
 
 #include "installer/security_win32.h"
 
@@ -35,13 +36,13 @@ bool SameFolder(const WString& a, const WString& b) {
                                 static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
 }
 
-std::optional<WString> RecordedText(const wchar_t* key, const wchar_t* name) {
+platform::Result<std::optional<WString>> RecordedText(const wchar_t* key, const wchar_t* name) {
   const String shown = "HKLM\\" + WideToUtf8(key) + "\\" + WideToUtf8(name);
   HKEY opened = nullptr;
   LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
                                    &opened);
-  if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (status != ERROR_SUCCESS) throw SystemError(status, "Cannot read " + shown);
+  if (status == ERROR_FILE_NOT_FOUND) return std::optional<WString>();
+  if (status != ERROR_SUCCESS) return SystemError(status, "Cannot read " + shown);
   const UniqueKey owned(opened);
   WString value(MAX_PATH, L'\0');
   DWORD bytes = 0;
@@ -51,11 +52,11 @@ std::optional<WString> RecordedText(const wchar_t* key, const wchar_t* name) {
                             &bytes);
     if (status == ERROR_MORE_DATA) value.resize(bytes / sizeof(wchar_t) + 1);
   } while (status == ERROR_MORE_DATA);
-  if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (status != ERROR_SUCCESS) throw SystemError(status, "Cannot read " + shown);
+  if (status == ERROR_FILE_NOT_FOUND) return std::optional<WString>();
+  if (status != ERROR_SUCCESS) return SystemError(status, "Cannot read " + shown);
   value.resize(bytes / sizeof(wchar_t));
   while (!value.empty() && value.back() == L'\0') value.pop_back();
-  return value;
+  return std::optional<WString>(std::move(value));
 }
 
 WString ParentOf(const WString& path) {
@@ -103,7 +104,9 @@ EntryFacts FactsOf(HANDLE handle, const WString& path) {
   const UniqueLocal<void> owned(descriptor);
   if (error != ERROR_SUCCESS) return FactsOfFailure(error);
   // A file system without access lists (FAT) has no owners: nothing there can be protected.
-  ReadSecurity(descriptor, facts);
+  if (const platform::Outcome read = ReadSecurity(descriptor, facts); !read.ok()) {
+    return FactsOfFailure(static_cast<DWORD>(read.error().number()));
+  }
   facts.kind =
       (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryFacts::Kind::kFolder : EntryFacts::Kind::kFile;
   AdjustFactsForTest(path, facts);
@@ -111,7 +114,9 @@ EntryFacts FactsOf(HANDLE handle, const WString& path) {
 }
 
 EntryFacts WindowsEntryView::Inspect(const String& path) {
-  const WString wide = Utf8ToWide(path);
+  const platform::Result<WString> converted = Utf8ToWide(path);
+  if (!converted.ok()) return FactsOfFailure(static_cast<DWORD>(converted.error().number()));
+  const WString& wide = *converted;
   DWORD error = ERROR_SUCCESS;
   const UniqueHandle entry =
       OpenEntry(wide, READ_CONTROL | FILE_READ_ATTRIBUTES,
@@ -120,13 +125,15 @@ EntryFacts WindowsEntryView::Inspect(const String& path) {
   return FactsOf(entry.get(), wide);
 }
 
-Vector<String> WindowsEntryView::List(const String& path) {
+platform::Result<Vector<String>> WindowsEntryView::List(const String& path) {
+  const platform::Result<WString> pattern = Utf8ToWide(path + "\\*");
+  if (!pattern.ok()) return pattern.error();
   WIN32_FIND_DATAW found{};
-  HANDLE search = ::FindFirstFileExW(Utf8ToWide(path + "\\*").c_str(), FindExInfoBasic, &found,
+  HANDLE search = ::FindFirstFileExW(pattern->c_str(), FindExInfoBasic, &found,
                                      FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
-    throw SystemError(error);
+    return SystemError(error);
   }
   const std::unique_ptr<void, FindCloser> owned(search);
   Vector<String> names;
@@ -135,7 +142,7 @@ Vector<String> WindowsEntryView::List(const String& path) {
     if (name != L"." && name != L"..") names.push_back(WideToUtf8(name));
   } while (::FindNextFileW(search, &found));
   const DWORD error = ::GetLastError();
-  if (error != ERROR_NO_MORE_FILES) throw SystemError(error);
+  if (error != ERROR_NO_MORE_FILES) return SystemError(error);
   return names;
 }
 

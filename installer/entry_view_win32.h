@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "installer/folder_trust.h"
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "platform/win32_util.h"
@@ -23,9 +24,9 @@ WString WithoutTrailingSeparators(WString path);
 bool SameFolder(const WString& a, const WString& b);
 
 // The text of the value `name` of HKLM\`key` in the 32-bit view, where Setup and the package
-// (both 32-bit) record their install; none when the key or the value is missing. Throws
-// platform::Error when it cannot be read or is not text.
-std::optional<WString> RecordedText(const wchar_t* key, const wchar_t* name);
+// (both 32-bit) record their install; none when the key or the value is missing. Fails when
+// it cannot be read or is not text.
+platform::Result<std::optional<WString>> RecordedText(const wchar_t* key, const wchar_t* name);
 
 // The folder holding `path`: "C:\a\b" gives "C:\a", "C:\a" gives "C:\"; a root gives nothing.
 WString ParentOf(const WString& path);
@@ -58,7 +59,7 @@ void BeforeCreatingForTest(const WString& path);
 class WindowsEntryView : public EntryView {
  public:
   EntryFacts Inspect(const String& path) override;
-  Vector<String> List(const String& path) override;
+  platform::Result<Vector<String>> List(const String& path) override;
 };
 
 }  // namespace tolvarin::installer::win32

@@ -168,13 +168,12 @@ String FirstProblemInside(EntryView& view, const String& folder,
   while (!pending.empty()) {
     const String current = std::move(pending.back());
     pending.pop_back();
-    Vector<String> names;
-    try {
-      names = view.List(current);
-    } catch (const platform::Error& error) {
-      return current + " cannot be listed " + ErrorNote(error.number(), error.description());
+    const platform::Result<Vector<String>> names = view.List(current);
+    if (!names.ok()) {
+      return current + " cannot be listed " +
+             ErrorNote(names.error().number(), names.error().description());
     }
-    for (const String& name : names) {
+    for (const String& name : *names) {
       const String path = current + "\\" + name;
       const EntryFacts facts = view.Inspect(path);
       const bool is_folder = facts.kind == Kind::kFolder;

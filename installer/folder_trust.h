@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 
@@ -81,8 +82,8 @@ class EntryView {
   virtual ~EntryView() = default;
   // The entry at `path`; kMissing when there is none, kUnopenable when it cannot be opened.
   virtual EntryFacts Inspect(const String& path) = 0;
-  // The names in the folder at `path`; throws platform::Error when it cannot be listed.
-  virtual Vector<String> List(const String& path) = 0;
+  // The names in the folder at `path`; fails when it cannot be listed.
+  virtual platform::Result<Vector<String>> List(const String& path) = 0;
 };
 
 // Who but `trusted` can change the entry `facts` in its `role`, as the rest of a sentence that

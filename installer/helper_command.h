@@ -10,9 +10,10 @@
 // standard output at all (from the Start menu, or by Add/Remove Programs), it shows what it said
 // in one box at the end, unless told /S.
 
-#include <functional>
+#include "platform/function.h"
 
 #include "installer/folder_trust.h"
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 
@@ -39,9 +40,8 @@ struct HelperCommand {
   int (*run)(const Vector<WString>& arguments, const HelperContext& context);
 };
 
-// The helper as Setup runs it: the account running it, and the usual trusted accounts. Throws
-// platform::Error.
-HelperContext MakeHelperContext();
+// The helper as Setup runs it: the account running it, and the usual trusted accounts.
+platform::Result<HelperContext> MakeHelperContext();
 
 // Runs the command that `arguments` names (after an optional --log FILE), with the rest as its
 // arguments; its exit status, or kUsage, after the usage text, for an unknown command or
@@ -64,7 +64,7 @@ void ShowWhatWasSaid();
 
 // While set, Say hands each line to `sink` instead: the MSI's custom actions run the commands
 // inside Windows Installer, whose log is where their lines belong. Empty: standard output again.
-void SetSaySink(std::function<void(const String& line)> sink);
+void SetSaySink(Function<void(const String& line)> sink);
 
 }  // namespace tolvarin::installer
 

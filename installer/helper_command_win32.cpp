@@ -18,7 +18,6 @@ namespace tolvarin::installer {
 namespace {
 
 using platform::win32::UniqueHandle;
-using platform::win32::Utf8ToWide;
 using platform::win32::WideToUtf8;
 
 // Says its arguments, as one line: Setup's own lines reach --log this way, never through a file
@@ -49,10 +48,11 @@ struct Transcript {
   WString unsaid;  // said with no standard output, for ShowWhatWasSaid
 };
 
-Transcript& TheTranscript() {
-  static Transcript transcript;
-  return transcript;
-}
+// Process-wide, so constant-initialised at namespace scope: a function-local static would take
+// a guard, whose libstdc++ code throws.
+constinit Transcript the_transcript;
+
+Transcript& TheTranscript() { return the_transcript; }
 
 // Why the log at `path` may not be written, or empty: see RunHelperCommand.
 String LogPlaceProblem(const WString& path, const HelperContext& context) {
@@ -86,9 +86,12 @@ int OpenLog(const WString& path, const HelperContext& context) {
     const win32::SecurityDescriptor descriptor(win32::kProtectedFileSddl);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
     win32::BeforeCreatingForTest(path);
-    log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, &attributes, CREATE_NEW,
-                            kFlags, nullptr));
-    DWORD error = ::GetLastError();
+    if (descriptor.valid()) {
+      log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, &attributes, CREATE_NEW,
+                              kFlags, nullptr));
+    }
+    DWORD error = descriptor.valid() ? ::GetLastError()
+                                     : static_cast<DWORD>(descriptor.failure().number());
     if (!log.valid() && error == ERROR_FILE_EXISTS) {
       log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               kFlags, nullptr));
@@ -120,10 +123,9 @@ int OpenLog(const WString& path, const HelperContext& context) {
   return kDone;
 }
 
-std::function<void(const String&)>& SaySink() {
-  static std::function<void(const String&)> sink;
-  return sink;
-}
+constinit Function<void(const String&)> say_sink;  // as the_transcript
+
+Function<void(const String&)>& SaySink() { return say_sink; }
 
 void SayUsage() {
   Say("usage: TolvarinHelper [--log FILE] <command> <argument>...");
@@ -134,7 +136,11 @@ void SayUsage() {
 
 }  // namespace
 
-HelperContext MakeHelperContext() { return HelperContext{win32::TrustedAccountsOfSetup()}; }
+platform::Result<HelperContext> MakeHelperContext() {
+  platform::Result<TrustedAccounts> trusted = win32::TrustedAccountsOfSetup();
+  if (!trusted.ok()) return trusted.error();
+  return HelperContext{std::move(trusted).value()};
+}
 
 int RunHelperCommand(const Vector<WString>& arguments, const HelperContext& context) {
   auto first = arguments.begin();
@@ -156,7 +162,7 @@ String SystemFailure(unsigned long error) {
   return ErrorNote(static_cast<long>(error), platform::win32::SystemErrorText(error));
 }
 
-void SetSaySink(std::function<void(const String& line)> sink) { SaySink() = std::move(sink); }
+void SetSaySink(Function<void(const String& line)> sink) { SaySink() = std::move(sink); }
 
 void Say(const String& line) {
   if (SaySink()) {
@@ -164,7 +170,7 @@ void Say(const String& line) {
     return;
   }
   Transcript& transcript = TheTranscript();
-  const WString text = Utf8ToWide(line) + L"\r\n";
+  const WString text = platform::win32::Utf8ToWideShown(line) + L"\r\n";
   DWORD written = 0;
   if (transcript.log.valid()) {
     ::WriteFile(transcript.log.get(), text.data(),

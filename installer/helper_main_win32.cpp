@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <exception>
 
 #include "installer/helper_command.h"
 #include "platform/text.h"
@@ -15,12 +14,13 @@ int wmain(int argc, wchar_t** argv) {
   // It runs from Setup's temporary folder, with Setup's rights.
   tolvarin::platform::win32::RestrictDllSearch();
   int status = tolvarin::installer::kFailed;
-  try {
-    status = tolvarin::installer::RunHelperCommand({argv + 1, argv + argc},
-                                                   tolvarin::installer::MakeHelperContext());
-  } catch (const std::exception& error) {
+  const tolvarin::platform::Result<tolvarin::installer::HelperContext> context =
+      tolvarin::installer::MakeHelperContext();
+  if (context.ok()) {
+    status = tolvarin::installer::RunHelperCommand({argv + 1, argv + argc}, *context);
+  } else {
     // Never a command's own status: a failure is not a refusal, nor the uninstaller's cancel.
-    tolvarin::installer::Say(error.what());
+    tolvarin::installer::Say(context.error().description());
   }
   // A silent uninstall may run where nobody could answer a box (a deployment tool's service).
   if (std::find(argv + 1, argv + argc, WString(L"/S")) == argv + argc) {

@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include "installer/helper_command.h"
+#include "platform/error.h"
 #include "platform/text.h"
 
 namespace tolvarin::installer {
@@ -31,9 +32,8 @@ inline constexpr wchar_t kNewSuffix[] = L".tolvarin-new";
 DWORD RenameThroughHandle(HANDLE file, const WString& path);
 
 // Writes `bytes` to `path` as place would leave it: a new file, made with owner Administrators
-// and a protected list in the call that creates it, then renamed into place. Throws
-// platform::Error.
-void WriteSetupFile(const WString& path, const String& bytes);
+// and a protected list in the call that creates it, then renamed into place.
+platform::Outcome WriteSetupFile(const WString& path, const String& bytes);
 
 extern const HelperCommand kPlaceCommand;
 

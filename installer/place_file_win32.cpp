@@ -72,9 +72,10 @@ DWORD RenameThroughHandle(HANDLE file, const WString& path) {
   return ERROR_SUCCESS;
 }
 
-void WriteSetupFile(const WString& path, const String& bytes) {
+platform::Outcome WriteSetupFile(const WString& path, const String& bytes) {
   const WString written = path + kNewSuffix;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFileSddl);
+  if (!descriptor.valid()) return descriptor.failure();
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
   // Left by an earlier run that failed: nothing of anyone else, the folder being Setup's.
   ::DeleteFileW(written.c_str());
@@ -85,7 +86,7 @@ void WriteSetupFile(const WString& path, const String& bytes) {
                                         nullptr));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
-    throw SystemError(error, "Cannot write " + WideToUtf8(written));
+    return SystemError(error, "Cannot write " + WideToUtf8(written));
   }
   DWORD done = 0;
   DWORD error = ERROR_SUCCESS;
@@ -98,8 +99,9 @@ void WriteSetupFile(const WString& path, const String& bytes) {
     // Gone once closed: a failed write leaves nothing behind.
     FILE_DISPOSITION_INFO discard{TRUE};
     ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &discard, sizeof(discard));
-    throw SystemError(error, "Cannot write " + WideToUtf8(path));
+    return SystemError(error, "Cannot write " + WideToUtf8(path));
   }
+  return {};
 }
 
 const HelperCommand kPlaceCommand{L"place", "FOLDER NAME...", PlaceFiles};

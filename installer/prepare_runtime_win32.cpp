@@ -34,10 +34,12 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
  public:
   explicit HeldRuntimeFolders(const TrustedAccounts& trusted) : trusted_(trusted) {}
 
-  Vector<String> Judge(const Vector<String>& directories) override {
+  platform::Result<Vector<String>> Judge(const Vector<String>& directories) override {
     Vector<WString> folders;
     for (const String& directory : directories) {
-      folders.push_back(win32::WithoutTrailingSeparators(Utf8ToWide(directory)));
+      const platform::Result<WString> folder = Utf8ToWide(directory);
+      if (!folder.ok()) return folder.error();
+      folders.push_back(win32::WithoutTrailingSeparators(*folder));
     }
     // lib before lib\ext, so that each folder's holder is judged and held first.
     std::sort(folders.begin(), folders.end());
@@ -94,8 +96,10 @@ class HeldRuntimeFolders final : public javaruntime::SupportFolderGate {
 
 // The whole file, or nothing when it cannot be read.
 bool ReadWhole(const String& path, String& bytes) {
-  const UniqueHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const platform::Result<WString> wide = Utf8ToWide(path);
+  if (!wide.ok()) return false;
+  const UniqueHandle file(::CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
   if (!file.valid() || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 30)) {
     return false;
@@ -124,11 +128,15 @@ Vector<String> DifferingFiles(const String& home) {
 // The log Setup keeps beside Varnolet.exe, which a silent install leaves as its account and
 // the wizard reads back for its last page: UTF-16LE after a byte-order mark, CR LF, as NSIS's
 // FileReadUTF16LE and Notepad read it, non-ASCII paths included.
-void WriteLog(const WString& path, const Vector<String>& lines) {
+platform::Outcome WriteLog(const WString& path, const Vector<String>& lines) {
   WString text = L"\xFEFF";
-  for (const String& line : lines) text += Utf8ToWide(line) + L"\r\n";
-  WriteSetupFile(path, String(reinterpret_cast<const char*>(text.data()),
-                                   text.size() * sizeof(wchar_t)));
+  for (const String& line : lines) {
+    const platform::Result<WString> wide = Utf8ToWide(line);
+    if (!wide.ok()) return wide.error();
+    text += *wide + L"\r\n";
+  }
+  return WriteSetupFile(path, String(reinterpret_cast<const char*>(text.data()),
+                                     text.size() * sizeof(wchar_t)));
 }
 
 int PrepareRuntime(const Vector<WString>& arguments, const HelperContext& context) {
@@ -142,10 +150,8 @@ int PrepareRuntime(const Vector<WString>& arguments, const HelperContext& contex
       preparation.ready ? DifferingFiles(preparation.home) : Vector<String>();
   const Vector<String> lines = DescribeRuntimePreparation(preparation, differing);
   for (const String& line : lines) Say(line);
-  try {
-    WriteLog(arguments[0], lines);
-  } catch (const platform::Error& error) {
-    Say(error.description() + ": what is said above is not in the log.");
+  if (const platform::Outcome written = WriteLog(arguments[0], lines); !written.ok()) {
+    Say(written.error().description() + ": what is said above is not in the log.");
     return kRuntimeLogUnwritten;
   }
   return RuntimeStatus(preparation, differing);

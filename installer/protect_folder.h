@@ -21,10 +21,11 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <optional>
 
 #include "installer/helper_command.h"
+#include "platform/error.h"
+#include "platform/function.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 
@@ -45,9 +46,9 @@ bool FolderTrusted(const WString& path, const HelperContext& context);
 
 // While set, protect-folder hands `sink` each folder it makes, with the handle that made it (the
 // folder's own, with FILE_READ_ATTRIBUTES and READ_CONTROL), right after the call that made it
-// and before it makes the next: the package's rollback removes only those. An exception from
-// `sink` ends the command. Empty: none.
-void SetMadeFolderSink(std::function<void(const WString& path, HANDLE folder)> sink);
+// and before it makes the next: the package's rollback removes only those. A failure `sink`
+// returns is said and ends the command. Empty: none.
+void SetMadeFolderSink(Function<platform::Outcome(const WString& path, HANDLE folder)> sink);
 
 extern const HelperCommand kCheckFolderCommand;
 extern const HelperCommand kProtectFolderCommand;

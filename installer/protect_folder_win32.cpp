@@ -4,13 +4,13 @@
 #include <aclapi.h>
 #include <winternl.h>
 
-#include <functional>
 #include <optional>
 #include <utility>
 
 #include "installer/entry_view_win32.h"
 #include "installer/local_folder.h"
 #include "installer/security_win32.h"
+#include "platform/function.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "platform/win32_util.h"
@@ -26,12 +26,13 @@ constexpr char kRemoveIt[] = ": remove it, then run Setup again.";
 // NtCreateFile's answer when the name exists; ntstatus.h would clash with windows.h.
 constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
 
-using MadeFolderSinkFunction = std::function<void(const WString&, HANDLE)>;
+using MadeFolderSinkFunction = Function<platform::Outcome(const WString&, HANDLE)>;
 
-MadeFolderSinkFunction& MadeFolderSink() {
-  static MadeFolderSinkFunction sink;
-  return sink;
-}
+// Process-wide, so constant-initialised at namespace scope: a function-local static would take
+// a guard, whose libstdc++ code throws.
+constinit MadeFolderSinkFunction made_folder_sink;
+
+MadeFolderSinkFunction& MadeFolderSink() { return made_folder_sink; }
 
 // Whether the existing folders above `path` are safe: whoever can remove, rename or
 // re-permission one (or owns it) could move it away and put a folder of their own, holding
@@ -127,7 +128,13 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WStr
       OpenBeneath(parent.handle.get(), name, kHeldAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   FILE_CREATE, FILE_DIRECTORY_FILE, descriptor.get(), folder.handle);
   if (NT_SUCCESS(status)) {
-    if (MadeFolderSink()) MadeFolderSink()(path, folder.handle.get());
+    if (MadeFolderSink()) {
+      if (const platform::Outcome noted = MadeFolderSink()(path, folder.handle.get());
+          !noted.ok()) {
+        Say(noted.error().description() + ".");
+        return std::nullopt;
+      }
+    }
     Say("Made " + shown + ", writable by administrators only.");
     folder.facts = win32::FactsOf(folder.handle.get(), path);
     return folder;
@@ -234,6 +241,10 @@ int ProtectFolders(const Vector<WString>& arguments, const HelperContext& contex
   if (arguments.empty()) return kUsage;
   if (!AllLocal(arguments)) return kRefused;
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
+  if (!descriptor.valid()) {
+    Say(descriptor.failure().description());
+    return kFailed;
+  }
   Vector<HeldFolder> held;
   for (const WString& argument : arguments) {
     if (!Protect(win32::WithoutTrailingSeparators(argument), context, descriptor, held)) {
@@ -268,7 +279,7 @@ FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trust
   return above;
 }
 
-void SetMadeFolderSink(std::function<void(const WString& path, HANDLE folder)> sink) {
+void SetMadeFolderSink(Function<platform::Outcome(const WString& path, HANDLE folder)> sink) {
   MadeFolderSink() = std::move(sink);
 }
 

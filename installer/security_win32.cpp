@@ -21,26 +21,26 @@ constexpr char kTrustedInstaller[] =
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 // The owner of the Windows folder, read through a handle opened without following a link.
-String OwnerOfWindowsFolder() {
+platform::Result<String> OwnerOfWindowsFolder() {
   wchar_t folder[MAX_PATH + 1];
   const UINT size = ::GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
   if (size == 0 || size > MAX_PATH) {
     const DWORD error = size == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER;
-    throw SystemError(error, "Cannot find the Windows folder");
+    return SystemError(error, "Cannot find the Windows folder");
   }
   DWORD error = ERROR_SUCCESS;
   const UniqueHandle opened = OpenEntry(
       folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
-  if (!opened.valid()) throw SystemError(error, "Cannot read the owner of the Windows folder");
+  if (!opened.valid()) return SystemError(error, "Cannot read the owner of the Windows folder");
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   error = ::GetSecurityInfo(opened.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
                             nullptr, nullptr, nullptr, &descriptor);
   const UniqueLocal<void> freed(descriptor);
   if (error != ERROR_SUCCESS) {
-    throw SystemError(error, "Cannot read the owner of the Windows folder");
+    return SystemError(error, "Cannot read the owner of the Windows folder");
   }
-  if (owner == nullptr) return kTrustedInstaller;
+  if (owner == nullptr) return String(kTrustedInstaller);
   return SidText(owner);
 }
 
@@ -51,7 +51,8 @@ SecurityDescriptor::SecurityDescriptor(const wchar_t* sddl) {
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
                                                               nullptr)) {
     const DWORD error = ::GetLastError();
-    throw SystemError(error, "Invalid security descriptor");
+    error_ = SystemError(error, "Invalid security descriptor");
+    return;
   }
   descriptor_.reset(descriptor);
 }
@@ -71,32 +72,38 @@ PACL SecurityDescriptor::dacl() const {
   return dacl;
 }
 
-String SidText(PSID sid) {
+platform::Result<String> SidText(PSID sid) {
   wchar_t* text = nullptr;
   if (!::ConvertSidToStringSidW(sid, &text)) {
     const DWORD error = ::GetLastError();
-    throw SystemError(error, "Unreadable owner");
+    return SystemError(error, "Unreadable owner");
   }
   const UniqueLocal<wchar_t> owned(text);
   return WideToUtf8(text);
 }
 
-void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
+platform::Outcome ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
   ::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-  facts.owner = owner ? SidText(owner) : "no one";
+  if (owner == nullptr) {
+    facts.owner = "no one";
+  } else {
+    platform::Result<String> text = SidText(owner);
+    if (!text.ok()) return text.error();
+    facts.owner = std::move(text).value();
+  }
   BOOL present = FALSE;
   PACL dacl = nullptr;
   ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
   facts.access.clear();
   facts.no_access_list = !present || dacl == nullptr;
-  if (facts.no_access_list) return;
+  if (facts.no_access_list) return {};
   for (DWORD index = 0; index < dacl->AceCount; ++index) {
     void* raw = nullptr;
     if (!::GetAce(dacl, index, &raw)) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Unreadable access list");
+      return SystemError(error, "Unreadable access list");
     }
     const auto* header = static_cast<const ACE_HEADER*>(raw);
     AccessEntry entry;
@@ -133,13 +140,16 @@ void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
                   header->AceType == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE;
     // Every kind keeps its mask right after the header.
     const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
-    entry.sid = SidText(const_cast<void*>(sid));
+    platform::Result<String> sid_text = SidText(const_cast<void*>(sid));
+    if (!sid_text.ok()) return sid_text.error();
+    entry.sid = std::move(sid_text).value();
     entry.mask = ace->Mask;
     entry.inherit_only = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
     entry.inherited = (header->AceFlags & INHERITED_ACE) != 0;
     entry.inheritable = (header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) != 0;
     facts.access.push_back(std::move(entry));
   }
+  return {};
 }
 
 // Not the account running this: the package's early check runs as the installing administrator
@@ -147,8 +157,10 @@ void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts) {
 // what it made without elevation. Whoever owns the Windows folder can replace the system itself,
 // so trusting it risks nothing: on Windows that is TrustedInstaller; Wine, which keeps no owners,
 // shows its one account as every file's owner.
-TrustedAccounts TrustedAccountsOfSetup() {
-  return TrustedAccounts({kAdministrators, kSystem, kTrustedInstaller, OwnerOfWindowsFolder()});
+platform::Result<TrustedAccounts> TrustedAccountsOfSetup() {
+  platform::Result<String> owner = OwnerOfWindowsFolder();
+  if (!owner.ok()) return owner.error();
+  return TrustedAccounts({kAdministrators, kSystem, kTrustedInstaller, std::move(owner).value()});
 }
 
 }  // namespace tolvarin::installer::win32

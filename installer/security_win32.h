@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "installer/folder_trust.h"
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/win32_util.h"
 
@@ -25,9 +28,11 @@ inline constexpr wchar_t kProtectedFileSddl[] =
 // A security descriptor made from SDDL text, freed with it.
 class SecurityDescriptor {
  public:
-  // Throws platform::Error when `sddl` is not a valid descriptor.
+  // Invalid, with the reason in failure(), when `sddl` is not a valid descriptor.
   explicit SecurityDescriptor(const wchar_t* sddl);
 
+  bool valid() const { return descriptor_ != nullptr; }
+  const platform::Error& failure() const { return *error_; }
   PSECURITY_DESCRIPTOR get() const { return descriptor_.get(); }
   // Its owner and access list, valid as long as it lives.
   PSID owner() const;
@@ -35,21 +40,21 @@ class SecurityDescriptor {
 
  private:
   platform::win32::UniqueLocal<void> descriptor_;
+  std::optional<platform::Error> error_;
 };
 
-// The SID as text ("S-1-5-32-544"). Throws platform::Error.
-String SidText(PSID sid);
+// The SID as text ("S-1-5-32-544").
+platform::Result<String> SidText(PSID sid);
 
 // Sets the owner and the access list of `facts` from `descriptor`, read with OWNER and DACL
 // information; a descriptor without an owner (FAT keeps none) gives the owner "no one".
-// Throws platform::Error.
-void ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts);
+platform::Outcome ReadSecurity(PSECURITY_DESCRIPTOR descriptor, EntryFacts& facts);
 
 // Who may own, and hold rights over, what Setup keeps and the folders above it:
 // Administrators, SYSTEM, TrustedInstaller (which owns C:\ and the programs folders) and the
-// owner of the Windows folder; not the account running Setup. Throws platform::Error when the
-// Windows folder's owner cannot be read.
-TrustedAccounts TrustedAccountsOfSetup();
+// owner of the Windows folder; not the account running Setup. Fails when the Windows folder's
+// owner cannot be read.
+platform::Result<TrustedAccounts> TrustedAccountsOfSetup();
 
 }  // namespace tolvarin::installer::win32
 

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "installer/entry_view_win32.h"
 #include "installer/protect_folder.h"
 #include "installer/security_win32.h"
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "platform/win32_util.h"
@@ -24,11 +27,9 @@ constexpr wchar_t kUninstallKey[] =
 
 // The install folder Add/Remove Programs records; empty when there is none or it cannot be read.
 WString RecordedInstallFolder() {
-  try {
-    return win32::RecordedText(kUninstallKey, L"InstallLocation").value_or(L"");
-  } catch (const platform::Error&) {
-    return {};
-  }
+  const platform::Result<std::optional<WString>> recorded =
+      win32::RecordedText(kUninstallKey, L"InstallLocation");
+  return recorded.ok() ? recorded->value_or(L"") : WString();
 }
 
 // `path` as the file system spells it: full, long names, no trailing separator.
@@ -48,12 +49,12 @@ constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
 constexpr int kAttempts = 20;
 constexpr DWORD kPauseMs = 100;
 
-WString ThisProgram() {
+platform::Result<WString> ThisProgram() {
   WString path(32768, L'\0');
   const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
   if (length == 0) {
     const DWORD error = ::GetLastError();
-    throw SystemError(error, "Cannot find this program's own file");
+    return SystemError(error, "Cannot find this program's own file");
   }
   path.resize(length);
   return path;
@@ -61,12 +62,13 @@ WString ThisProgram() {
 
 // A new folder in the temporary folder, made with the protected list in the call that creates
 // it: nobody but an administrator can put another uninstaller in place of the copy.
-WString MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
+platform::Result<WString> MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
+  if (!descriptor.valid()) return descriptor.failure();
   WString temp(MAX_PATH + 1, L'\0');
   const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   if (length == 0 || length >= temp.size()) {
     const DWORD error = length == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW;
-    throw SystemError(error, "Cannot find the temporary folder");
+    return SystemError(error, "Cannot find the temporary folder");
   }
   temp.resize(length);
   for (int attempt = 0;; ++attempt) {
@@ -77,7 +79,7 @@ WString MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
     if (::CreateDirectoryW(path.c_str(), &attributes)) return path;
     const DWORD error = ::GetLastError();
     if (error != ERROR_ALREADY_EXISTS || attempt == kAttempts) {
-      throw SystemError(error, "Cannot make a folder in " + WideToUtf8(temp));
+      return SystemError(error, "Cannot make a folder in " + WideToUtf8(temp));
     }
   }
 }
@@ -93,7 +95,12 @@ void DeleteSoon(const WString& path) {
 
 int Uninstall(const Vector<WString>& arguments, const HelperContext& context) {
   if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0] != L"/S")) return kUsage;
-  const WString self = ThisProgram();
+  const platform::Result<WString> program = ThisProgram();
+  if (!program.ok()) {
+    Say(program.error().description());
+    return kFailed;
+  }
+  const WString& self = *program;
   const WString folder = self.substr(0, self.find_last_of(L'\\'));
   // Signed and elevated, this program would otherwise run any Uninstall.exe a user put beside a
   // copy of it, as an administrator.
@@ -112,7 +119,12 @@ int Uninstall(const Vector<WString>& arguments, const HelperContext& context) {
   }
   const WString uninstaller = folder + L"\\Uninstall.exe";
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);
-  const WString work = MakeWorkFolder(descriptor);
+  const platform::Result<WString> made = MakeWorkFolder(descriptor);
+  if (!made.ok()) {
+    Say(made.error().description());
+    return kFailed;
+  }
+  const WString& work = *made;
   const WString copy = work + L"\\Uninstall.exe";
   if (!::CopyFileW(uninstaller.c_str(), copy.c_str(), TRUE)) {
     const DWORD error = ::GetLastError();

@@ -50,12 +50,18 @@ Vector<SupportFilePlace> SupportFilePlaces(const String& source_directory,
 
 void InstallCommSupportFiles(JavaRuntimeContext& context, const String& home) {
   RunGuarded(
-      [&] {
+      [&]() -> platform::Outcome {
         for (const SupportFilePlace& place :
              SupportFilePlaces(context.support_source_directory, home)) {
-          if (context.files.FileExists(place.path)) continue;
-          context.files.CopyFile(place.source, place.directory);
+          const platform::Result<bool> present = context.files.FileExists(place.path);
+          if (!present.ok()) return present.error();
+          if (*present) continue;
+          if (platform::Outcome copied = context.files.CopyFile(place.source, place.directory);
+              !copied.ok()) {
+            return copied;
+          }
         }
+        return {};
       },
       [&](const String& description) {
         context.messages.Show(description);

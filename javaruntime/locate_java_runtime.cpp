@@ -1,7 +1,7 @@
 #include "javaruntime/locate_java_runtime.h"
 
-#include <exception>
 #include <memory>
+#include <utility>
 
 #include "javaruntime/comm_support_files.h"
 #include "javaruntime/error_guard.h"
@@ -27,36 +27,44 @@ constexpr char kSearchFailedPrompt[] = "Error While Searching JVM on Your Machin
 
 }  // namespace
 
-RuntimeChoice ChooseJavaRuntime(registry::RegistryApi& registry) {
+platform::Result<RuntimeChoice> ChooseJavaRuntime(registry::RegistryApi& registry) {
   if (!registry::RegistryKeyExists(registry, registry::kHkeyLocalMachine, kRuntimesKey)) {
-    return {kNoRuntimesKeyPrompt, "", ""};
+    return RuntimeChoice{kNoRuntimesKeyPrompt, "", ""};
   }
-  const registry::SubkeyList names =
+  const platform::Result<registry::SubkeyList> names =
       registry::ListRegistrySubkeys(registry, registry::kHkeyLocalMachine, kRuntimesKey);
-  for (const String& name : names) {
-    // A name that is not a number throws here and ends the walk, even if a later one
+  if (!names.ok()) return names.error();
+  for (const String& name : *names) {
+    // A name that is not a number fails here and ends the walk, even if a later one
     // would have qualified.
-    if (VersionNumber(VersionText(name)) >= kLowestVersion) {
-      const String home =
+    const platform::Result<double> version = VersionNumber(VersionText(name));
+    if (!version.ok()) return version.error();
+    if (*version >= kLowestVersion) {
+      const platform::Result<registry::Variant> value =
           registry::ReadRegistryValue(registry, registry::kHkeyLocalMachine,
-                                      String(kRuntimesKey) + "\\" + name, kJavaHomeValue)
-              .AsText();
-      return {nullptr, name, home};
+                                      String(kRuntimesKey) + "\\" + name, kJavaHomeValue);
+      if (!value.ok()) return value.error();
+      platform::Result<String> home = value->AsText();
+      if (!home.ok()) return home.error();
+      return RuntimeChoice{nullptr, name, std::move(home).value()};
     }
   }
-  return {kNoQualifyingRuntimePrompt, "", ""};
+  return RuntimeChoice{kNoQualifyingRuntimePrompt, "", ""};
 }
 
 void LocateJavaRuntime(JavaRuntimeContext& context) {
   JavaHomePath.clear();
   RuntimeChoice choice;
   const bool searched = RunGuarded(
-      [&] {
-        choice = ChooseJavaRuntime(context.registry);
+      [&]() -> platform::Outcome {
+        platform::Result<RuntimeChoice> chosen = ChooseJavaRuntime(context.registry);
+        if (!chosen.ok()) return chosen.error();
+        choice = std::move(chosen).value();
         if (!choice.home.empty()) {
           JavaHomePath = choice.home;
           InstallCommSupportFiles(context, choice.home);
         }
+        return {};
       },
       [&](const String& description) { ReportSearchFailure(context.messages, description); });
   // Outside the guard: ending the process is not a failure of the search.
@@ -67,12 +75,11 @@ void LocateJavaRuntime(JavaRuntimeContext& context) {
 }
 
 std::unique_ptr<registry::RegistryApi> OpenRegistryForSearch(platform::MessageBoxes& messages) {
-  try {
-    return registry::MakeNativeRegistryApi();
-  } catch (const std::exception& error) {
-    ReportSearchFailure(messages, error.what());
-    return nullptr;
-  }
+  platform::Result<std::unique_ptr<registry::RegistryApi>> opened =
+      registry::MakeNativeRegistryApi();
+  if (opened.ok()) return std::move(opened).value();
+  ReportSearchFailure(messages, opened.error().description());
+  return nullptr;
 }
 
 void ReportSearchFailure(platform::MessageBoxes& messages, const String& description) {

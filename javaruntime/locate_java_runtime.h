@@ -25,9 +25,9 @@ struct RuntimeChoice {
 // The choice rule alone, shared by the launcher and the installer: the first subkey of
 // HKLM\SOFTWARE\JavaSoft\Java Runtime Environment, in enumeration order, whose first three
 // characters read as a number of at least 1.5 (not the newest), and its "JavaHome".
-// Throws Error for a name that is not a number (even if a later one would have qualified) and
-// for what the registry raises, such as a "JavaHome" that is not text.
-RuntimeChoice ChooseJavaRuntime(registry::RegistryApi& registry);
+// Fails for a name that is not a number (even if a later one would have qualified) and with
+// what the registry reports, such as a "JavaHome" that is not text.
+platform::Result<RuntimeChoice> ChooseJavaRuntime(registry::RegistryApi& registry);
 
 // Chooses the Java runtime the server runs on (ChooseJavaRuntime). Empties JavaHomePath
 // first; when the chosen runtime's "JavaHome" is not empty, stores it in
@@ -36,16 +36,16 @@ RuntimeChoice ChooseJavaRuntime(registry::RegistryApi& registry);
 // Ends the process with kNoRuntimeStatus after one box when the key is missing or no
 // subkey qualifies. Any other failure (a name that is not a number, a registry error)
 // stops the search and is handled by ReportSearchFailure; the caller then goes on with
-// "java" from the search path. Never throws.
+// "java" from the search path. Never fails.
 void LocateJavaRuntime(JavaRuntimeContext& context);
 
 // This platform's registry, opened for a search; nullptr, after ReportSearchFailure on
-// `messages`, when it cannot be opened (a malformed store on POSIX). Never throws.
+// `messages`, when it cannot be opened (a malformed store on POSIX).
 std::unique_ptr<registry::RegistryApi> OpenRegistryForSearch(platform::MessageBoxes& messages);
 
 // Handles a failed search: shows `description`, then "Error While Searching JVM on Your
 // Machine", and empties JavaHomePath. Also for failures met before the search can start,
-// such as a registry that cannot be opened. Never throws.
+// such as a registry that cannot be opened.
 void ReportSearchFailure(platform::MessageBoxes& messages, const String& description);
 
 }  // namespace tolvarin::javaruntime

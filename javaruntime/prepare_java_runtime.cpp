@@ -32,25 +32,30 @@ RuntimePreparation PrepareJavaRuntime(registry::RegistryApi& registry, platform:
   JavaRuntimeContext quiet{registry, files, recorded, process, support_source_directory};
   // The launcher's own steps and failure texts; only where they go differs.
   RunGuarded(
-      [&] {
-        const RuntimeChoice choice = ChooseJavaRuntime(registry);
+      [&]() -> platform::Outcome {
+        const platform::Result<RuntimeChoice> chosen = ChooseJavaRuntime(registry);
+        if (!chosen.ok()) return chosen.error();
+        const RuntimeChoice& choice = *chosen;
         if (choice.ending_prompt != nullptr) {
           recorded.Show(choice.ending_prompt);
-          return;
+          return {};
         }
         preparation.runtime = choice.name;
         preparation.home = choice.home;
-        if (choice.home.empty()) return;
+        if (choice.home.empty()) return {};
         if (gate != nullptr) {
           Vector<String> directories;
           for (const SupportFilePlace& place :
                SupportFilePlaces(support_source_directory, choice.home)) {
             directories.push_back(place.directory);
           }
-          preparation.unsafe = gate->Judge(directories);
-          if (!preparation.unsafe.empty()) return;
+          platform::Result<Vector<String>> unsafe = gate->Judge(directories);
+          if (!unsafe.ok()) return unsafe.error();
+          preparation.unsafe = std::move(unsafe).value();
+          if (!preparation.unsafe.empty()) return {};
         }
         InstallCommSupportFiles(quiet, choice.home);
+        return {};
       },
       [&](const String& description) { ReportSearchFailure(recorded, description); });
   preparation.ready =

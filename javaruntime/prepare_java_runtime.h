@@ -2,6 +2,7 @@
 #define TOLVARIN_JAVARUNTIME_PREPARE_JAVA_RUNTIME_H_
 
 #include "javaruntime/java_runtime_context.h"
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 
@@ -14,8 +15,8 @@ class SupportFolderGate {
   virtual ~SupportFolderGate() = default;
   // What is wrong with `directories` (as the copy names them, each ending in a separator), one
   // sentence each; empty lets the copy go on. What the gate holds to keep them as judged stays
-  // held until the gate is destroyed.
-  virtual Vector<String> Judge(const Vector<String>& directories) = 0;
+  // held until the gate is destroyed. Fails where the folders cannot be judged at all.
+  virtual platform::Result<Vector<String>> Judge(const Vector<String>& directories) = 0;
 };
 
 // What the installer made of the runtime that the launcher will choose.

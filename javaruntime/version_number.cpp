@@ -28,7 +28,7 @@ String VersionText(std::string_view subkey_name) {
   return String(subkey_name.substr(0, end));
 }
 
-double VersionNumber(std::string_view text) {
+platform::Result<double> VersionNumber(std::string_view text) {
   // Read by hand rather than with strtod or a stream, which take the decimal separator
   // from the locale and read "1.5" as 1 where it is a comma. The digits, as one integer,
   // divided by the power of ten of the fraction: both exact, so the quotient is the
@@ -51,7 +51,7 @@ double VersionNumber(std::string_view text) {
     }
   }
   if (!valid || digit_count == 0) {
-    throw platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
+    return platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
   }
   double scale = 1;
   for (int i = 0; i < fraction_digits; ++i) scale *= 10;

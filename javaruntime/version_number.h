@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "platform/error.h"
 #include "platform/text.h"
 
 namespace tolvarin::javaruntime {
@@ -13,10 +14,10 @@ String VersionText(std::string_view subkey_name);
 
 // `text` as a number, read with '.' as the decimal point whatever the process's locale:
 // registries always write version names that way. Accepts digits with at most one '.'
-// and at least one digit ("1.5", "9", "1.", ".5"). Throws platform::Error
-// kTypeMismatchError "Type mismatch" for anything else: empty text, blanks, signs,
-// exponents, a comma, a second point. Exact for the short texts VersionText gives.
-double VersionNumber(std::string_view text);
+// and at least one digit ("1.5", "9", "1.", ".5"). Fails with kTypeMismatchError
+// "Type mismatch" for anything else: empty text, blanks, signs, exponents, a comma, a second
+// point. Exact for the short texts VersionText gives.
+platform::Result<double> VersionNumber(std::string_view text);
 
 }  // namespace tolvarin::javaruntime
 

@@ -1,41 +1,42 @@
 #include "launcher/launch_sequence.h"
 
-#include <exception>
-
 #include "javaruntime/java_home_path.h"
 #include "launcher/server_command.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
 namespace tolvarin::launcher {
+namespace {
+
+// Starts the server in its install directory and returns to the previous current directory,
+// whatever happened: the error is what the user sees.
+platform::Outcome StartServer(LaunchContext& context) {
+  const platform::Result<String> executable_directory = context.process.ExecutableDirectory();
+  if (!executable_directory.ok()) return executable_directory.error();
+  const ServerCommand command = BuildServerCommand(javaruntime::JavaHomePath,
+                                                   *executable_directory);
+  const platform::NativeCommand native{RenderWindowsCommandLine(command),
+                                       RenderPosixArgv(command)};
+  const platform::Result<String> previous = context.process.CurrentDirectory();
+  if (!previous.ok()) return previous.error();
+  if (platform::Outcome changed = context.process.ChangeDirectory(command.install_dir);
+      !changed.ok()) {
+    return changed;
+  }
+  const platform::Outcome started = context.process.StartHidden(native);
+  const platform::Outcome returned = context.process.ChangeDirectory(*previous);
+  return started.ok() ? returned : started;
+}
+
+}  // namespace
 
 int RunLaunchSequence(LaunchContext& context) {
   context.splash.Close();
   context.locate_java_runtime();
-  try {
-    const ServerCommand command =
-        BuildServerCommand(javaruntime::JavaHomePath, context.process.ExecutableDirectory());
-    const platform::NativeCommand native{RenderWindowsCommandLine(command),
-                                         RenderPosixArgv(command)};
-    const String previous = context.process.CurrentDirectory();
-    context.process.ChangeDirectory(command.install_dir);
-    try {
-      context.process.StartHidden(native);
-    } catch (...) {
-      // Leave the process where it was, whatever happened; the error is what the user sees.
-      try {
-        context.process.ChangeDirectory(previous);
-      } catch (const platform::Error&) {
-      }
-      throw;
-    }
-    context.process.ChangeDirectory(previous);
-    return 0;
-  } catch (const platform::Error& error) {
-    context.messages.Show("Error " + DecimalString(error.number()) + ": " + error.description());
-  } catch (const std::exception& error) {
-    context.messages.Show(String("Error: ") + error.what());
-  }
+  const platform::Outcome started = StartServer(context);
+  if (started.ok()) return 0;
+  context.messages.Show("Error " + DecimalString(started.error().number()) + ": " +
+                        started.error().description());
   return kLaunchFailedStatus;
 }
 

@@ -1,7 +1,7 @@
 #ifndef TOLVARIN_LAUNCHER_LAUNCH_SEQUENCE_H_
 #define TOLVARIN_LAUNCHER_LAUNCH_SEQUENCE_H_
 
-#include <functional>
+#include "platform/function.h"
 
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -18,8 +18,8 @@ struct LaunchContext {
   platform::ProcessServices& process;
   platform::MessageBoxes& messages;
   // Finds the Java runtime and leaves its home in JavaHomePath (or empties it). May end
-  // the process; never throws.
-  std::function<void()> locate_java_runtime;
+  // the process; never fails.
+  Function<void()> locate_java_runtime;
 };
 
 // The work of the splash's first tick: closes the splash, locates the runtime, builds
@@ -27,7 +27,6 @@ struct LaunchContext {
 // in that directory and restores the previous current directory. Returns the process's
 // exit status: 0 once the server was started; kLaunchFailedStatus after one message box
 // giving the error's number, its description and the command or directory concerned.
-// Never throws.
 int RunLaunchSequence(LaunchContext& context);
 
 }  // namespace tolvarin::launcher

@@ -1,6 +1,5 @@
 #include "launcher/launcher_main.h"
 
-#include <exception>
 #include <memory>
 
 #include "javaruntime/java_runtime_context.h"
@@ -35,16 +34,15 @@ int LauncherMain() {
   const auto process = platform::MakeNativeProcessServices();
   const auto messages = platform::MakeNativeMessageBoxes();
   const auto files = platform::MakeNativeFileSystem();
-  try {
-    const auto splash = platform::CreateSplashWindow(SplashLayout());
-    LaunchContext context{*splash, *process, *messages,
-                          [&] { LocateNativeJavaRuntime(*files, *messages, *process); }};
-    return splash->Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); });
-  } catch (const std::exception& error) {
-    // Without its window the launcher cannot keep its promise of a splash; say why.
-    messages->Show(error.what());
-    return kLaunchFailedStatus;
-  }
+  const auto splash = platform::CreateSplashWindow(SplashLayout());
+  LaunchContext context{*splash, *process, *messages,
+                        [&] { LocateNativeJavaRuntime(*files, *messages, *process); }};
+  const platform::Result<int> status =
+      splash->Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); });
+  if (status.ok()) return *status;
+  // Without its window the launcher cannot keep its promise of a splash; say why.
+  messages->Show(status.error().description());
+  return kLaunchFailedStatus;
 }
 
 }  // namespace tolvarin::launcher

@@ -51,7 +51,9 @@ Control Label(std::string_view name, int index, std::string_view text, Font font
   return label;
 }
 
-platform::FormLayout MakeSplashLayout() {
+}  // namespace
+
+platform::FormLayout SplashLayout() {
   platform::FormLayout form;
   form.client_width_twips = 7395;
   form.client_height_twips = 5025;
@@ -104,13 +106,6 @@ platform::FormLayout MakeSplashLayout() {
             Alignment::kCenter, kSizesToText, kMaroon),
   };
   return form;
-}
-
-}  // namespace
-
-const platform::FormLayout& SplashLayout() {
-  static const platform::FormLayout kLayout = MakeSplashLayout();
-  return kLayout;
 }
 
 }  // namespace tolvarin::launcher

@@ -11,8 +11,10 @@ namespace tolvarin::launcher {
 inline constexpr std::chrono::milliseconds kTimer1Interval{2000};
 
 // frmSplash, the start-up form, as data: its client area, icon and controls in creation
-// order, with the picture and icon built into this executable. Built once; never throws.
-const platform::FormLayout& SplashLayout();
+// order, with the picture and icon built into this executable. Built at each call: the splash
+// window keeps a copy, and a function-local static would need a thread-safe guard, whose
+// libstdc++ code throws.
+platform::FormLayout SplashLayout();
 
 }  // namespace tolvarin::launcher
 

@@ -1,7 +1,8 @@
 #ifndef TOLVARIN_PLATFORM_ERROR_H_
 #define TOLVARIN_PLATFORM_ERROR_H_
 
-#include <exception>
+#include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "platform/text.h"
@@ -19,20 +20,63 @@ inline constexpr long kInvalidArgumentError = 5;
 // A failure as the launcher reports it: a number and a description, shown to the user
 // as they stand. Platform failures carry the system's own error number (GetLastError or
 // errno); the launcher's own errors use fixed numbers (1001 "Unsupported value type", ...).
-// It keeps its own text rather than deriving from std::runtime_error, whose copy-on-write
-// string and exception family would come into every Windows program with it.
-class Error : public std::exception {
+// Failures are returned, never thrown: the Windows programs are built without exceptions, whose
+// unwinder and tables were a third of each.
+class Error {
  public:
   Error(long number, String description)
       : number_(number), description_(std::move(description)) {}
 
   long number() const noexcept { return number_; }
   const String& description() const noexcept { return description_; }
-  const char* what() const noexcept override { return description_.c_str(); }
 
  private:
   long number_;
   String description_;
+};
+
+// What a step that can fail returns: success, or the failure that stopped it.
+class [[nodiscard]] Outcome {
+ public:
+  Outcome() = default;
+  Outcome(Error error) : error_(std::move(error)) {}  // NOLINT: `return Error(...)` reads best
+
+  bool ok() const noexcept { return !error_.has_value(); }
+  // Only when !ok().
+  const Error& error() const noexcept { return *error_; }
+
+ private:
+  std::optional<Error> error_;
+};
+
+// A value, or the failure that stands in its place.
+template <typename T>
+class [[nodiscard]] Result {
+ public:
+  Result(T value) : value_(std::move(value)) {}           // NOLINT: as a plain return
+  Result(Error error) : error_(std::move(error)) {}        // NOLINT: as a plain return
+  template <typename U>
+    requires std::is_constructible_v<T, U&&> && (!std::is_same_v<std::decay_t<U>, T>) &&
+             (!std::is_same_v<std::decay_t<U>, Error>)
+  Result(U&& value) : value_(std::in_place, std::forward<U>(value)) {}  // NOLINT
+
+  bool ok() const noexcept { return value_.has_value(); }
+  // Only when ok().
+  T& value() & noexcept { return *value_; }
+  const T& value() const& noexcept { return *value_; }
+  T&& value() && noexcept { return std::move(*value_); }
+  T& operator*() & noexcept { return *value_; }
+  const T& operator*() const& noexcept { return *value_; }
+  T* operator->() noexcept { return &*value_; }
+  const T* operator->() const noexcept { return &*value_; }
+  // Only when !ok().
+  const Error& error() const noexcept { return *error_; }
+  // The failure alone, for a caller that returns an Outcome.
+  Outcome outcome() const { return ok() ? Outcome() : Outcome(*error_); }
+
+ private:
+  std::optional<T> value_;
+  std::optional<Error> error_;
 };
 
 }  // namespace tolvarin::platform

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "platform/error.h"
 #include "platform/text.h"
 
 namespace tolvarin::platform {
@@ -17,9 +18,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // True when `path` names an existing file; false when it names nothing, a directory,
-  // or something that cannot be examined. Throws Error only for text that is not UTF-8
-  // (Windows).
-  virtual bool FileExists(const String& path) const = 0;
+  // or something that cannot be examined. Fails only for text that is not UTF-8 (Windows).
+  virtual Result<bool> FileExists(const String& path) const = 0;
 
   // Copies the file `source` into the existing directory `destination_directory`, which
   // ends in a path separator, under the source's own file name. A file of that name is
@@ -30,9 +30,9 @@ class FileSystem {
   // that directory, flushed to disk and only then published under the name, so a copy that
   // fails leaves no file under the destination name and no temporary file behind. On
   // POSIX the copy takes the source's permission bits less the process's umask, as cp
-  // does. Throws Error with the system's error number and a description naming the path
-  // concerned; the source is never modified.
-  virtual void CopyFile(const String& source, const String& destination_directory) = 0;
+  // does. Fails with the system's error number and a description naming the path concerned;
+  // the source is never modified.
+  virtual Outcome CopyFile(const String& source, const String& destination_directory) = 0;
 };
 
 // This platform's file system. Creating it cannot fail.

@@ -26,9 +26,9 @@ class TemporaryFile {
  public:
   // Creates a new file in `directory` (ending in '/') with a hidden name derived from
   // `name`, with the permission bits `mode` less the umask (the kernel applies it, and a
-  // default ACL, as for any new file). Throws Error naming the directory when none can be
-  // created.
-  TemporaryFile(const String& directory, const String& name, mode_t mode) {
+  // default ACL, as for any new file). Fails, naming the directory, when none can be created.
+  TemporaryFile() = default;
+  Outcome Create(const String& directory, const String& name, mode_t mode) {
     const String base = directory + "." + name + "." + DecimalString(::getpid()) + "-";
     int error = EEXIST;
     for (int attempt = 0; attempt < kTemporaryNameAttempts && fd_ < 0; ++attempt) {
@@ -41,8 +41,9 @@ class TemporaryFile {
     }
     if (fd_ < 0) {
       path_.clear();
-      throw SystemError(error, "Cannot create a file in " + directory);
+      return SystemError(error, "Cannot create a file in " + directory);
     }
+    return {};
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -72,31 +73,35 @@ String FileName(const String& path) {
   return slash == String::npos ? path : path.substr(slash + 1);
 }
 
-void WriteAll(int fd, const char* data, size_t size, const String& destination) {
+Outcome WriteAll(int fd, const char* data, size_t size, const String& destination) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
     if (written < 0) {
       const int error = errno;
       if (error == EINTR) continue;
-      throw SystemError(error, "Cannot write " + destination);
+      return SystemError(error, "Cannot write " + destination);
     }
     data += written;
     size -= static_cast<size_t>(written);
   }
+  return {};
 }
 
-void CopyContent(int input, int output, const String& source,
+Outcome CopyContent(int input, int output, const String& source,
                  const String& destination) {
   Vector<char> buffer(kCopyBufferSize);
   for (;;) {
     const ssize_t count = ::read(input, buffer.data(), buffer.size());
-    if (count == 0) return;
+    if (count == 0) return {};
     if (count < 0) {
       const int error = errno;
       if (error == EINTR) continue;
-      throw SystemError(error, "Cannot read " + source);
+      return SystemError(error, "Cannot read " + source);
     }
-    WriteAll(output, buffer.data(), static_cast<size_t>(count), destination);
+    if (Outcome written = WriteAll(output, buffer.data(), static_cast<size_t>(count), destination);
+        !written.ok()) {
+      return written;
+    }
   }
 }
 
@@ -108,16 +113,16 @@ void SyncDirectory(const String& directory) {
 
 class PosixFileSystem final : public FileSystem {
  public:
-  bool FileExists(const String& path) const override {
+  Result<bool> FileExists(const String& path) const override {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
   }
 
-  void CopyFile(const String& source, const String& destination_directory) override {
+  Outcome CopyFile(const String& source, const String& destination_directory) override {
     const String name = FileName(source);
     if (name.empty() || destination_directory.empty() || destination_directory.back() != '/') {
-      throw Error(EINVAL, "Cannot copy " + source + " to " + destination_directory +
-                              ": a file must be copied into a directory ending in /");
+      return Error(EINVAL, "Cannot copy " + source + " to " + destination_directory +
+                               ": a file must be copied into a directory ending in /");
     }
     const String destination = destination_directory + name;
 
@@ -125,29 +130,38 @@ class PosixFileSystem final : public FileSystem {
     struct stat source_status;
     if (!input.valid() || ::fstat(input.get(), &source_status) != 0) {
       const int error = errno;
-      throw SystemError(error, "Cannot read " + source);
+      return SystemError(error, "Cannot read " + source);
     }
 
     {
-      TemporaryFile temporary(destination_directory, name, source_status.st_mode & 0777);
-      CopyContent(input.get(), temporary.fd(), source, destination);
+      TemporaryFile temporary;
+      if (Outcome created = temporary.Create(destination_directory, name,
+                                            source_status.st_mode & 0777);
+          !created.ok()) {
+        return created;
+      }
+      if (Outcome copied = CopyContent(input.get(), temporary.fd(), source, destination);
+          !copied.ok()) {
+        return copied;
+      }
       // Keep the source's modification time, as a system copy does; the data is what counts.
       const struct timespec times[2] = {{0, UTIME_OMIT}, source_status.st_mtim};
       ::futimens(temporary.fd(), times);
       if (::fsync(temporary.fd()) != 0 || temporary.Close() != 0) {
         const int error = errno;
-        throw SystemError(error, "Cannot write " + destination);
+        return SystemError(error, "Cannot write " + destination);
       }
       // link, unlike rename, fails when the destination exists. The temporary name goes
       // with the temporary object either way.
       if (::link(temporary.path().c_str(), destination.c_str()) != 0) {
         const int error = errno;
         // A file there is present, left as it is; a directory there is no support file.
-        if (error == EEXIST && FileExists(destination)) return;
-        throw SystemError(error, "Cannot create " + destination);
+        if (error == EEXIST && *FileExists(destination)) return {};
+        return SystemError(error, "Cannot create " + destination);
       }
     }
     SyncDirectory(destination_directory);
+    return {};
   }
 };
 

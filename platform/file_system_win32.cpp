@@ -32,11 +32,13 @@ String FileName(const String& path) {
 // A temporary file beside the copy's destination, deleted unless it was moved into place.
 class TemporaryFile {
  public:
+  TemporaryFile() = default;
   // Creates a new file in `directory` (ending in a separator) with a name derived from
-  // `name`. Throws Error naming the directory when none can be created.
-  TemporaryFile(const String& directory, const String& name) {
-    const WString base = Utf8ToWide(directory + "~" + name) + L"." +
-                              DecimalText(::GetCurrentProcessId()) + L"-";
+  // `name`. Fails, naming the directory, when none can be created.
+  Outcome Create(const String& directory, const String& name) {
+    Result<WString> stem = Utf8ToWide(directory + "~" + name);
+    if (!stem.ok()) return stem.error();
+    const WString base = *stem + L"." + DecimalText(::GetCurrentProcessId()) + L"-";
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < kTemporaryNameAttempts && !handle_.valid(); ++attempt) {
       path_ = base + DecimalText(attempt) + L".tmp";
@@ -49,8 +51,9 @@ class TemporaryFile {
     }
     if (!handle_.valid()) {
       path_.clear();
-      throw SystemError(error, "Cannot create a file in " + directory);
+      return SystemError(error, "Cannot create a file in " + directory);
     }
+    return {};
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -73,19 +76,20 @@ class TemporaryFile {
   UniqueHandle handle_;
 };
 
-void WriteAll(HANDLE file, const char* data, DWORD size, const String& destination) {
+Outcome WriteAll(HANDLE file, const char* data, DWORD size, const String& destination) {
   while (size > 0) {
     DWORD written = 0;
     if (!::WriteFile(file, data, size, &written, nullptr)) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot write " + destination);
+      return SystemError(error, "Cannot write " + destination);
     }
     data += written;
     size -= written;
   }
+  return {};
 }
 
-void CopyContent(HANDLE input, HANDLE output, const String& source,
+Outcome CopyContent(HANDLE input, HANDLE output, const String& source,
                  const String& destination) {
   Vector<char> buffer(kCopyBufferSize);
   for (;;) {
@@ -93,38 +97,50 @@ void CopyContent(HANDLE input, HANDLE output, const String& source,
     // Any failure counts, ERROR_BROKEN_PIPE included: end of file is a success with 0 bytes.
     if (!::ReadFile(input, buffer.data(), kCopyBufferSize, &count, nullptr)) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot read " + source);
+      return SystemError(error, "Cannot read " + source);
     }
-    if (count == 0) return;
-    WriteAll(output, buffer.data(), count, destination);
+    if (count == 0) return {};
+    if (Outcome written = WriteAll(output, buffer.data(), count, destination); !written.ok()) {
+      return written;
+    }
   }
 }
 
 class Win32FileSystem final : public FileSystem {
  public:
-  bool FileExists(const String& path) const override {
-    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+  Result<bool> FileExists(const String& path) const override {
+    const Result<WString> wide = Utf8ToWide(path);
+    if (!wide.ok()) return wide.error();
+    const DWORD attributes = ::GetFileAttributesW(wide->c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  void CopyFile(const String& source, const String& destination_directory) override {
+  Outcome CopyFile(const String& source, const String& destination_directory) override {
     const String name = FileName(source);
     if (name.empty() || destination_directory.empty() || !IsSeparator(destination_directory.back())) {
-      throw Error(ERROR_INVALID_PARAMETER,
+      return Error(ERROR_INVALID_PARAMETER,
                   "Cannot copy " + source + " to " + destination_directory +
                       ": a file must be copied into a directory ending in \\");
     }
     const String destination = destination_directory + name;
 
-    UniqueHandle input(::CreateFileW(Utf8ToWide(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const Result<WString> wide_source = Utf8ToWide(source);
+    if (!wide_source.ok()) return wide_source.error();
+    UniqueHandle input(::CreateFileW(wide_source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!input.valid()) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot read " + source);
+      return SystemError(error, "Cannot read " + source);
     }
 
-    TemporaryFile temporary(destination_directory, name);
-    CopyContent(input.get(), temporary.handle(), source, destination);
+    TemporaryFile temporary;
+    if (Outcome created = temporary.Create(destination_directory, name); !created.ok()) {
+      return created;
+    }
+    if (Outcome copied = CopyContent(input.get(), temporary.handle(), source, destination);
+        !copied.ok()) {
+      return copied;
+    }
     // Keep the source's modification time, as a system copy does; the data is what counts.
     FILETIME written;
     if (::GetFileTime(input.get(), nullptr, nullptr, &written)) {
@@ -132,19 +148,24 @@ class Win32FileSystem final : public FileSystem {
     }
     if (!::FlushFileBuffers(temporary.handle()) || !temporary.Close()) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot write " + destination);
+      return SystemError(error, "Cannot write " + destination);
     }
 
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the destination exists; the
     // temporary file is then deleted with the temporary object.
-    const WString published = Utf8ToWide(destination);
-    if (!::MoveFileExW(temporary.path().c_str(), published.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const Result<WString> published = Utf8ToWide(destination);
+    if (!published.ok()) return published.error();
+    if (!::MoveFileExW(temporary.path().c_str(), published->c_str(), MOVEFILE_WRITE_THROUGH)) {
       const DWORD error = ::GetLastError();
       // A file there is present, left as it is; a directory there is no support file.
-      if ((error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) && FileExists(destination)) return;
-      throw SystemError(error, "Cannot create " + destination);
+      if ((error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+        const Result<bool> present = FileExists(destination);
+        if (present.ok() && *present) return {};
+      }
+      return SystemError(error, "Cannot create " + destination);
     }
     temporary.Release();
+    return {};
   }
 };
 

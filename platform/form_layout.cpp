@@ -16,8 +16,8 @@ PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
   return {left, top, right - left, bottom - top};
 }
 
-Vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
-                                         const MeasureText& measure) {
+Result<Vector<PlacedControl>> PlaceControls(const FormLayout& layout, int dpi,
+                                            const MeasureText& measure) {
   const PixelRect client{0, 0, TwipsToPixels(layout.client_width_twips, dpi),
                          TwipsToPixels(layout.client_height_twips, dpi)};
   Vector<PlacedControl> placed;
@@ -32,7 +32,7 @@ Vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
         return p.control->name == control.container;
       });
       if (container == placed.end()) {
-        throw Error(kInvalidArgumentError, "container " + String(control.container) +
+        return Error(kInvalidArgumentError, "container " + String(control.container) +
                                                " of " + String(control.name) +
                                                " does not precede it");
       }

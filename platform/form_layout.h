@@ -3,10 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string_view>
 
+#include "platform/error.h"
+#include "platform/function.h"
 #include "platform/vector.h"
 
 namespace tolvarin::platform {
@@ -122,15 +123,15 @@ struct PlacedControl {
 
 // Measures `label.text` on one line in `label.font` at the caller's dpi, in pixels; `index`
 // is the label's place in the layout's controls.
-using MeasureText = std::function<PixelRect(const Control& label, size_t index)>;
+using MeasureText = Function<PixelRect(const Control& label, size_t index)>;
 
 // Every control of `layout` placed at `dpi`, in the layout's order. Twips become pixels
 // edge by edge, so adjacent rectangles stay adjacent at any dpi. `measure` is called for
 // labels that size themselves, and only for them; only its width and height are used.
-// Timers get empty rectangles. Throws Error kInvalidArgumentError when a control names a
+// Timers get empty rectangles. Fails with kInvalidArgumentError when a control names a
 // container that does not precede it.
-Vector<PlacedControl> PlaceControls(const FormLayout& layout, int dpi,
-                                         const MeasureText& measure);
+Result<Vector<PlacedControl>> PlaceControls(const FormLayout& layout, int dpi,
+                                            const MeasureText& measure);
 
 }  // namespace tolvarin::platform
 

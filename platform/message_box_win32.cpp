@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "platform/message_box.h"
 #include "platform/text.h"
@@ -12,13 +13,10 @@ namespace {
 class Win32MessageBoxes final : public MessageBoxes {
  public:
   void Show(const String& prompt) override {
-    WString text;
-    try {
-      text = win32::Utf8ToWide(prompt);
-    } catch (const Error&) {
-      text = L"?";  // unreachable for text the launcher builds; never lose the box itself
-    }
-    const WString title = win32::Utf8ToWide(kApplicationTitle);
+    Result<WString> converted = win32::Utf8ToWide(prompt);
+    // Unreachable for text the launcher builds; never lose the box itself.
+    const WString text = converted.ok() ? std::move(converted).value() : WString(L"?");
+    const WString title = *win32::Utf8ToWide(kApplicationTitle);
     // MB_OK alone: the prompt, an OK button, no icon. No owner: the splash is gone by now.
     ::MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK);
   }

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 
@@ -22,21 +23,20 @@ class ProcessServices {
   virtual ~ProcessServices() = default;
 
   // The directory of the running executable: no trailing separator, except at a root
-  // ("C:\", "/"). Never fails once the process runs.
-  virtual String ExecutableDirectory() const = 0;
+  // ("C:\", "/"). Fails only where the system cannot say.
+  virtual Result<String> ExecutableDirectory() const = 0;
 
-  // The current directory. Throws Error with the system's number and description.
-  virtual String CurrentDirectory() const = 0;
+  // The current directory. Fails with the system's number and description.
+  virtual Result<String> CurrentDirectory() const = 0;
 
-  // Makes `path` the current directory. Throws Error (naming the path) and changes nothing
-  // on failure.
-  virtual void ChangeDirectory(const String& path) = 0;
+  // Makes `path` the current directory. Fails (naming the path) having changed nothing.
+  virtual Outcome ChangeDirectory(const String& path) = 0;
 
   // Starts `command` as a new process with its window hidden and returns at once, without
   // waiting for it or keeping any handle to it. The child inherits the current directory,
   // and not this process's DLL search restriction.
-  // Never goes through a shell. Throws Error (naming the command) when it cannot start.
-  virtual void StartHidden(const NativeCommand& command) = 0;
+  // Never goes through a shell. Fails (naming the command) when it cannot start.
+  virtual Outcome StartHidden(const NativeCommand& command) = 0;
 
   // Ends the whole process at once with `status`; nothing after the call runs.
   [[noreturn]] virtual void EndProcess(int status) = 0;

@@ -43,40 +43,41 @@ class SpawnSetup {
 
 class PosixProcessServices final : public ProcessServices {
  public:
-  String ExecutableDirectory() const override {
+  Result<String> ExecutableDirectory() const override {
     Vector<char> buffer(4096);
     for (;;) {
       const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
       if (length < 0) {
         const int error = errno;
-        throw SystemError(error, "Cannot read /proc/self/exe");
+        return SystemError(error, "Cannot read /proc/self/exe");
       }
       if (static_cast<size_t>(length) < buffer.size()) {
         String path(buffer.data(), static_cast<size_t>(length));
         const size_t slash = path.rfind('/');
-        return slash == 0 || slash == String::npos ? "/" : path.substr(0, slash);
+        return slash == 0 || slash == String::npos ? String("/") : path.substr(0, slash);
       }
       buffer.resize(buffer.size() * 2);
     }
   }
 
-  String CurrentDirectory() const override {
+  Result<String> CurrentDirectory() const override {
     char* const current = ::getcwd(nullptr, 0);
     const int error = errno;
     const std::unique_ptr<char, decltype(&std::free)> path(current, &std::free);
-    if (!path) throw SystemError(error, "Cannot read the current directory");
-    return path.get();
+    if (!path) return SystemError(error, "Cannot read the current directory");
+    return String(path.get());
   }
 
-  void ChangeDirectory(const String& path) override {
+  Outcome ChangeDirectory(const String& path) override {
     if (::chdir(path.c_str()) != 0) {
       const int error = errno;
-      throw SystemError(error, "Cannot change to the directory " + path);
+      return SystemError(error, "Cannot change to the directory " + path);
     }
+    return {};
   }
 
-  void StartHidden(const NativeCommand& command) override {
-    if (command.argv.empty()) throw Error(EINVAL, "Cannot start an empty command");
+  Outcome StartHidden(const NativeCommand& command) override {
+    if (command.argv.empty()) return Error(EINVAL, "Cannot start an empty command");
     // A session of its own and no terminal input: the server outlives the launcher and
     // never competes for the launcher's terminal.
     SpawnSetup setup;
@@ -94,8 +95,9 @@ class PosixProcessServices final : public ProcessServices {
     if (result != 0) {
       String shown;
       for (const String& argument : command.argv) shown += (shown.empty() ? "" : " ") + argument;
-      throw SystemError(result, "Cannot start " + shown);
+      return SystemError(result, "Cannot start " + shown);
     }
+    return {};
   }
 
   [[noreturn]] void EndProcess(int status) override { std::exit(status); }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "platform/process.h"
 #include "platform/text.h"
@@ -15,14 +16,14 @@ using win32::UniqueHandle;
 using win32::Utf8ToWide;
 using win32::WideToUtf8;
 
-WString ModuleFileName() {
+Result<WString> ModuleFileName() {
   Vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD length =
         ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot read the program's path");
+      return SystemError(error, "Cannot read the program's path");
     }
     if (length < buffer.size()) return WString(buffer.data(), length);
     buffer.resize(buffer.size() * 2);  // truncated: long-path installs exceed MAX_PATH
@@ -31,41 +32,48 @@ WString ModuleFileName() {
 
 class Win32ProcessServices final : public ProcessServices {
  public:
-  String ExecutableDirectory() const override {
-    WString path = ModuleFileName();
+  Result<String> ExecutableDirectory() const override {
+    Result<WString> module = ModuleFileName();
+    if (!module.ok()) return module.error();
+    WString path = std::move(module).value();
     const size_t slash = path.find_last_of(L"\\/");
     path.erase(slash == WString::npos ? 0 : slash);
     if (path.size() == 2 && path[1] == L':') path += L'\\';  // a drive root keeps its separator
     return WideToUtf8(path);
   }
 
-  String CurrentDirectory() const override {
+  Result<String> CurrentDirectory() const override {
     const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
     if (needed == 0) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot read the current directory");
+      return SystemError(error, "Cannot read the current directory");
     }
     WString path(needed, L'\0');
     const DWORD length = ::GetCurrentDirectoryW(needed, path.data());
     if (length == 0 || length >= needed) {
       // Grown since the first call: no system error, so say what happened.
       const DWORD error = length == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER;
-      throw SystemError(error, "Cannot read the current directory");
+      return SystemError(error, "Cannot read the current directory");
     }
     path.resize(length);
     return WideToUtf8(path);
   }
 
-  void ChangeDirectory(const String& path) override {
-    if (!::SetCurrentDirectoryW(Utf8ToWide(path).c_str())) {
+  Outcome ChangeDirectory(const String& path) override {
+    const Result<WString> wide = Utf8ToWide(path);
+    if (!wide.ok()) return wide.error();
+    if (!::SetCurrentDirectoryW(wide->c_str())) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot change to the directory " + path);
+      return SystemError(error, "Cannot change to the directory " + path);
     }
+    return {};
   }
 
-  void StartHidden(const NativeCommand& command) override {
+  Outcome StartHidden(const NativeCommand& command) override {
     // CreateProcessW may write into the command line, so it gets a private copy.
-    WString line = Utf8ToWide(command.command_line);
+    Result<WString> wide = Utf8ToWide(command.command_line);
+    if (!wide.ok()) return wide.error();
+    WString line = std::move(wide).value();
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -76,10 +84,11 @@ class Win32ProcessServices final : public ProcessServices {
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &info)) {
       const DWORD error = ::GetLastError();
-      throw SystemError(error, "Cannot start " + command.command_line);
+      return SystemError(error, "Cannot start " + command.command_line);
     }
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
+    return {};
   }
 
   [[noreturn]] void EndProcess(int status) override {

@@ -2,10 +2,11 @@
 #define TOLVARIN_PLATFORM_SPLASH_WINDOW_H_
 
 #include <chrono>
-#include <functional>
 #include <memory>
 
+#include "platform/error.h"
 #include "platform/form_layout.h"
+#include "platform/function.h"
 
 namespace tolvarin::platform {
 
@@ -18,9 +19,8 @@ class SplashWindow {
   // event loop until no window of the launcher is left. The first tick calls `on_tick`
   // exactly once, on this thread; there is never a second. Returns what `on_tick`
   // returned, or 0 when the window was closed some other way before the tick (then
-  // `on_tick` never runs). `on_tick` must not throw. Throws Error, before any tick, when
-  // the window cannot be created.
-  virtual int Run(std::chrono::milliseconds interval, const std::function<int()>& on_tick) = 0;
+  // `on_tick` never runs). Fails, before any tick, when the window cannot be created.
+  virtual Result<int> Run(std::chrono::milliseconds interval, const Function<int()>& on_tick) = 0;
 
   // Destroys the window together with its timer; afterwards no tick can arrive.
   // Idempotent; the caller goes on running.

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <memory>
 
+#include "platform/function.h"
 #include "platform/splash_window.h"
 #include "platform/text.h"
 #include "platform/vector.h"
@@ -146,7 +146,7 @@ std::unique_ptr<Fl_Image> Stretched(Fl_RGB_Image& image, int width, int height) 
 // window manager (not Escape, which FLTK would treat as one) closes it.
 class SplashFltkWindow final : public Fl_Double_Window {
  public:
-  SplashFltkWindow(int width, int height, std::function<void()> paint)
+  SplashFltkWindow(int width, int height, Function<void()> paint)
       : Fl_Double_Window(width, height, ""), paint_(std::move(paint)) {}
   int handle(int event) override {
     switch (event) {
@@ -163,7 +163,7 @@ class SplashFltkWindow final : public Fl_Double_Window {
   }
 
  private:
-  std::function<void()> paint_;
+  Function<void()> paint_;
 };
 
 // What a label needs at paint time, prepared once at creation.
@@ -178,13 +178,13 @@ class FltkSplashWindow final : public SplashWindow {
   explicit FltkSplashWindow(const FormLayout& layout) : layout_(layout) {}
   ~FltkSplashWindow() override { Close(); }
 
-  int Run(std::chrono::milliseconds interval, const std::function<int()>& on_tick) override {
+  Result<int> Run(std::chrono::milliseconds interval, const Function<int()>& on_tick) override {
+    if (Outcome created = Create(); !created.ok()) return created.error();
     on_tick_ = &on_tick;
     // The timer counts from the start of loading, not from the end of the drawing set-up:
     // the launcher's whole run stays close to the interval itself.
     Fl::add_timeout(static_cast<double>(interval.count()) / 1000.0, &FltkSplashWindow::OnTimer,
                     this);
-    Create();
     window_->show();
     while (window_ != nullptr && window_->shown()) Fl::wait();
     // Closed by the window manager before the tick: the timer goes with the window.
@@ -203,9 +203,9 @@ class FltkSplashWindow final : public SplashWindow {
   }
 
  private:
-  void Create() {
+  Outcome Create() {
     const int dpi = ScreenDpi();
-    Prepare(dpi);
+    if (Outcome prepared = Prepare(dpi); !prepared.ok()) return prepared;
     const int width = TwipsToPixels(layout_.client_width_twips, dpi);
     const int height = TwipsToPixels(layout_.client_height_twips, dpi);
     window_ = std::make_unique<SplashFltkWindow>(width, height, [this] { Paint(); });
@@ -220,10 +220,11 @@ class FltkSplashWindow final : public SplashWindow {
     Vector<const Fl_RGB_Image*> icons;
     for (const auto& icon : icons_) icons.push_back(icon.get());
     if (!icons.empty()) window_->icons(icons.data(), static_cast<int>(icons.size()));
+    return {};
   }
 
   // Fonts, texts, label sizes, the stretched picture and the icons, at the screen's dpi.
-  void Prepare(int dpi) {
+  Outcome Prepare(int dpi) {
     const size_t count = layout_.controls.size();
     labels_.assign(count, {});
     for (size_t i = 0; i < count; ++i) {
@@ -233,7 +234,8 @@ class FltkSplashWindow final : public SplashWindow {
       labels_[i].size = FontPixelHeight(control.font, dpi);
       labels_[i].text = String(control.text);
     }
-    placed_ = PlaceControls(layout_, dpi, [&](const Control&, size_t index) {
+    Result<Vector<PlacedControl>> placed = PlaceControls(layout_, dpi, [&](const Control&,
+                                                                           size_t index) {
       const PreparedLabel& prepared = labels_[index];
       fl_font(prepared.font, prepared.size);
       int width = 0;
@@ -241,6 +243,8 @@ class FltkSplashWindow final : public SplashWindow {
       fl_measure(prepared.text.c_str(), width, height, 0);
       return PixelRect{0, 0, width, std::max(height, fl_height())};
     });
+    if (!placed.ok()) return placed.error();
+    placed_ = std::move(placed).value();
     pictures_.clear();
     pictures_.resize(count);
     for (size_t i = 0; i < count; ++i) {
@@ -253,6 +257,7 @@ class FltkSplashWindow final : public SplashWindow {
     for (const std::string_view image : layout_.icon.images) {
       if (auto icon = DecodeGif(image)) icons_.push_back(std::move(icon));
     }
+    return {};
   }
 
   // Draws the controls in creation order over the dialog face.
@@ -304,7 +309,7 @@ class FltkSplashWindow final : public SplashWindow {
   Vector<std::unique_ptr<Fl_Image>> pictures_;  // by control, null for other kinds
   Vector<std::unique_ptr<Fl_RGB_Image>> icons_;
   std::unique_ptr<SplashFltkWindow> window_;
-  const std::function<int()>* on_tick_ = nullptr;
+  const Function<int()>* on_tick_ = nullptr;
   bool ticked_ = false;
   int status_ = 0;
 };

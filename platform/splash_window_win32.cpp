@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <type_traits>
 
+#include "platform/function.h"
 #include "platform/splash_window.h"
 #include "platform/text.h"
 #include "platform/vector.h"
@@ -82,7 +82,7 @@ int ScreenDpi() {
 
 // The font as designed; where its face is missing the font mapper picks one of the same
 // family (on Wine and fontconfig systems the metric-compatible Liberation faces).
-UniqueFont CreateLayoutFont(const Font& font, int dpi) {
+Result<UniqueFont> CreateLayoutFont(const Font& font, int dpi) {
   LOGFONTW description{};
   description.lfHeight = -FontPixelHeight(font, dpi);
   description.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -93,8 +93,9 @@ UniqueFont CreateLayoutFont(const Font& font, int dpi) {
   description.lfQuality = DEFAULT_QUALITY;
   description.lfPitchAndFamily =
       VARIABLE_PITCH | (font.family == FontFamily::kSerif ? FF_ROMAN : FF_SWISS);
-  const WString face = win32::Utf8ToWide(String(font.face));
-  ::wcsncpy(description.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+  const Result<WString> face = win32::Utf8ToWide(String(font.face));
+  if (!face.ok()) return face.error();
+  ::wcsncpy(description.lfFaceName, face->c_str(), LF_FACESIZE - 1);
   return UniqueFont(::CreateFontIndirectW(&description));
 }
 
@@ -156,14 +157,14 @@ class Win32SplashWindow final : public SplashWindow {
   explicit Win32SplashWindow(const FormLayout& layout) : layout_(layout) {}
   ~Win32SplashWindow() override { Close(); }
 
-  int Run(std::chrono::milliseconds interval, const std::function<int()>& on_tick) override {
-    on_tick_ = &on_tick;
+  Result<int> Run(std::chrono::milliseconds interval, const Function<int()>& on_tick) override {
     // The timer counts from the start of loading, not from the end of the drawing set-up
     // (fonts, picture decoding): the launcher's whole run stays close to the interval.
     // The system's tick count, not steady_clock, which the toolchain's win32 thread model builds
     // on the wall clock: setting the clock meanwhile must not stretch or cut the splash.
     const ULONGLONG loading = ::GetTickCount64();
-    Create();
+    if (Outcome created = Create(); !created.ok()) return created.error();
+    on_tick_ = &on_tick;
     const std::chrono::milliseconds elapsed(::GetTickCount64() - loading);
     const auto remaining = std::max(interval - elapsed, std::chrono::milliseconds(USER_TIMER_MINIMUM));
     ::SetTimer(window_, kTimerId, static_cast<UINT>(remaining.count()), nullptr);
@@ -189,7 +190,7 @@ class Win32SplashWindow final : public SplashWindow {
   }
 
  private:
-  void Create() {
+  Outcome Create() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
@@ -201,7 +202,7 @@ class Win32SplashWindow final : public SplashWindow {
     ::RegisterClassExW(&window_class);
 
     const int dpi = ScreenDpi();
-    Prepare(dpi);
+    if (Outcome prepared = Prepare(dpi); !prepared.ok()) return prepared;
     RECT frame{0, 0, TwipsToPixels(layout_.client_width_twips, dpi),
                TwipsToPixels(layout_.client_height_twips, dpi)};
     ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
@@ -216,23 +217,29 @@ class Win32SplashWindow final : public SplashWindow {
                                 nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
       const DWORD error = ::GetLastError();
-      throw win32::SystemError(error, "Cannot create the splash window");
+      return win32::SystemError(error, "Cannot create the splash window");
     }
     SetIcons(instance);
+    return {};
   }
 
   // Fonts, texts, label sizes and the stretched picture, all at the screen's dpi.
-  void Prepare(int dpi) {
+  Outcome Prepare(int dpi) {
     labels_.clear();
     labels_.resize(layout_.controls.size());
     const UniqueMemoryDc measuring(::CreateCompatibleDC(nullptr));
     for (size_t i = 0; i < layout_.controls.size(); ++i) {
       const Control& control = layout_.controls[i];
       if (control.kind != ControlKind::kLabel) continue;
-      labels_[i].text = win32::Utf8ToWide(String(control.text));
-      labels_[i].font = CreateLayoutFont(control.font, dpi);
+      Result<WString> text = win32::Utf8ToWide(String(control.text));
+      if (!text.ok()) return text.error();
+      labels_[i].text = std::move(text).value();
+      Result<UniqueFont> font = CreateLayoutFont(control.font, dpi);
+      if (!font.ok()) return font.error();
+      labels_[i].font = std::move(font).value();
     }
-    placed_ = PlaceControls(layout_, dpi, [&](const Control&, size_t index) {
+    Result<Vector<PlacedControl>> placed = PlaceControls(layout_, dpi, [&](const Control&,
+                                                                           size_t index) {
       const PreparedLabel& prepared = labels_[index];
       RECT bounds{0, 0, 0, 0};
       if (measuring != nullptr) {
@@ -242,6 +249,8 @@ class Win32SplashWindow final : public SplashWindow {
       }
       return PixelRect{0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top};
     });
+    if (!placed.ok()) return placed.error();
+    placed_ = std::move(placed).value();
     pictures_.clear();
     pictures_.resize(layout_.controls.size());
     for (size_t i = 0; i < placed_.size(); ++i) {
@@ -249,6 +258,7 @@ class Win32SplashWindow final : public SplashWindow {
       pictures_[i] = DecodeStretchedPicture(layout_.controls[i].picture, placed_[i].rect.width,
                                             placed_[i].rect.height);
     }
+    return {};
   }
 
   void SetIcons(HINSTANCE instance) {
@@ -359,7 +369,7 @@ class Win32SplashWindow final : public SplashWindow {
   UniqueIcon big_icon_;
   UniqueIcon small_icon_;
   HWND window_ = nullptr;
-  const std::function<int()>* on_tick_ = nullptr;
+  const Function<int()>* on_tick_ = nullptr;
   bool ticked_ = false;
   int status_ = 0;
 };

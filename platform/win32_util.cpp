@@ -27,17 +27,39 @@ InheritedDllSearchLifted::~InheritedDllSearchLifted() {
   if (lifted_) ::SetDllDirectoryW(L"");
 }
 
-WString Utf8ToWide(const String& text) {
-  if (text.empty()) return {};
-  const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+namespace {
+
+// `text` in UTF-16 with `flags`; false, with the system's reason in `error`, when it fails.
+bool ConvertUtf8(const String& text, DWORD flags, WString& wide, DWORD& error) {
+  wide.clear();
+  if (text.empty()) return true;
+  const int length = ::MultiByteToWideChar(CP_UTF8, flags, text.data(),
                                            static_cast<int>(text.size()), nullptr, 0);
   if (length <= 0) {
-    const DWORD error = ::GetLastError();
-    throw SystemError(error, "Invalid UTF-8 text");
+    error = ::GetLastError();
+    return false;
   }
-  WString wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                        wide.data(), length);
+  wide.resize(static_cast<size_t>(length));
+  ::MultiByteToWideChar(CP_UTF8, flags, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+  return true;
+}
+
+}  // namespace
+
+Result<WString> Utf8ToWide(const String& text) {
+  WString wide;
+  DWORD error = ERROR_SUCCESS;
+  if (!ConvertUtf8(text, MB_ERR_INVALID_CHARS, wide, error)) {
+    return SystemError(error, "Invalid UTF-8 text");
+  }
+  return wide;
+}
+
+WString Utf8ToWideShown(const String& text) {
+  WString wide;
+  DWORD error = ERROR_SUCCESS;
+  ConvertUtf8(text, 0, wide, error);
   return wide;
 }
 

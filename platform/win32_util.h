@@ -15,8 +15,12 @@
 
 namespace tolvarin::platform::win32 {
 
-// UTF-8 to UTF-16. Throws Error(ERROR_NO_UNICODE_TRANSLATION) on malformed UTF-8.
-WString Utf8ToWide(const String& text);
+// UTF-8 to UTF-16. Fails with ERROR_NO_UNICODE_TRANSLATION on malformed UTF-8.
+Result<WString> Utf8ToWide(const String& text);
+
+// UTF-8 to UTF-16 for what is shown or logged: a malformed sequence becomes U+FFFD rather than
+// failing, so that no message is lost over one.
+WString Utf8ToWideShown(const String& text);
 
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 String WideToUtf8(const WString& text);

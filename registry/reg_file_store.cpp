@@ -469,9 +469,17 @@ RegFileStore::RegFileStore() {
   for (const PredefinedRoot& root : kRoots) keys_.push_back(Key{U16String(root.name), {}, {}, {}});
 }
 
-void RegFileStore::Import(std::string_view contents, const String& file_name) {
-  Vector<Operation> operations = ExportParser(contents, file_name).Parse();
+platform::Outcome RegFileStore::Import(std::string_view contents, const String& file_name) {
+  // The parser stops at the first fault by throwing: this stand-in is built only where the
+  // programs keep exceptions, and its callers see an Outcome like everyone else's.
+  Vector<Operation> operations;
+  try {
+    operations = ExportParser(contents, file_name).Parse();
+  } catch (const platform::Error& error) {
+    return error;
+  }
   StoreEditor(keys_).Apply(operations);
+  return {};
 }
 
 std::optional<KeyId> RegFileStore::Root(KeyHandle predefined) const {
@@ -506,7 +514,7 @@ String RegistryFilePath() {
   return path != nullptr && *path != '\0' ? path : kDefaultRegistryFile;
 }
 
-RegFileStore LoadRegFileStore(const String& path) {
+platform::Result<RegFileStore> LoadRegFileStore(const String& path) {
   const auto unreadable = [&path](int number) {
     return platform::posix::SystemError(number, "Cannot read the registry file " + path);
   };
@@ -514,7 +522,7 @@ RegFileStore LoadRegFileStore(const String& path) {
   if (file.get() < 0) {
     const int error = errno;
     if (error == ENOENT) return RegFileStore();
-    throw unreadable(error);
+    return unreadable(error);
   }
   String contents;
   char chunk[65536];
@@ -523,13 +531,15 @@ RegFileStore LoadRegFileStore(const String& path) {
     if (count < 0) {
       const int error = errno;
       if (error == EINTR) continue;
-      throw unreadable(error);
+      return unreadable(error);
     }
     if (count == 0) break;
     contents.append(chunk, static_cast<size_t>(count));
   }
   RegFileStore store;
-  store.Import(contents, path);
+  if (platform::Outcome imported = store.Import(contents, path); !imported.ok()) {
+    return imported.error();
+  }
   return store;
 }
 

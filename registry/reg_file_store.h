@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "registry/registry_api.h"
@@ -40,9 +41,9 @@ class RegFileStore {
 
   // Applies the export `contents` on top of this store, creating keys and setting,
   // deleting and deleting trees as `reg import` would. All or nothing: a file that cannot
-  // be parsed raises platform::Error kMalformedRegistryFileError whose description is
+  // be parsed fails with kMalformedRegistryFileError whose description is
   // "<file_name>, line <n>: <fault>", and the store is left as it was.
-  void Import(std::string_view contents, const String& file_name);
+  platform::Outcome Import(std::string_view contents, const String& file_name);
 
   // The key of a predefined root handle (HKEY_CLASSES_ROOT 0x80000000 to
   // HKEY_CURRENT_CONFIG 0x80000005), or nullopt.
@@ -80,11 +81,10 @@ class RegFileStore {
 // else kDefaultRegistryFile.
 String RegistryFilePath();
 
-// The store of the export at `path`; an empty store when no file is there. Raises
-// platform::Error with errno's number for a file that exists but cannot be read, and
-// the parse error of RegFileStore::Import for one that cannot be parsed; both name the
-// file.
-RegFileStore LoadRegFileStore(const String& path);
+// The store of the export at `path`; an empty store when no file is there. Fails with
+// errno's number for a file that exists but cannot be read, and with the parse error of
+// RegFileStore::Import for one that cannot be parsed; both name the file.
+platform::Result<RegFileStore> LoadRegFileStore(const String& path);
 
 }  // namespace tolvarin::registry
 

@@ -76,21 +76,22 @@ std::int32_t LittleEndianInt32(const Vector<std::uint8_t>& data) {
 
 }  // namespace
 
-String Variant::AsText() const {
-  if (IsEmpty()) return {};
+platform::Result<String> Variant::AsText() const {
+  if (IsEmpty()) return String();
   if (const String* value = text()) return *value;
   if (const std::int32_t* value = number()) return DecimalString(*value);
-  throw platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
+  return platform::Error(platform::kTypeMismatchError, platform::kTypeMismatchText);
 }
 
-void SubkeyList::Add(const String& name) {
+platform::Outcome SubkeyList::Add(const String& name) {
   String key = CollectionKey(name);
   const String* at = std::lower_bound(keys_.begin(), keys_.end(), key);
   if (at != keys_.end() && *at == key) {
-    throw platform::Error(kDuplicateKeyError, kDuplicateKeyText);
+    return platform::Error(kDuplicateKeyError, kDuplicateKeyText);
   }
   keys_.insert(at, std::move(key));
   names_.push_back(name);
+  return {};
 }
 
 bool SubkeyList::Contains(const String& name) const {
@@ -102,7 +103,8 @@ bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const String& path) {
   return OpenForReading(api, root, path, key);
 }
 
-SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const String& path) {
+platform::Result<SubkeyList> ListRegistrySubkeys(RegistryApi& api, KeyHandle root,
+                                                 const String& path) {
   SubkeyList subkeys;
   std::optional<OpenedKey> opened;
   KeyHandle key = root;
@@ -117,14 +119,16 @@ SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const String& p
     const void* nul = std::memchr(name, '\0', sizeof name);
     const size_t length = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - name)
                                          : sizeof name;
-    subkeys.Add(api.AnsiToUtf8(String(name, length)));
+    if (platform::Outcome added = subkeys.Add(api.AnsiToUtf8(String(name, length))); !added.ok()) {
+      return added.error();
+    }
   }
   return subkeys;
 }
 
-Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const String& path,
-                          const String& value_name,
-                          const std::optional<Variant>& default_value) {
+platform::Result<Variant> ReadRegistryValue(RegistryApi& api, KeyHandle root,
+                                            const String& path, const String& value_name,
+                                            const std::optional<Variant>& default_value) {
   std::optional<OpenedKey> key;
   if (!OpenForReading(api, root, path, key)) return default_value.value_or(Variant());
 
@@ -142,7 +146,7 @@ Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const String& path,
   }
   if (status != kErrorSuccess) {
     key->Close();
-    throw UnsupportedValueType();
+    return UnsupportedValueType();
   }
   data.resize(std::min<size_t>(size, data.size()));
 
@@ -158,7 +162,7 @@ Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const String& path,
       return Variant(LittleEndianInt32(data));
     default:
       key->Close();
-      throw UnsupportedValueType();
+      return UnsupportedValueType();
   }
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <variant>
 
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "registry/registry_api.h"
@@ -31,9 +32,9 @@ class Variant {
   const String* text() const { return std::get_if<String>(&value_); }
   const std::int32_t* number() const { return std::get_if<std::int32_t>(&value_); }
 
-  // The value taken as text: empty gives "", an integer its decimal digits. Throws
-  // platform::Error kTypeMismatchError "Type mismatch" for bytes.
-  String AsText() const;
+  // The value taken as text: empty gives "", an integer its decimal digits. Fails with
+  // kTypeMismatchError "Type mismatch" for bytes.
+  platform::Result<String> AsText() const;
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
 
@@ -45,9 +46,9 @@ class Variant {
 // (compared as the registry compares names).
 class SubkeyList {
  public:
-  // Appends `name`. Throws platform::Error 457 when a name equal to it without regard
-  // to case is already in the list; the list is then unchanged.
-  void Add(const String& name);
+  // Appends `name`. Fails with 457 when a name equal to it without regard to case is
+  // already in the list; the list is then unchanged.
+  platform::Outcome Add(const String& name);
 
   // True when a name equal to `name` without regard to case is in the list.
   bool Contains(const String& name) const;
@@ -65,8 +66,9 @@ bool RegistryKeyExists(RegistryApi& api, KeyHandle root, const String& path);
 
 // The direct subkeys of `path` under `root` (of `root` itself when `path` is empty), in
 // the registry's enumeration order; empty when the key cannot be opened. Never closes
-// `root`. Throws only the duplicate-name error of SubkeyList::Add.
-SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const String& path);
+// `root`. Fails only with the duplicate-name error of SubkeyList::Add.
+platform::Result<SubkeyList> ListRegistrySubkeys(RegistryApi& api, KeyHandle root,
+                                                 const String& path);
 
 // The value `value_name` of `path` under `root`: the default (or empty when none is
 // given) when the key cannot be opened, otherwise the value by its type: REG_SZ and
@@ -74,10 +76,10 @@ SubkeyList ListRegistrySubkeys(RegistryApi& api, KeyHandle root, const String& p
 // REG_MULTI_SZ as text without up to two (NULs between the strings stay), REG_DWORD as
 // a little-endian signed integer, REG_BINARY as its bytes. Values over 1024 bytes take
 // a second query; one that keeps growing between queries is given up after a few.
-// Throws platform::Error kUnsupportedValueTypeError, after closing the key, for a value
-// that is missing, unreadable or of any other type. Never reads past what the last
-// successful query delivered.
-Variant ReadRegistryValue(RegistryApi& api, KeyHandle root, const String& path,
+// Fails with kUnsupportedValueTypeError, after closing the key, for a value that is
+// missing, unreadable or of any other type. Never reads past what the last successful
+// query delivered.
+platform::Result<Variant> ReadRegistryValue(RegistryApi& api, KeyHandle root, const String& path,
                           const String& value_name,
                           const std::optional<Variant>& default_value = std::nullopt);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/error.h"
 #include "platform/text.h"
 
 namespace tolvarin::registry {
@@ -50,9 +51,8 @@ class RegistryApi {
 
 // The registry of this platform: advapi32 on Windows; on POSIX a read-only store loaded
 // from a registry export file (see registry/reg_file_store.h for where it is found).
-// Throws platform::Error naming the file, line and fault when the export cannot be
-// read or parsed.
-std::unique_ptr<RegistryApi> MakeNativeRegistryApi();
+// Fails naming the file, line and fault when the export cannot be read or parsed.
+platform::Result<std::unique_ptr<RegistryApi>> MakeNativeRegistryApi();
 
 }  // namespace tolvarin::registry
 

@@ -145,12 +145,16 @@ String RegFileRegistryApi::AnsiToUtf8(const String& ansi) const {
   return Utf16ToUtf8(Windows1252ToUtf16(ansi));
 }
 
-std::unique_ptr<RegistryApi> MakeNativeRegistryApi() {
+platform::Result<std::unique_ptr<RegistryApi>> MakeNativeRegistryApi() {
   // Loaded on first use and kept for the life of the process: the export file is read
   // once; a failed load is tried again on the next call.
-  static const std::shared_ptr<const RegFileStore> store =
-      std::make_shared<const RegFileStore>(LoadRegFileStore(RegistryFilePath()));
-  return std::make_unique<RegFileRegistryApi>(store);
+  static std::shared_ptr<const RegFileStore> store;
+  if (store == nullptr) {
+    platform::Result<RegFileStore> loaded = LoadRegFileStore(RegistryFilePath());
+    if (!loaded.ok()) return loaded.error();
+    store = std::make_shared<const RegFileStore>(std::move(loaded).value());
+  }
+  return std::unique_ptr<RegistryApi>(std::make_unique<RegFileRegistryApi>(store));
 }
 
 }  // namespace tolvarin::registry

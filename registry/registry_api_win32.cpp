@@ -85,8 +85,8 @@ class Win32RegistryApi final : public RegistryApi {
 
 }  // namespace
 
-std::unique_ptr<RegistryApi> MakeNativeRegistryApi() {
-  return std::make_unique<Win32RegistryApi>();
+platform::Result<std::unique_ptr<RegistryApi>> MakeNativeRegistryApi() {
+  return std::unique_ptr<RegistryApi>(std::make_unique<Win32RegistryApi>());
 }
 
 }  // namespace tolvarin::registry

@@ -170,10 +170,12 @@ if [ -z "$actions" ]; then
   cmake --build "$build" --target TolvarinSetupActions
   actions="$build/installer/msi/TolvarinSetupActions.dll"
 fi
-# Each program imports only what tests/launcher/imports.txt lets it.
+# Each program imports only what tests/launcher/imports.txt lets it, and is no larger than
+# tests/launcher/shipped_size_test.sh allows.
 for shipped in "Varnolet.exe=$exe" "TolvarinHelper.exe=$helper" "TolvarinSetupActions.dll=$actions"; do
   if ! said=$(sh tests/launcher/allowed_imports_test.sh i686-w64-mingw32-objdump "${shipped#*=}" \
-      tests/launcher/imports.txt "${shipped%%=*}"); then
+      tests/launcher/imports.txt "${shipped%%=*}" &&
+      sh tests/launcher/shipped_size_test.sh "${shipped#*=}" "${shipped%%=*}"); then
     echo "$said" >&2
     exit 1
   fi

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <optional>
 #include <utility>
 
@@ -35,7 +34,7 @@ using tolvarin::platform::win32::DecimalText;
 using tolvarin::platform::win32::SystemError;
 using tolvarin::platform::win32::UniqueHandle;
 using tolvarin::platform::win32::UniqueKey;
-using tolvarin::platform::win32::Utf8ToWide;
+using tolvarin::platform::win32::Utf8ToWideShown;
 using tolvarin::platform::win32::WideToUtf8;
 
 // The data of a deferred action: commands one per line, arguments separated by '|', which no
@@ -189,8 +188,8 @@ std::optional<Vector<Line>> Lines(const WString& data,
 }
 
 // The install folder the package recorded, read by this process itself; none when Tolvarin is
-// not installed. Throws platform::Error when it cannot be read.
-std::optional<WString> RecordedFolder() {
+// not installed. Fails when it cannot be read.
+tolvarin::platform::Result<std::optional<WString>> RecordedFolder() {
   return installer::win32::RecordedText(kRecordKey, kRecordValue);
 }
 
@@ -201,11 +200,10 @@ bool HoldsOthersFiles(const WString& folder) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     return false;
   }
-  try {
-    return !WindowsEntryView().List(WideToUtf8(folder)).empty();
-  } catch (const tolvarin::platform::Error&) {
-    return false;  // what cannot be listed is the helper's to judge too
-  }
+  // What cannot be listed is the helper's to judge too.
+  const tolvarin::platform::Result<Vector<String>> names =
+      WindowsEntryView().List(WideToUtf8(folder));
+  return names.ok() && !names->empty();
 }
 
 // package-folders QUARVEL GSMMODEMJAR INSTALLFOLDER: the support folders must be the
@@ -227,11 +225,16 @@ int PackageFoldersCommand(const Vector<WString>& arguments, bool written) {
   const WString& folder = arguments[2];
   if (const String problem = installer::LocalFolderProblem(WideToUtf8(folder));
       !problem.empty()) {
-    SayWide(L"INSTALLFOLDER " + folder + L" " + Utf8ToWide(problem) +
+    SayWide(L"INSTALLFOLDER " + folder + L" " + Utf8ToWideShown(problem) +
             L": give an absolute path on a local drive.");
     return installer::kRefused;
   }
-  const std::optional<WString> recorded = RecordedFolder();
+  const tolvarin::platform::Result<std::optional<WString>> read = RecordedFolder();
+  if (!read.ok()) {
+    installer::Say(read.error().description());
+    return installer::kFailed;
+  }
+  const std::optional<WString>& recorded = *read;
   if (recorded && !SameFolder(folder, *recorded)) {
     SayWide(L"Tolvarin is installed in " + WithoutTrailingSeparators(*recorded) + L" (" +
             kRecordShown + L"), not in INSTALLFOLDER " + folder +
@@ -282,50 +285,65 @@ class MadeFolderNotes {
   explicit MadeFolderNotes(WString transaction) : transaction_(std::move(transaction)) {}
 
   // Notes the folder just made at `path`, open through `folder`, the handle that made it.
-  // Throws platform::Error, also when that is not a real folder.
-  void Note(const WString& path, HANDLE folder) {
+  // Fails, also when that is not a real folder.
+  tolvarin::platform::Outcome Note(const WString& path, HANDLE folder) {
     DWORD error = ERROR_SUCCESS;
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(folder, &info)) {
       error = ::GetLastError();
-      throw SystemError(error, WideToUtf8(path) + " was made but cannot be noted for rollback");
+      return SystemError(error, WideToUtf8(path) + " was made but cannot be noted for rollback");
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      throw SystemError(ERROR_DIRECTORY,
-                        WideToUtf8(path) + " is not a real folder: not noted for rollback");
+      return SystemError(ERROR_DIRECTORY,
+                         WideToUtf8(path) + " is not a real folder: not noted for rollback");
     }
     const FolderId id{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    if (!key_) Open();
+    if (!key_) {
+      if (const tolvarin::platform::Outcome opened = Open(); !opened.ok()) return opened;
+    }
     const LSTATUS status = ::RegSetValueExW(key_.get(), path.c_str(), 0, REG_BINARY,
                                             reinterpret_cast<const BYTE*>(&id), sizeof(id));
-    if (status != ERROR_SUCCESS) throw SystemError(status, "the notes of the folders made");
+    if (status != ERROR_SUCCESS) return SystemError(status, "the notes of the folders made");
+    return {};
   }
 
  private:
-  void Open() {
+  tolvarin::platform::Outcome Open() {
     DWORD made = 0;
     for (const wchar_t* path : kKeysAboveNotes) {
       bool created = false;
-      Create(path, &created);
+      if (const LSTATUS status = Create(path, &created, nullptr); status != ERROR_SUCCESS) {
+        return SystemError(status, "the notes of the folders made");
+      }
       made = created ? made + 1 : 0;
     }
     // Notes of a transaction that never ended (stopped, or run without rollback) are stale.
-    ::RegDeleteTreeW(Create(kNotesKey, nullptr).get(), nullptr);
-    key_ = Create(NotesPath(transaction_).c_str(), nullptr);
-    const LSTATUS status = ::RegSetValueExW(key_.get(), nullptr, 0, REG_DWORD,
-                                            reinterpret_cast<const BYTE*>(&made), sizeof(made));
-    if (status != ERROR_SUCCESS) throw SystemError(status, "the notes of the folders made");
+    UniqueKey notes;
+    LSTATUS status = Create(kNotesKey, nullptr, &notes);
+    if (status == ERROR_SUCCESS) {
+      ::RegDeleteTreeW(notes.get(), nullptr);
+      status = Create(NotesPath(transaction_).c_str(), nullptr, &key_);
+    }
+    if (status == ERROR_SUCCESS) {
+      status = ::RegSetValueExW(key_.get(), nullptr, 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&made), sizeof(made));
+    }
+    if (status != ERROR_SUCCESS) return SystemError(status, "the notes of the folders made");
+    return {};
   }
 
-  static UniqueKey Create(const wchar_t* path, bool* created) {
+  // Opens or creates the key at `path`, into `opened` when given; the system's status.
+  static LSTATUS Create(const wchar_t* path, bool* created, UniqueKey* opened) {
     HKEY key = nullptr;
     DWORD disposition = 0;
     const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0,
                                              KEY_ALL_ACCESS | kView, nullptr, &key, &disposition);
-    if (status != ERROR_SUCCESS) throw SystemError(status, "the notes of the folders made");
+    if (status != ERROR_SUCCESS) return status;
+    UniqueKey owned(key);
     if (created) *created = disposition == REG_CREATED_NEW_KEY;
-    return UniqueKey(key);
+    if (opened) *opened = std::move(owned);
+    return ERROR_SUCCESS;
   }
 
   WString transaction_;
@@ -408,7 +426,7 @@ WString RemoveMadeFolder(const WString& path, const FolderId& noted) {
   const WString left = L"Left " + path + L", made by this install: ";
   if (!folder.valid()) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
-    return left + L"it cannot be opened " + Utf8ToWide(installer::SystemFailure(error)) + L".";
+    return left + L"it cannot be opened " + Utf8ToWideShown(installer::SystemFailure(error)) + L".";
   }
   if (installer::win32::FactsOf(folder.get(), path).kind == installer::EntryFacts::Kind::kLink) {
     return left + L"a link is in its place now.";
@@ -417,7 +435,8 @@ WString RemoveMadeFolder(const WString& path, const FolderId& noted) {
   FILE_DISPOSITION_INFO dispose{TRUE};
   if (!::SetFileInformationByHandle(folder.get(), FileDispositionInfo, &dispose, sizeof(dispose))) {
     error = ::GetLastError();
-    return left + L"it cannot be removed " + Utf8ToWide(installer::SystemFailure(error)) + L".";
+    return left + L"it cannot be removed " + Utf8ToWideShown(installer::SystemFailure(error)) +
+           L".";
   }
   return L"Removed " + path + L", made by this install.";
 }
@@ -441,7 +460,7 @@ int WrittenFoldersCommand(const Vector<WString>& arguments) {
     if (facts.kind == installer::EntryFacts::Kind::kMissing) {
       problem = L"does not exist";
     } else if (facts.kind != installer::EntryFacts::Kind::kFolder) {
-      problem = Utf8ToWide(installer::Problem(facts, installer::TrustedAccounts({}),
+      problem = Utf8ToWideShown(installer::Problem(facts, installer::TrustedAccounts({}),
                                               installer::Role::kKept));
     } else if (noted && !(IdOf(folder.get(), error) == *noted)) {
       problem = L"is another folder than the one this install made";
@@ -489,28 +508,29 @@ UINT Failed(MSIHANDLE install, const WString& failure, OnRefusal on_refusal) {
 UINT RunLines(MSIHANDLE install, const Vector<Line>& lines, OnRefusal on_refusal,
               bool written = false) {
   installer::SetSaySink([install](const String& line) {
-    Log(install, INSTALLMESSAGE_INFO, L"TolvarinHelper: " + Utf8ToWide(line));
+    Log(install, INSTALLMESSAGE_INFO, L"TolvarinHelper: " + Utf8ToWideShown(line));
   });
   struct SinkReset {
     ~SinkReset() { installer::SetSaySink(nullptr); }
   } reset;
-  try {
-    const installer::HelperContext context = installer::MakeHelperContext();
-    for (const Line& line : lines) {
-      const Vector<WString> arguments(line.begin() + 1, line.end());
-      const int status =
-          line[0] == kPackageFoldersCommand   ? PackageFoldersCommand(arguments, written)
-          : line[0] == kWrittenFoldersCommand ? WrittenFoldersCommand(arguments)
-                                              : installer::RunHelperCommand(line, context);
-      if (status == installer::kDone) continue;
-      const WString failure =
-          L"TolvarinHelper " + line[0] + L" ended with status " + DecimalText(status);
-      if (const UINT result = Failed(install, failure, on_refusal); result != ERROR_SUCCESS) {
-        return result;
-      }
+  const tolvarin::platform::Result<installer::HelperContext> context =
+      installer::MakeHelperContext();
+  if (!context.ok()) {
+    return Failed(install, L"TolvarinHelper: " + Utf8ToWideShown(context.error().description()),
+                  on_refusal);
+  }
+  for (const Line& line : lines) {
+    const Vector<WString> arguments(line.begin() + 1, line.end());
+    const int status =
+        line[0] == kPackageFoldersCommand   ? PackageFoldersCommand(arguments, written)
+        : line[0] == kWrittenFoldersCommand ? WrittenFoldersCommand(arguments)
+                                            : installer::RunHelperCommand(line, *context);
+    if (status == installer::kDone) continue;
+    const WString failure =
+        L"TolvarinHelper " + line[0] + L" ended with status " + DecimalText(status);
+    if (const UINT result = Failed(install, failure, on_refusal); result != ERROR_SUCCESS) {
+      return result;
     }
-  } catch (const std::exception& error) {
-    return Failed(install, L"TolvarinHelper: " + Utf8ToWide(error.what()), on_refusal);
   }
   return ERROR_SUCCESS;
 }
@@ -559,14 +579,15 @@ Vector<WString> PropertiesIn(const WString& target) {
 
 // Each row of the package's CustomAction table that sets the data of a deferred action (a
 // property named after another custom action): its action and its formatted value.
-Vector<std::pair<WString, WString>> ActionDataRows(MSIHANDLE install) {
+tolvarin::platform::Result<Vector<std::pair<WString, WString>>> ActionDataRows(
+    MSIHANDLE install) {
   PMSIHANDLE database = ::MsiGetActiveDatabase(install);
   PMSIHANDLE view;
   if (::MsiDatabaseOpenViewW(database,
                              L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`",
                              &view) != ERROR_SUCCESS ||
       ::MsiViewExecute(view, 0) != ERROR_SUCCESS) {
-    throw SystemError(ERROR_INSTALL_FAILURE, "The package's custom actions cannot be read");
+    return SystemError(ERROR_INSTALL_FAILURE, "The package's custom actions cannot be read");
   }
   Vector<std::pair<WString, WString>> all;  // action, target
   Vector<WString> setting;                       // property set, of type 51
@@ -617,32 +638,43 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE inst
   const bool maintenance = !Property(install, L"Installed").empty() ||
                            !Property(install, L"WIX_UPGRADE_DETECTED").empty();
   WString checks;
-  try {
-    for (const auto& [action, target] : ActionDataRows(install)) {
-      if (action == kChecksBeforeWriting) checks = target;
-      for (const WString& name : PropertiesIn(target)) {
-        if (name == L"FolderNotes") continue;  // this action's own, below
-        const WString value = Property(install, name.c_str());
-        const String problem = installer::LocalFolderProblem(WideToUtf8(value));
-        if (problem.empty()) continue;
-        Log(install, INSTALLMESSAGE_ERROR,
-            name + L" " + Shown(WithoutTrailingSeparators(value)) + L" " + Utf8ToWide(problem) +
-                L": give an absolute path on a local drive. Nothing was changed.");
-        return ERROR_INSTALL_FAILURE;
-      }
+  const tolvarin::platform::Result<Vector<std::pair<WString, WString>>> rows =
+      ActionDataRows(install);
+  if (!rows.ok()) {
+    Log(install, INSTALLMESSAGE_ERROR,
+        Utf8ToWideShown(rows.error().description()) + L". Nothing was changed.");
+    return ERROR_INSTALL_FAILURE;
+  }
+  for (const auto& [action, target] : *rows) {
+    if (action == kChecksBeforeWriting) checks = target;
+    for (const WString& name : PropertiesIn(target)) {
+      if (name == L"FolderNotes") continue;  // this action's own, below
+      const WString value = Property(install, name.c_str());
+      const String problem = installer::LocalFolderProblem(WideToUtf8(value));
+      if (problem.empty()) continue;
+      Log(install, INSTALLMESSAGE_ERROR,
+          name + L" " + Shown(WithoutTrailingSeparators(value)) + L" " +
+              Utf8ToWideShown(problem) +
+              L": give an absolute path on a local drive. Nothing was changed.");
+      return ERROR_INSTALL_FAILURE;
     }
-    if (maintenance && !RecordedFolder()) {
+  }
+  if (maintenance) {
+    const tolvarin::platform::Result<std::optional<WString>> recorded = RecordedFolder();
+    if (!recorded.ok()) {
+      Log(install, INSTALLMESSAGE_ERROR,
+          Utf8ToWideShown(recorded.error().description()) + L". Nothing was changed.");
+      return ERROR_INSTALL_FAILURE;
+    }
+    if (!*recorded) {
       Log(install, INSTALLMESSAGE_ERROR,
           WString(L"Tolvarin is installed, but the folder it is installed in is not "
-                       L"recorded (") +
+                  L"recorded (") +
               kRecordShown +
               L", 32-bit view): record it there again, then run this again. Nothing was "
               L"changed.");
       return ERROR_INSTALL_FAILURE;
     }
-  } catch (const std::exception& error) {
-    Log(install, INSTALLMESSAGE_ERROR, Utf8ToWide(error.what()) + L". Nothing was changed.");
-    return ERROR_INSTALL_FAILURE;
   }
   const UINT result = RunCommands(install, L"CheckBeforeScript", Formatted(install, checks),
                                   kCheckLines, OnRefusal::kNothingChanged);
@@ -680,7 +712,7 @@ extern "C" __declspec(dllexport) UINT __stdcall ProtectFolders(MSIHANDLE install
   }
   MadeFolderNotes notes(folders[0]);
   installer::SetMadeFolderSink(
-      [&notes](const WString& path, HANDLE folder) { notes.Note(path, folder); });
+      [&notes](const WString& path, HANDLE folder) { return notes.Note(path, folder); });
   struct SinkReset {
     ~SinkReset() { installer::SetMadeFolderSink(nullptr); }
   } reset;
@@ -706,13 +738,8 @@ extern "C" __declspec(dllexport) UINT __stdcall RemoveNewFolders(MSIHANDLE insta
   if (!NotesName(transaction)) return ERROR_SUCCESS;
   const Notes notes = ReadNotes(transaction);
   for (const auto& [path, id] : notes.folders) {
-    try {
-      if (const WString done = RemoveMadeFolder(path, id); !done.empty()) {
-        Log(install, INSTALLMESSAGE_INFO, done);
-      }
-    } catch (const std::exception& error) {
-      Log(install, INSTALLMESSAGE_INFO,
-          L"Left " + path + L", made by this install: " + Utf8ToWide(error.what()));
+    if (const WString done = RemoveMadeFolder(path, id); !done.empty()) {
+      Log(install, INSTALLMESSAGE_INFO, done);
     }
   }
   ForgetNotes(transaction, notes.keys_made);

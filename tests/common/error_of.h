@@ -1,21 +1,26 @@
 #ifndef TOLVARIN_TESTS_COMMON_ERROR_OF_H_
 #define TOLVARIN_TESTS_COMMON_ERROR_OF_H_
 
+#include <concepts>
+
 #include "platform/error.h"
 #include "platform/text.h"
 
 namespace tolvarin::testing {
 
-// What `action` throws as platform::Error, as "<number> <description>"; "no error" when it
-// returns. Any other exception passes through.
-template <typename Action>
+// The failure in `result` (a platform::Outcome or platform::Result), as
+// "<number> <description>"; "no error" when it succeeded.
+template <typename R>
+  requires requires(const R& r) { r.ok(); }
+String ErrorOf(const R& result) {
+  if (result.ok()) return "no error";
+  return DecimalString(result.error().number()) + " " + result.error().description();
+}
+
+// The failure `action` returns, as above.
+template <std::invocable Action>
 String ErrorOf(Action&& action) {
-  try {
-    action();
-  } catch (const platform::Error& error) {
-    return DecimalString(error.number()) + " " + error.description();
-  }
-  return "no error";
+  return ErrorOf(action());
 }
 
 }  // namespace tolvarin::testing

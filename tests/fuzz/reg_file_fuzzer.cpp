@@ -1,4 +1,4 @@
-// Fuzz target of the export-file parser: any bytes either load or raise the parse error,
+// Fuzz target of the export-file parser: any bytes either load or fail with the parse error,
 // and a loaded store answers the registry operations within their buffers.
 
 #include <cstddef>
@@ -14,7 +14,6 @@
 
 namespace {
 
-using tolvarin::platform::Error;
 using namespace tolvarin::registry;
 
 constexpr KeyHandle kRoots[] = {0x80000000, 0x80000001, 0x80000002, 0x80000003, 0x80000005};
@@ -22,20 +21,12 @@ constexpr int kMaxDepth = 8;
 
 void Walk(RegistryApi& api, KeyHandle root, const tolvarin::String& path, int depth) {
   for (const char* value : {"", "a", "JavaHome"}) {
-    try {
-      ReadRegistryValue(api, root, path, value);
-    } catch (const Error&) {
-      // 1001 for a missing or unsupported value
-    }
+    (void)ReadRegistryValue(api, root, path, value);  // 1001 for a missing or unsupported one
   }
-  SubkeyList subkeys;
-  try {
-    subkeys = ListRegistrySubkeys(api, root, path);
-  } catch (const Error&) {
-    return;  // two names that read the same in ANSI
-  }
+  const tolvarin::platform::Result<SubkeyList> subkeys = ListRegistrySubkeys(api, root, path);
+  if (!subkeys.ok()) return;  // two names that read the same in ANSI
   if (depth == kMaxDepth) return;
-  for (const tolvarin::String& name : subkeys) {
+  for (const tolvarin::String& name : *subkeys) {
     Walk(api, root, path.empty() ? name : path + "\\" + name, depth + 1);
   }
 }
@@ -44,10 +35,10 @@ void Walk(RegistryApi& api, KeyHandle root, const tolvarin::String& path, int de
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto store = std::make_shared<RegFileStore>();
-  try {
-    store->Import(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.reg");
-  } catch (const Error& error) {
-    if (error.number() != kMalformedRegistryFileError) __builtin_trap();
+  const tolvarin::platform::Outcome imported =
+      store->Import(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.reg");
+  if (!imported.ok()) {
+    if (imported.error().number() != kMalformedRegistryFileError) __builtin_trap();
     return 0;
   }
   RegFileRegistryApi api(store);

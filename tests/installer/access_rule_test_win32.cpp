@@ -44,7 +44,7 @@ EntryFacts Facts(const wchar_t* sddl, EntryFacts::Kind kind) {
   EntryFacts facts;
   facts.kind = kind;
   const win32::SecurityDescriptor descriptor(sddl);
-  win32::ReadSecurity(descriptor.get(), facts);
+  EXPECT_TRUE(win32::ReadSecurity(descriptor.get(), facts).ok());
   return facts;
 }
 
@@ -149,7 +149,7 @@ TEST(AccessRule, ObjectEntriesGrantOnFoldersUnlessForAnObjectType) {
                 ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
                 ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
     EntryFacts facts;
-    win32::ReadSecurity(&descriptor, facts);
+    EXPECT_TRUE(win32::ReadSecurity(&descriptor, facts).ok());
     facts.kind = EntryFacts::Kind::kFolder;
     facts.owner = "S-1-5-32-544";
     EXPECT_EQ(Problem(facts, trusted, Role::kKept, true, &holder), c.problem);
@@ -162,7 +162,7 @@ TEST(AccessRule, NoListAtAllLetsEveryoneDoAnything) {
   ASSERT_TRUE(::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
   ASSERT_TRUE(::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE));
   EntryFacts facts;
-  win32::ReadSecurity(&descriptor, facts);
+  EXPECT_TRUE(win32::ReadSecurity(&descriptor, facts).ok());
   facts.kind = EntryFacts::Kind::kFolder;
   facts.owner = "S-1-5-32-544";
   EXPECT_EQ(Problem(facts, TrustedAccounts({"S-1-5-32-544"}), Role::kAbove),

@@ -123,10 +123,10 @@ class FakeView : public EntryView {
   std::map<String, Vector<String>> folders;
 
   EntryFacts Inspect(const String& path) override { return entries.at(path); }
-  Vector<String> List(const String& path) override {
+  platform::Result<Vector<String>> List(const String& path) override {
     EXPECT_NE(entries[path].kind, Kind::kLink) << "followed the link " << path;
     const auto found = folders.find(path);
-    if (found == folders.end()) throw platform::Error(5, "Access is denied.");
+    if (found == folders.end()) return platform::Error(5, "Access is denied.");
     return found->second;
   }
 };

@@ -5,11 +5,11 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 
 #include "javaruntime/java_home_path.h"
 #include "launcher/splash_layout.h"
 #include "platform/error.h"
+#include "platform/function.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 
@@ -19,27 +19,33 @@ namespace {
 using ::testing::ElementsAreArray;
 
 // The splash, process and message-box services in one journal, so that the order across
-// them shows; the call noted as `fail_on` throws error 5.
+// them shows; the call noted as `fail_on` fails with error 5.
 class FakePlatform final : public platform::SplashWindow,
                            public platform::ProcessServices,
                            public platform::MessageBoxes {
  public:
   explicit FakePlatform(String fail_on) : fail_on_(std::move(fail_on)) {}
 
-  void Note(const String& event) const {
+  platform::Outcome Note(const String& event) const {
     events.push_back(event);
-    if (event == fail_on_) throw platform::Error(5, "Access is denied: " + event);
+    if (event == fail_on_) return platform::Error(5, "Access is denied: " + event);
+    return {};
   }
-  int Run(std::chrono::milliseconds, const std::function<int()>& on_tick) override { return on_tick(); }
-  void Close() override { Note("close splash"); }
-  String ExecutableDirectory() const override { return "C:\\Apps\\SMS"; }
-  String CurrentDirectory() const override {
-    Note("read cwd");
-    return "C:\\Users\\me";
+  platform::Result<int> Run(std::chrono::milliseconds,
+                            const Function<int()>& on_tick) override {
+    return on_tick();
   }
-  void ChangeDirectory(const String& path) override { Note("cd " + path); }
-  void StartHidden(const platform::NativeCommand& command) override {
-    Note("start " + command.command_line.substr(0, command.command_line.find(' ')));
+  void Close() override { (void)Note("close splash"); }
+  platform::Result<String> ExecutableDirectory() const override {
+    return String("C:\\Apps\\SMS");
+  }
+  platform::Result<String> CurrentDirectory() const override {
+    if (platform::Outcome noted = Note("read cwd"); !noted.ok()) return noted.error();
+    return String("C:\\Users\\me");
+  }
+  platform::Outcome ChangeDirectory(const String& path) override { return Note("cd " + path); }
+  platform::Outcome StartHidden(const platform::NativeCommand& command) override {
+    return Note("start " + command.command_line.substr(0, command.command_line.find(' ')));
   }
   [[noreturn]] void EndProcess(int) override { std::abort(); }  // the sequence never ends it
   void Show(const String& prompt) override { events.push_back("box " + prompt); }
@@ -81,10 +87,10 @@ TEST(RunLaunchSequence, StepsInOrderAndDirectoryRestoredOnEveryPath) {
     SCOPED_TRACE(c.description);
     FakePlatform platform(c.fail_on);
     LaunchContext context{platform, platform, platform, [&platform] {
-                            platform.Note("locate");
+                            (void)platform.Note("locate");
                             javaruntime::JavaHomePath = "C:\\jre";
                           }};
-    EXPECT_EQ(platform.Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); }),
+    EXPECT_EQ(*platform.Run(kTimer1Interval, [&context] { return RunLaunchSequence(context); }),
               c.status);
     EXPECT_THAT(platform.events, ElementsAreArray(c.events));
   }

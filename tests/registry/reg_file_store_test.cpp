@@ -34,13 +34,10 @@ String Utf16(const U16String& text, bool bom = true) {
 // The description of the error Import raises for `contents`, or "" when it raises none.
 String ImportError(const String& contents) {
   RegFileStore store;
-  try {
-    store.Import(contents, "demo.reg");
-  } catch (const platform::Error& error) {
-    EXPECT_EQ(error.number(), kMalformedRegistryFileError);
-    return error.description();
-  }
-  return "";
+  const platform::Outcome imported = store.Import(contents, "demo.reg");
+  if (imported.ok()) return "";
+  EXPECT_EQ(imported.error().number(), kMalformedRegistryFileError);
+  return imported.error().description();
 }
 
 TEST(RegFileStore, RefusesMalformedFilesNamingFileLineAndFault) {
@@ -98,15 +95,15 @@ TEST(RegistryFile, MissingFileIsEmptyAndAnUnreadableOrMalformedOneAnErrorNamingI
   char pattern[] = "/tmp/tolvarin-registry-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
   const String dir = pattern;
-  RegFileRegistryApi api(std::make_shared<RegFileStore>(LoadRegFileStore(dir + "/absent.reg")));
-  const SubkeyList list = ListRegistrySubkeys(api, kHkeyLocalMachine, "");
+  RegFileRegistryApi api(std::make_shared<RegFileStore>(*LoadRegFileStore(dir + "/absent.reg")));
+  const SubkeyList list = *ListRegistrySubkeys(api, kHkeyLocalMachine, "");
   EXPECT_EQ(list.begin(), list.end());
-  EXPECT_EQ(ErrorOf([&] { LoadRegFileStore(dir); }),
+  EXPECT_EQ(ErrorOf(LoadRegFileStore(dir)),
             DecimalString(EISDIR) + " Cannot read the registry file " + dir + ": Is a directory");
   const String bad = dir + "/bad.reg";
   std::ofstream(bad.c_str(), std::ios::binary) << "REGEDIT4\n\n\n[HKEY_NOWHERE]\n";
   const String named = DecimalString(kMalformedRegistryFileError) + " " + bad + ", line 4:";
-  EXPECT_EQ(ErrorOf([&] { LoadRegFileStore(bad); }).substr(0, named.size()), named);
+  EXPECT_EQ(ErrorOf(LoadRegFileStore(bad)).substr(0, named.size()), named);
   ::unlink(bad.c_str());
   ::rmdir(dir.c_str());
 }

@@ -26,6 +26,7 @@ using ::testing::SetArgPointee;
 using ::testing::SetArrayArgument;
 using ::testing::StrictMock;
 using Bytes = Variant::Bytes;
+using platform::Result;
 using tolvarin::testing::ErrorOf;
 
 class MockRegistry : public RegistryApi {
@@ -96,10 +97,9 @@ TEST(ReadRegistryValue, TrustsOnlyWhatTheLastQueryDelivered) {
           });
     }
     EXPECT_CALL(api, CloseKey(kKey));
-    Variant value;
-    EXPECT_EQ(ErrorOf([&] { value = ReadRegistryValue(api, kHkeyLocalMachine, "Key", "Value"); }),
-              c.expected ? "no error" : "1001 Unsupported value type");
-    EXPECT_EQ(value, c.expected.value_or(Variant()));
+    const Result<Variant> value = ReadRegistryValue(api, kHkeyLocalMachine, "Key", "Value");
+    EXPECT_EQ(ErrorOf(value), c.expected ? "no error" : "1001 Unsupported value type");
+    EXPECT_EQ(value.ok() ? *value : Variant(), c.expected.value_or(Variant()));
   }
 }
 
@@ -116,14 +116,14 @@ TEST(RegistryKeys, ListingStopsAtTheFirstFailedEnumerationAndKeysAreClosed) {
   EXPECT_CALL(api, CloseKey(kKey));
   api.ExpectOpen("Runtimes\\1.6", kKey + 4);
   EXPECT_CALL(api, CloseKey(kKey + 4));
-  const SubkeyList list = ListRegistrySubkeys(api, kHkeyLocalMachine, "Runtimes");
+  const SubkeyList list = *ListRegistrySubkeys(api, kHkeyLocalMachine, "Runtimes");
   EXPECT_THAT(Vector<String>(list.begin(), list.end()), ElementsAre("1.4", "1.5"));
   EXPECT_TRUE(RegistryKeyExists(api, kHkeyLocalMachine, "Runtimes\\1.6"));
 }
 
 TEST(Variant, AsText) {
-  EXPECT_EQ(Variant().AsText(), "");
-  EXPECT_EQ(Variant(std::int32_t{-5}).AsText(), "-5");  // bytes: the binary JavaHome row end to end
+  EXPECT_EQ(*Variant().AsText(), "");
+  EXPECT_EQ(*Variant(std::int32_t{-5}).AsText(), "-5");  // bytes: the binary JavaHome row end to end
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ namespace {
 
 using ::testing::ElementsAreArray;
 using tolvarin::testing::ErrorOf;
+using platform::Result;
 
 const String kTestKey = "SOFTWARE\\TolvarinTest";
 const String kValues = kTestKey + "\\Values";
@@ -50,14 +51,14 @@ String PatternText(size_t length) {
 // elsewhere the store loaded from the same files in the same order.
 std::unique_ptr<RegistryApi> ScenarioRegistry() {
 #ifdef _WIN32
-  return MakeNativeRegistryApi();
+  return MakeNativeRegistryApi().value();  // never fails on Windows
 #else
   static const std::shared_ptr<const RegFileStore> store = [] {
     auto imported = std::make_shared<RegFileStore>();
     for (const char* name : {"unicode_export.reg", "ansi_export.reg"}) {
       const String path = String(TOLVARIN_REGISTRY_FIXTURES) + "/" + name;
       std::ifstream file(path.c_str(), std::ios::binary);
-      imported->Import(String(std::istreambuf_iterator<char>(file), {}), path);
+      EXPECT_TRUE(imported->Import(String(std::istreambuf_iterator<char>(file), {}), path).ok());
     }
     return imported;
   }();
@@ -107,16 +108,14 @@ TEST_F(RegistryScenarios, ListsSubkeysInRegistryOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    const SubkeyList list = ListRegistrySubkeys(api_, kHkeyLocalMachine, c.path);
+    const SubkeyList list = *ListRegistrySubkeys(api_, kHkeyLocalMachine, c.path);
     EXPECT_THAT(Vector<String>(list.begin(), list.end()), ElementsAreArray(c.names));
   }
 }
 
 // "ab" and "\u0100b", which reads "Ab" in ANSI.
 TEST_F(RegistryScenarios, NamesThatReadTheSameInAnsiButForCaseAreADuplicateKey) {
-  EXPECT_EQ(ErrorOf([&] {
-              ListRegistrySubkeys(api_, kHkeyLocalMachine, kTestKey + "\\Duplicates");
-            }),
+  EXPECT_EQ(ErrorOf(ListRegistrySubkeys(api_, kHkeyLocalMachine, kTestKey + "\\Duplicates")),
             "457 This key is already associated with an element of this collection");
 }
 
@@ -171,12 +170,9 @@ TEST_F(RegistryScenarios, ReadsValuesByType) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
-    Variant value;
-    EXPECT_EQ(ErrorOf([&] {
-                value = ReadRegistryValue(api_, kHkeyLocalMachine, c.path, c.name);
-              }),
-              c.expected ? "no error" : "1001 Unsupported value type");
-    EXPECT_EQ(value, c.expected.value_or(Variant()));
+    const Result<Variant> value = ReadRegistryValue(api_, kHkeyLocalMachine, c.path, c.name);
+    EXPECT_EQ(ErrorOf(value), c.expected ? "no error" : "1001 Unsupported value type");
+    EXPECT_EQ(value.ok() ? *value : Variant(), c.expected.value_or(Variant()));
   }
 }
 

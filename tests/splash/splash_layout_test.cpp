@@ -12,7 +12,8 @@ using platform::Control;
 using platform::PixelRect;
 
 TEST(PlaceControls, SplashPictureAt125PercentRoundsToNearest) {
-  const auto placed = platform::PlaceControls(SplashLayout(), 120, [](const Control&, size_t) {
+  const platform::FormLayout layout = SplashLayout();  // outlives `placed`, which points into it
+  const auto placed = *platform::PlaceControls(layout, 120, [](const Control&, size_t) {
     return PixelRect{};
   });
   ASSERT_EQ(placed[2].control->name, "Image1");
