@@ -87,7 +87,7 @@ class BasicString {
   Char* end() noexcept { return data() + size_; }
   const Char* begin() const noexcept { return data(); }
   const Char* end() const noexcept { return data() + size_; }
-  Char& operator[](std::size_t i) noexcept { return data_[i]; }
+  Char& operator[](std::size_t i) noexcept { return data()[i]; }
   const Char& operator[](std::size_t i) const noexcept { return data()[i]; }
   Char& front() noexcept { return data_[0]; }
   const Char& front() const noexcept { return data_[0]; }
