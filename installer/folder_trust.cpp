@@ -52,9 +52,9 @@ enum class Reach { kItself, kMadeInside };
 // What each account but the trusted ones is allowed on the entry itself, or on what is made
 // inside it, in list order.
 Vector<std::pair<String, std::uint32_t>> OthersRights(const EntryFacts& facts,
-                                                                bool own_entries_only,
-                                                                const TrustedAccounts& trusted,
-                                                                Reach reach = Reach::kItself) {
+                                                      bool own_entries_only,
+                                                      const TrustedAccounts& trusted,
+                                                      Reach reach = Reach::kItself) {
   Vector<std::pair<String, std::uint32_t>> others;
   if (facts.no_access_list) {
     others.emplace_back("S-1-1-0", Expanded(rights::kGenericAll));
@@ -91,7 +91,7 @@ bool TrustedAccounts::Contains(const String& sid) const {
 }
 
 String OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
-                               const EntryFacts* parent) {
+                          const EntryFacts* parent) {
   const bool folder = facts.kind == Kind::kFolder;
   auto others = OthersRights(facts, role == Role::kInside, trusted);
   if (parent != nullptr) {
@@ -141,7 +141,7 @@ String OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccou
 }
 
 String Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
-                    bool folder, const EntryFacts* parent) {
+               bool folder, const EntryFacts* parent) {
   switch (facts.kind) {
     case Kind::kLink:
       return "is a link to another place";
@@ -163,7 +163,7 @@ String Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role rol
 }
 
 String FirstProblemInside(EntryView& view, const String& folder,
-                               const TrustedAccounts& trusted) {
+                          const TrustedAccounts& trusted) {
   Vector<String> pending{folder};
   while (!pending.empty()) {
     const String current = std::move(pending.back());

@@ -93,18 +93,18 @@ class EntryView {
 // folder, what its entries pass on to files and folders made inside counts as well, inherit-only
 // ones included: Setup's own files there would get those rights.
 String OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccounts& trusted,
-                               const EntryFacts* parent = nullptr);
+                          const EntryFacts* parent = nullptr);
 
 // What is wrong with an existing entry that should be a folder (or, with `folder` false, a
 // file) in `role`, as the rest of a sentence that starts with its path ("is a link to another
 // place"); empty when it may be kept. `parent` as for OthersWhoCanChange.
 String Problem(const EntryFacts& facts, const TrustedAccounts& trusted, Role role,
-                    bool folder = true, const EntryFacts* parent = nullptr);
+               bool folder = true, const EntryFacts* parent = nullptr);
 
 // The first entry inside `folder`, at any depth, that may not be kept (Role::kInside), as
 // "<path> <problem>"; empty when there is none. A link is reported, never followed.
 String FirstProblemInside(EntryView& view, const String& folder,
-                               const TrustedAccounts& trusted);
+                          const TrustedAccounts& trusted);
 
 }  // namespace tolvarin::installer
 

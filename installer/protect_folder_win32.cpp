@@ -150,7 +150,7 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WStr
   folder.facts = NT_SUCCESS(status) ? win32::FactsOf(folder.handle.get(), path)
                                     : win32::FactsOfFailure(::RtlNtStatusToDosError(status));
   if (const String problem = Problem(folder.facts, context.trusted,
-                                          kept ? Role::kKept : Role::kAbove, true, &parent.facts);
+                                     kept ? Role::kKept : Role::kAbove, true, &parent.facts);
       !problem.empty()) {
     Say(shown + " " + problem +
         (kept ? kRemoveIt : ", so others could put a folder of their own in its place."));

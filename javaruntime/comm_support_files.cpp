@@ -39,7 +39,7 @@ String DestinationDirectory(const String& home, const SupportFile& file) {
 }  // namespace
 
 Vector<SupportFilePlace> SupportFilePlaces(const String& source_directory,
-                                                const String& home) {
+                                           const String& home) {
   Vector<SupportFilePlace> places;
   for (const SupportFile& file : kSupportFiles) {
     const String directory = DestinationDirectory(home, file);

@@ -17,7 +17,7 @@ struct SupportFilePlace {
 // The support files' places for the runtime at `home`, in the order they are copied, as
 // InstallCommSupportFiles builds them.
 Vector<SupportFilePlace> SupportFilePlaces(const String& source_directory,
-                                                const String& home);
+                                           const String& home);
 
 // Copies into the Java runtime at `home` those of the serial-port support files it lacks,
 // from context.support_source_directory, in this order:

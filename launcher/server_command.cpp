@@ -7,7 +7,7 @@ namespace tolvarin::launcher {
 namespace {
 
 String Join(const String& base, const Vector<String>& components,
-                 char separator) {
+            char separator) {
   String path = base;
   for (const String& component : components) {
     path += separator;

@@ -2,7 +2,6 @@
 #define TOLVARIN_PLATFORM_ERROR_H_
 
 #include <optional>
-#include <type_traits>
 #include <utility>
 
 #include "platform/text.h"
@@ -53,12 +52,8 @@ class [[nodiscard]] Outcome {
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : value_(std::move(value)) {}           // NOLINT: as a plain return
-  Result(Error error) : error_(std::move(error)) {}        // NOLINT: as a plain return
-  template <typename U>
-    requires std::is_constructible_v<T, U&&> && (!std::is_same_v<std::decay_t<U>, T>) &&
-             (!std::is_same_v<std::decay_t<U>, Error>)
-  Result(U&& value) : value_(std::in_place, std::forward<U>(value)) {}  // NOLINT
+  Result(T value) : value_(std::move(value)) {}     // NOLINT: as a plain return
+  Result(Error error) : error_(std::move(error)) {}  // NOLINT: as a plain return
 
   bool ok() const noexcept { return value_.has_value(); }
   // Only when ok().
@@ -71,8 +66,6 @@ class [[nodiscard]] Result {
   const T* operator->() const noexcept { return &*value_; }
   // Only when !ok().
   const Error& error() const noexcept { return *error_; }
-  // The failure alone, for a caller that returns an Outcome.
-  Outcome outcome() const { return ok() ? Outcome() : Outcome(*error_); }
 
  private:
   std::optional<T> value_;

@@ -16,7 +16,7 @@ class Win32MessageBoxes final : public MessageBoxes {
     Result<WString> converted = win32::Utf8ToWide(prompt);
     // Unreachable for text the launcher builds; never lose the box itself.
     const WString text = converted.ok() ? std::move(converted).value() : WString(L"?");
-    const WString title = *win32::Utf8ToWide(kApplicationTitle);
+    const WString title = win32::Utf8ToWideShown(kApplicationTitle);
     // MB_OK alone: the prompt, an OK button, no icon. No owner: the splash is gone by now.
     ::MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK);
   }

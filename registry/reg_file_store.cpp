@@ -455,7 +455,7 @@ class StoreEditor {
 
   static void Reorder(RegFileStore::Key& key) {
     Vector<std::pair<std::u16string_view, KeyId>> sorted(key.subkeys.begin(),
-                                                              key.subkeys.end());
+                                                         key.subkeys.end());
     std::sort(sorted.begin(), sorted.end());
     key.ordered.clear();
     for (const auto& entry : sorted) key.ordered.push_back(entry.second);

@@ -152,8 +152,8 @@ bool NotesName(const WString& text) {
 // a line too many or an argument too many means the data is not the package's.
 template <size_t kShapes>
 std::optional<Vector<Line>> Lines(const WString& data,
-                                       const LineShape (&shapes)[kShapes],
-                                       WString& problem) {
+                                  const LineShape (&shapes)[kShapes],
+                                  WString& problem) {
   Vector<Line> lines;
   size_t counts[kShapes] = {};
   for (const WString& text : Split(data, kCommandSeparator)) {
@@ -214,7 +214,7 @@ bool HoldsOthersFiles(const WString& folder) {
 int PackageFoldersCommand(const Vector<WString>& arguments, bool written) {
   if (arguments.size() != 3) return installer::kUsage;
   const std::pair<WString, const wchar_t*> support[] = {{arguments[0], kSupportRoot},
-                                                             {arguments[1], kSupportFolder}};
+                                                        {arguments[1], kSupportFolder}};
   for (const auto& [given, fixed] : support) {
     if (!SameFolder(given, fixed)) {
       SayWide(given + L" is not " + fixed + L": Varnolet.exe reads its support files from " +

@@ -130,7 +130,7 @@ TEST(AccessRule, ObjectEntriesGrantOnFoldersUnlessForAnObjectType) {
         {}, {}, 0};
     const auto* start = reinterpret_cast<const unsigned char*>(&fixed);
     Vector<unsigned char> entry(start,
-                                     start + offsetof(ACCESS_ALLOWED_OBJECT_ACE, ObjectType));
+                                start + offsetof(ACCESS_ALLOWED_OBJECT_ACE, ObjectType));
     for (const GUID* guid : {c.object_type, c.inherited_object_type}) {
       const auto* bytes = reinterpret_cast<const unsigned char*>(guid);
       if (guid) entry.insert(entry.end(), bytes, bytes + sizeof(GUID));

@@ -66,7 +66,7 @@ TEST(RunLaunchSequence, StepsInOrderAndDirectoryRestoredOnEveryPath) {
   const String kBox = "box Error 5: Access is denied: ";
   const String kStart = "start \"C:\\jre\\bin\\java.exe\"";
   const Vector<String> kStarted = {"close splash", "locate", "read cwd",
-                                             "cd C:\\Apps\\SMS", kStart, "cd C:\\Users\\me"};
+                                   "cd C:\\Apps\\SMS", kStart, "cd C:\\Users\\me"};
   const auto then = [&](Vector<String> events, const String& last) {
     events.push_back(last);
     return events;
