@@ -1,6 +1,7 @@
 #include "installer/entry_view_win32.h"
 
 #include <aclapi.h>
+#include <winternl.h>
 
 #include <memory>
 #include <utility>
@@ -71,6 +72,24 @@ UniqueHandle OpenEntry(const WString& path, DWORD access, DWORD share, DWORD& er
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
   return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+DWORD OpenBeneath(HANDLE parent, const WString& name, DWORD access, DWORD share,
+                  ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR descriptor,
+                  UniqueHandle& opened) {
+  UNICODE_STRING text;
+  text.Buffer = const_cast<wchar_t*>(name.c_str());
+  text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  text.MaximumLength = text.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, descriptor);
+  IO_STATUS_BLOCK io{};
+  HANDLE handle = nullptr;
+  const NTSTATUS status = ::NtCreateFile(
+      &handle, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+      disposition, options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  opened.reset(NT_SUCCESS(status) ? handle : nullptr);
+  return NT_SUCCESS(status) ? ERROR_SUCCESS : ::RtlNtStatusToDosError(status);
 }
 
 EntryFacts FactsOfFailure(DWORD error) {

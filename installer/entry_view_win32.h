@@ -36,6 +36,16 @@ WString ParentOf(const WString& path);
 platform::win32::UniqueHandle OpenEntry(const WString& path, DWORD access, DWORD share,
                                         DWORD& error);
 
+// Opens or creates the entry `name` inside the folder open through `parent` (with
+// FILE_TRAVERSE), relative to that handle and never following a link at `name`: what the name
+// leads to is what the call opens, whatever has become of the path to `parent` since. NtCreateFile's
+// `disposition` and `options`; `descriptor`, when not null, is what a new entry gets. The
+// system's error (ERROR_ALREADY_EXISTS when creating and the name is taken), ERROR_SUCCESS with
+// `opened` set otherwise.
+DWORD OpenBeneath(HANDLE parent, const WString& name, DWORD access, DWORD share,
+                  ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR descriptor,
+                  platform::win32::UniqueHandle& opened);
+
 // The facts of the entry `path` for which OpenEntry failed with `error`.
 EntryFacts FactsOfFailure(DWORD error);
 

@@ -54,14 +54,15 @@ constinit Transcript the_transcript;
 
 Transcript& TheTranscript() { return the_transcript; }
 
-// Why the log at `path` may not be written, or empty: see RunHelperCommand.
-String LogPlaceProblem(const WString& path, const HelperContext& context) {
+// Why the log at `path` may not be written, or empty: see RunHelperCommand. The folders above
+// it, held, go into `above`.
+String LogPlaceProblem(const WString& path, const HelperContext& context, FoldersAbove& above) {
   String problem = LocalFolderProblem(WideToUtf8(path));
   if (!problem.empty()) return problem;
   if (win32::WindowsEntryView().Inspect(WideToUtf8(path)).kind == EntryFacts::Kind::kLink) {
     return "is a link to another place";
   }
-  const FoldersAbove above = JudgeFoldersAbove(path, context.trusted);
+  above = JudgeFoldersAbove(path, context.trusted);
   if (!above.missing.empty()) {
     return "lies in " + WideToUtf8(above.missing.front()) + ", which does not exist";
   }
@@ -75,27 +76,27 @@ String LogPlaceProblem(const WString& path, const HelperContext& context) {
 // handle: one someone else put there (another owner, another name of some other file, one others
 // may write) is not written.
 int OpenLog(const WString& path, const HelperContext& context) {
-  String problem = LogPlaceProblem(path, context);
+  FoldersAbove above;
+  String problem = LogPlaceProblem(path, context, above);
   UniqueHandle log;
   if (problem.empty()) {
-    // A new file first, never following a link at its name: creating one where a name exists
-    // fails whatever it is, so a link planted since the place was judged is opened as itself
-    // below and refused, and what it leads to is neither created nor written.
+    // A new file first, in the folder held by the walk and never following a link at its name:
+    // creating one where a name exists fails whatever it is, so a link planted since the place
+    // was judged is opened as itself below and refused, and what it leads to is neither created
+    // nor written.
     constexpr DWORD kAccess = FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES;
-    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
     const win32::SecurityDescriptor descriptor(win32::kProtectedFileSddl);
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+    const HANDLE folder = above.held.back().handle.get();
+    const WString name = path.substr(path.find_last_of(L'\\') + 1);
     win32::BeforeCreatingForTest(path);
+    DWORD error = static_cast<DWORD>(descriptor.valid() ? 0 : descriptor.failure().number());
     if (descriptor.valid()) {
-      log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, &attributes, CREATE_NEW,
-                              kFlags, nullptr));
+      error = win32::OpenBeneath(folder, name, kAccess, FILE_SHARE_READ, FILE_CREATE,
+                                 FILE_NON_DIRECTORY_FILE, descriptor.get(), log);
     }
-    DWORD error = descriptor.valid() ? ::GetLastError()
-                                     : static_cast<DWORD>(descriptor.failure().number());
-    if (!log.valid() && error == ERROR_FILE_EXISTS) {
-      log.reset(::CreateFileW(path.c_str(), kAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              kFlags, nullptr));
-      error = ::GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+      error = win32::OpenBeneath(folder, name, kAccess, FILE_SHARE_READ, FILE_OPEN,
+                                 FILE_NON_DIRECTORY_FILE, nullptr, log);
     }
     BY_HANDLE_FILE_INFORMATION information{};
     if (!log.valid()) {
@@ -106,12 +107,14 @@ int OpenLog(const WString& path, const HelperContext& context) {
                                  /*folder=*/false);
                problem.empty() && information.nNumberOfLinks != 1) {
       problem = "is one of several names of one file";
+    } else if (problem.empty() && !StillFolders(above.held)) {
+      problem = "lies in a folder that became a link";
     }
   }
   if (!problem.empty()) {
     Say("The log " + WideToUtf8(path) + " " + problem +
-        ": nothing was done. Name a log in a folder only administrators can change, such as "
-        "%SystemRoot%\\Temp.");
+        ": nothing was done. Name a log in a folder where only administrators can create "
+        "files.");
     return kLogRefused;
   }
   LARGE_INTEGER size{};

@@ -14,7 +14,10 @@
 //                           the protected list and owner in the one call that creates it,
 //                           through the handle of the folder above it and never following a
 //                           link at its name; or giving an existing one that list through the
-//                           handle it was judged by and judging what lies inside after that.
+//                           handle it was judged by once what lies inside is judged (and
+//                           again after). Every folder above is opened relative to the one
+//                           above it from the drive's root down, and everything is made through
+//                           those handles, so nothing above can be swapped underneath.
 //                           What it makes or keeps stays open, without delete sharing, until it
 //                           ends. Stops at the first that is not safe; a folder it protected
 //                           stays protected.
@@ -28,18 +31,41 @@
 #include "platform/function.h"
 #include "platform/text.h"
 #include "platform/vector.h"
+#include "platform/win32_util.h"
 
 namespace tolvarin::installer {
 
-// The folders above `path` as check-folder judges them, each without following a link.
+// A folder held open, opened relative to the folder above it without following a link (and
+// without delete sharing once Setup made or kept it): while it is held, what lies beneath it is
+// reached through this handle, whatever becomes of its path.
+struct HeldFolder {
+  WString path;
+  platform::win32::UniqueHandle handle;
+  EntryFacts facts;
+};
+
+// The folders above `path` as check-folder judges them. Each existing one is opened relative to
+// the one above it, from the drive's root down, never following a link, and judged through that
+// handle: a folder above that someone turns into a link (an empty one they may write to can be
+// made a junction in place) can redirect only what is opened by path, never what is made
+// through these handles.
 struct FoldersAbove {
   Vector<WString> missing;  // those that do not exist, nearest first
-  std::optional<EntryFacts> holder;   // the one holding `path`, when every one exists
-  WString unsafe;  // the nearest that someone else owns or could remove, rename or
-                        // re-permission (then put another in its place), or empty
+  Vector<HeldFolder> held;  // those that exist, from the root down, each open with kHeldAccess
+  WString unsafe;  // the first, from the root down, that someone else owns or could remove,
+                   // rename or re-permission (then put another in its place), or empty
   String problem;  // what is wrong with `unsafe`, as Problem gives it
+  // The facts of the folder holding `path` when it exists and was judged, otherwise null.
+  const EntryFacts* holder() const {
+    return missing.empty() && unsafe.empty() && !held.empty() ? &held.back().facts : nullptr;
+  }
 };
 FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trusted);
+
+// Whether every folder in `held` is still a real folder, as its handle and its name show now:
+// one that became a link since it was opened leads whatever is opened by its path elsewhere.
+// Says which did not. A folder that holds anything cannot become a link any more.
+bool StillFolders(const Vector<HeldFolder>& held);
 
 // Whether the existing folder `path` passes check-folder's rule; says why not.
 bool FolderTrusted(const WString& path, const HelperContext& context);

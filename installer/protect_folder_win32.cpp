@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <aclapi.h>
-#include <winternl.h>
 
 #include <optional>
 #include <utility>
@@ -22,9 +21,6 @@ using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
 constexpr char kRemoveIt[] = ": remove it, then run Setup again.";
-
-// NtCreateFile's answer when the name exists; ntstatus.h would clash with windows.h.
-constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
 
 using MadeFolderSinkFunction = Function<platform::Outcome(const WString&, HANDLE)>;
 
@@ -57,59 +53,33 @@ bool NothingOthersInside(const WString& path, const HelperContext& context) {
   return true;
 }
 
+// What protect-folder asks of each folder it holds: enough to judge it, to protect it, and to
+// make the next folder inside through it.
+constexpr DWORD kHeldAccess = READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY |
+                              FILE_TRAVERSE | SYNCHRONIZE;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+WString NameOf(const WString& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
 // Whether the existing folder `path`, and everything in it, may be kept, changing nothing. A
-// missing folder is fine: it will be made.
-bool KeepExisting(const WString& path, const HelperContext& context,
-                  const EntryFacts* holder) {
-  DWORD error = ERROR_SUCCESS;
-  const UniqueHandle folder =
-      win32::OpenEntry(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+// missing folder is fine: it will be made. `above` is what JudgeFoldersAbove found safe.
+bool KeepExisting(const WString& path, const HelperContext& context, const FoldersAbove& above) {
+  if (above.holder() == nullptr) return true;  // a folder above is missing, so this one is too
+  UniqueHandle folder;
+  const DWORD error = win32::OpenBeneath(above.held.back().handle.get(), NameOf(path),
+                                         READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll,
+                                         FILE_OPEN, 0, nullptr, folder);
   const EntryFacts facts =
       folder.valid() ? win32::FactsOf(folder.get(), path) : win32::FactsOfFailure(error);
   if (facts.kind == EntryFacts::Kind::kMissing) return true;
-  if (const String problem = Problem(facts, context.trusted, Role::kKept, true, holder);
+  if (const String problem =
+          Problem(facts, context.trusted, Role::kKept, true, above.holder());
       !problem.empty()) {
     Say(WideToUtf8(path) + " " + problem + kRemoveIt);
     return false;
   }
   return NothingOthersInside(path, context);
 }
-
-// A folder held open, without delete sharing once Setup made or protected it, so that nobody
-// moves it away and puts another in its place while protect-folder works in it.
-struct HeldFolder {
-  WString path;
-  UniqueHandle handle;
-  EntryFacts facts;
-};
-
-// What protect-folder asks of each folder it holds: enough to judge it, to protect it, and to
-// make the next folder inside through it.
-constexpr DWORD kHeldAccess = READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY |
-                              FILE_TRAVERSE | SYNCHRONIZE;
-
-// Opens or creates the entry `name` inside the folder open through `parent`, relative to that
-// handle and never following a link at `name`: what the name leads to is what the call opens.
-NTSTATUS OpenBeneath(HANDLE parent, const WString& name, DWORD access, DWORD share,
-                     ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR descriptor,
-                     UniqueHandle& opened) {
-  UNICODE_STRING text;
-  text.Buffer = const_cast<wchar_t*>(name.c_str());
-  text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  text.MaximumLength = text.Length;
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, descriptor);
-  IO_STATUS_BLOCK io{};
-  HANDLE handle = nullptr;
-  const NTSTATUS status = ::NtCreateFile(
-      &handle, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
-      options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-  opened.reset(NT_SUCCESS(status) ? handle : nullptr);
-  return status;
-}
-
-String NtFailure(NTSTATUS status) { return SystemFailure(::RtlNtStatusToDosError(status)); }
 
 // The folder `path` made inside `parent` with `descriptor` (its list and owner) in the call that
 // creates it, so that nobody else ever holds a handle to it; or, when something has that name
@@ -120,14 +90,14 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WStr
                                             const HelperContext& context,
                                             const win32::SecurityDescriptor& descriptor,
                                             bool kept) {
-  const WString name = path.substr(path.find_last_of(L'\\') + 1);
+  const WString name = NameOf(path);
   const String shown = WideToUtf8(path);
   HeldFolder folder{path, {}, {}};
   win32::BeforeCreatingForTest(path);
-  NTSTATUS status =
-      OpenBeneath(parent.handle.get(), name, kHeldAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  FILE_CREATE, FILE_DIRECTORY_FILE, descriptor.get(), folder.handle);
-  if (NT_SUCCESS(status)) {
+  DWORD error = win32::OpenBeneath(parent.handle.get(), name, kHeldAccess,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                                   FILE_DIRECTORY_FILE, descriptor.get(), folder.handle);
+  if (error == ERROR_SUCCESS) {
     if (MadeFolderSink()) {
       if (const platform::Outcome noted = MadeFolderSink()(path, folder.handle.get());
           !noted.ok()) {
@@ -139,16 +109,17 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WStr
     folder.facts = win32::FactsOf(folder.handle.get(), path);
     return folder;
   }
-  if (status != kNameCollision) {
-    Say(shown + " cannot be made " + NtFailure(status) + ".");
+  if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+    Say(shown + " cannot be made " + SystemFailure(error) + ".");
     return std::nullopt;
   }
   // Not asked to be a folder: a file there is opened too, and refused as one.
   const DWORD access = kHeldAccess | (kept ? WRITE_DAC | WRITE_OWNER : 0);
-  status = OpenBeneath(parent.handle.get(), name, access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       FILE_OPEN, 0, nullptr, folder.handle);
-  folder.facts = NT_SUCCESS(status) ? win32::FactsOf(folder.handle.get(), path)
-                                    : win32::FactsOfFailure(::RtlNtStatusToDosError(status));
+  error = win32::OpenBeneath(parent.handle.get(), name, access,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, 0, nullptr,
+                             folder.handle);
+  folder.facts = error == ERROR_SUCCESS ? win32::FactsOf(folder.handle.get(), path)
+                                        : win32::FactsOfFailure(error);
   if (const String problem = Problem(folder.facts, context.trusted,
                                      kept ? Role::kKept : Role::kAbove, true, &parent.facts);
       !problem.empty()) {
@@ -157,6 +128,9 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WStr
     return std::nullopt;
   }
   if (!kept) return folder;
+  // Judged before its new list is set, which rewrites what everything inside inherits through
+  // the paths below it; and again after.
+  if (!NothingOthersInside(path, context)) return std::nullopt;
   const DWORD set =
       ::SetSecurityInfo(folder.handle.get(), SE_FILE_OBJECT,
                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
@@ -166,49 +140,40 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WStr
     Say(shown + " cannot be protected from other users " + SystemFailure(set) + ".");
     return std::nullopt;
   }
-  // Judged after it is protected: the entries inside inherit Setup's by then.
   if (!NothingOthersInside(path, context)) return std::nullopt;
   Say("Kept " + shown + ", writable by administrators only.");
   return folder;
 }
 
 // Makes `path` and the missing folders above it, each through the handle of the folder above
-// it, from the nearest existing folder the walk judged; keeps `path` if it exists. What it made
-// or kept goes into `held`, where it stays open until the command ends.
+// it, from the nearest existing folder the walk judged and holds; keeps `path` if it exists.
+// What it made or kept, and every folder above, goes into `held`, where it stays open until the
+// command ends.
 bool Protect(const WString& path, const HelperContext& context,
              const win32::SecurityDescriptor& descriptor, Vector<HeldFolder>& held) {
   FoldersAbove above;
   if (!ParentsSafe(path, context, above)) return false;
-  HeldFolder base{above.missing.empty() ? win32::ParentOf(path)
-                                        : win32::ParentOf(above.missing.back()),
-                  {}, {}};
-  DWORD error = ERROR_SUCCESS;
-  base.handle = win32::OpenEntry(base.path, kHeldAccess,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
-  base.facts = base.handle.valid() ? win32::FactsOf(base.handle.get(), base.path)
-                                   : win32::FactsOfFailure(error);
-  if (base.facts.kind != EntryFacts::Kind::kFolder) {
-    // Judged a moment ago: only an administrator can have changed it since.
-    Say(WideToUtf8(base.path) + " " +
-        Problem(base.facts, context.trusted, Role::kAbove, true) + kRemoveIt);
+  if (above.held.empty()) {
+    Say(WideToUtf8(path) + " lies on no drive that can be opened: choose another folder.");
     return false;
   }
   Vector<WString> chain(above.missing.rbegin(), above.missing.rend());
   chain.push_back(path);
-  held.push_back(std::move(base));
+  for (HeldFolder& folder : above.held) held.push_back(std::move(folder));
   for (const WString& next : chain) {
     std::optional<HeldFolder> folder =
         MakeOrKeepBeneath(held.back(), next, context, descriptor, next == path);
     if (!folder) return false;
     held.push_back(std::move(*folder));
   }
-  return true;
+  // Each folder above now holds what was made or kept in it, so none can become a link any
+  // more; one that became a link before would lead later writes by path elsewhere.
+  return StillFolders(held);
 }
 
 bool CheckFolder(const WString& path, const HelperContext& context) {
   FoldersAbove above;
-  return ParentsSafe(path, context, above) &&
-         KeepExisting(path, context, above.holder ? &*above.holder : nullptr);
+  return ParentsSafe(path, context, above) && KeepExisting(path, context, above);
 }
 
 // Whether every folder named is an absolute path on a local fixed drive; says why not. All are
@@ -258,25 +223,46 @@ int ProtectFolders(const Vector<WString>& arguments, const HelperContext& contex
 
 FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trusted) {
   FoldersAbove above;
-  win32::WindowsEntryView view;
-  Vector<std::pair<WString, EntryFacts>> existing;  // nearest first
-  for (WString parent = win32::ParentOf(path); !parent.empty();
-       parent = win32::ParentOf(parent)) {
-    EntryFacts facts = view.Inspect(WideToUtf8(parent));
-    if (facts.kind == EntryFacts::Kind::kMissing) {
-      above.missing.push_back(parent);
+  Vector<WString> chain;  // nearest first
+  for (WString parent = win32::ParentOf(path); !parent.empty(); parent = win32::ParentOf(parent)) {
+    chain.push_back(parent);
+  }
+  // The root by its name (a drive's root is no link), then each folder through the one above.
+  for (size_t i = chain.size(); i-- > 0;) {
+    HeldFolder folder{chain[i], {}, {}};
+    DWORD error = ERROR_SUCCESS;
+    if (above.held.empty()) {
+      folder.handle = win32::OpenEntry(folder.path, kHeldAccess, kShareAll, error);
     } else {
-      existing.emplace_back(parent, std::move(facts));
+      error = win32::OpenBeneath(above.held.back().handle.get(), NameOf(folder.path),
+                                 kHeldAccess, kShareAll, FILE_OPEN, 0, nullptr, folder.handle);
+    }
+    folder.facts = folder.handle.valid() ? win32::FactsOf(folder.handle.get(), folder.path)
+                                         : win32::FactsOfFailure(error);
+    if (folder.facts.kind == EntryFacts::Kind::kMissing) {
+      above.missing = Vector<WString>(chain.begin(), chain.begin() + i + 1);
+      break;
+    }
+    above.problem = Problem(folder.facts, trusted, Role::kAbove, true,
+                            above.held.empty() ? nullptr : &above.held.back().facts);
+    if (!above.problem.empty()) {
+      above.unsafe = folder.path;
+      break;
+    }
+    above.held.push_back(std::move(folder));
+  }
+  return above;
+}
+
+bool StillFolders(const Vector<HeldFolder>& held) {
+  for (const HeldFolder& folder : held) {
+    if (win32::FactsOf(folder.handle.get(), folder.path).kind == EntryFacts::Kind::kLink) {
+      Say(WideToUtf8(folder.path) +
+          " became a link to another place while Setup worked in it: nothing more was done.");
+      return false;
     }
   }
-  // A folder that exists lies in one that exists: the next one up is its parent.
-  for (size_t i = 0; i < existing.size() && above.unsafe.empty(); ++i) {
-    const EntryFacts* parent = i + 1 < existing.size() ? &existing[i + 1].second : nullptr;
-    above.problem = Problem(existing[i].second, trusted, Role::kAbove, true, parent);
-    if (!above.problem.empty()) above.unsafe = existing[i].first;
-  }
-  if (above.missing.empty() && !existing.empty()) above.holder = existing.front().second;
-  return above;
+  return true;
 }
 
 void SetMadeFolderSink(Function<platform::Outcome(const WString& path, HANDLE folder)> sink) {

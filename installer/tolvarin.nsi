@@ -14,6 +14,8 @@
 ;   Setup              0 installed, 1 cancelled in the wizard, 2 stopped before changing anything,
 ;                      3 stopped part-way, 5 /LOG= names a file not safe to write (nothing
 ;                      changed), 32 files to replace in use (nothing changed), 740 not elevated
+;   the uninstaller    0 removed, 1 cancelled, 3 not all removed, 6 a folder it deletes from is
+;                      not safe (nothing removed), 740 not elevated, 3010 finished at restart
 ; /LOG=FILE (before /D=) appends what the helper found and why Setup stopped to FILE (UTF-16LE),
 ; through the helper alone, which refuses a FILE behind a link or of another account.
 
@@ -45,6 +47,7 @@ ShowUninstDetails show
 !define STOPPED_PART_WAY 3
 !define LOG_REFUSED 5
 !define IN_USE 32  ; ERROR_SHARING_VIOLATION
+!define FOLDER_REFUSED 6  ; the uninstall: a folder it deletes from is not safe
 !define RESTART_TO_FINISH 3010  ; ERROR_SUCCESS_REBOOT_REQUIRED
 ; What Setup did to the Java runtime that Varnolet.exe will use, and what the user must do.
 !define RUNTIME_LOG "$INSTDIR\Setup.log"
@@ -53,6 +56,8 @@ ShowUninstDetails show
 Var RuntimeReport
 Var LogFile     ; /LOG=
 Var HelperLog   ; the helper's --log option for it, or nothing
+Var RemoveQuarvel  ; the uninstall: 1 when C:\quarvel was there and judged, so it is deleted from
+Var RemoveSupport  ; the same for its GsmModemJar
 
 Name "${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -156,8 +161,34 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; The uninstall deletes by path, as an administrator, and hands paths to the next restart: only
+; in the install folder, C:\quarvel and C:\quarvel\GsmModemJar, and only once the helper has
+; judged each as Setup judges a folder it keeps (no link, an administrator's, nobody else able to
+; change it or what it holds). Whether each exists is read first: one that appears after that is
+; never touched, one that appears before the judgment is judged. Nothing is removed otherwise.
 Function un.onInit
   !insertmacro REQUIRE_ADMIN
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\TolvarinHelper.exe" "${HELPER}"
+  StrCpy $0 `"$INSTDIR"`
+  StrCpy $RemoveQuarvel ""
+  StrCpy $RemoveSupport ""
+  ${If} ${FileExists} "${QUARVEL}\*.*"
+    StrCpy $RemoveQuarvel 1
+    StrCpy $0 `$0 "${QUARVEL}"`
+  ${EndIf}
+  ${If} ${FileExists} "${SUPPORT}\*.*"
+    StrCpy $RemoveSupport 1
+    StrCpy $0 `$0 "${SUPPORT}"`
+  ${EndIf}
+  nsExec::ExecToStack `"$PLUGINSDIR\TolvarinHelper.exe" check-folder $0`
+  Pop $0
+  Pop $1
+  ${If} $0 != 0
+    MessageBox MB_ICONSTOP "$1$\r$\nNothing was removed." /SD IDOK
+    SetErrorLevel ${FOLDER_REFUSED}
+    Quit
+  ${EndIf}
 FunctionEnd
 
 ; Says why Setup stops (in a box only when it is not silent) and stops with exit status `status`.
@@ -330,8 +361,12 @@ SectionEnd
   ${If} "$INSTDIR" == "${DEFAULT_DIR}"
     RMDir ${option} "$PROGRAMFILES\Quarvel"
   ${EndIf}
-  RMDir ${option} "${SUPPORT}"
-  RMDir ${option} "${QUARVEL}"
+  ${If} $RemoveSupport == 1
+    RMDir ${option} "${SUPPORT}"
+  ${EndIf}
+  ${If} $RemoveQuarvel == 1
+    RMDir ${option} "${QUARVEL}"
+  ${EndIf}
 !macroend
 
 ; Only what the installer put there. Folders go only when empty: a file the user added stays
@@ -348,9 +383,11 @@ Section "Uninstall"
   ; Both gone already, or not running, when TolvarinHelper started this copy of the uninstaller.
   Delete /REBOOTOK "$INSTDIR\TolvarinHelper.exe"
   Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
-  Delete /REBOOTOK "${SUPPORT}\Comm.jar"
-  Delete /REBOOTOK "${SUPPORT}\javax.comm.properties"
-  Delete /REBOOTOK "${SUPPORT}\Win32com.dll"
+  ${If} $RemoveSupport == 1
+    Delete /REBOOTOK "${SUPPORT}\Comm.jar"
+    Delete /REBOOTOK "${SUPPORT}\javax.comm.properties"
+    Delete /REBOOTOK "${SUPPORT}\Win32com.dll"
+  ${EndIf}
   ${If} ${Errors}
     StrCpy $R0 ${STOPPED_PART_WAY}
     DetailPrint "Some files could not be removed, nor marked for removal at the next restart."

@@ -8,7 +8,8 @@
 // A running NSIS uninstaller holds its own file open without sharing deletion: it can be
 // neither deleted nor moved, and started without _?= it hands the work to a copy of itself and
 // ends at once, with 0. So this program copies it into a new folder in the temporary folder that
-// only administrators can write to and runs the copy on the install folder (_?=). This program
+// only administrators can write to, under a random name nobody can make first, and runs the copy
+// on the install folder (_?=). This program
 // itself, which holds no handle to its file, first moves into that folder, out of the install
 // folder, and is deleted there at the next restart, with the folder; that file is no part of the
 // install and needs no restart to be harmless. On another drive it cannot move: the uninstaller
@@ -18,8 +19,11 @@
 // It runs only the uninstaller of the install that Add/Remove Programs records (its
 // InstallLocation, 32-bit view), from that folder, and only when the folder passes
 // check-folder's rule: a copy of this signed program beside another Uninstall.exe runs nothing.
-// Exit status: the uninstaller's (0, 1 cancelled, 3 not all removed, 740, 3010), 2 when it could
-// not be started, 4 when this is not the recorded install or its folder is not safe (both:
+// The uninstaller deletes from C:\quarvel and C:\quarvel\GsmModemJar too: each that exists must
+// pass the same rule before anything runs, and the uninstaller judges all three again itself.
+// Exit status: the uninstaller's (0, 1 cancelled, 3 not all removed, 6 a folder it deletes from
+// is not safe, 740, 3010), 2 when it could not be started, 4 when this is not the recorded
+// install or its folder is not safe, 6 when C:\quarvel or its GsmModemJar is not (all three:
 // nothing was removed).
 
 #include "installer/helper_command.h"

@@ -1,12 +1,14 @@
 #include "installer/uninstall.h"
 
 #include <windows.h>
+#include <ntsecapi.h>
 
 #include <optional>
 
 #include "installer/entry_view_win32.h"
 #include "installer/protect_folder.h"
 #include "installer/security_win32.h"
+#include "javaruntime/support_location.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
@@ -15,13 +17,13 @@
 namespace tolvarin::installer {
 namespace {
 
-using platform::win32::DecimalText;
 using platform::win32::SystemError;
 using platform::win32::UniqueHandle;
 using platform::win32::WideToUtf8;
 
 constexpr int kNotStarted = 2;
 constexpr int kNotTheInstall = 4;
+constexpr int kFolderRefused = 6;
 constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvarin";
 
@@ -60,8 +62,25 @@ platform::Result<WString> ThisProgram() {
   return path;
 }
 
-// A new folder in the temporary folder, made with the protected list in the call that creates
-// it: nobody but an administrator can put another uninstaller in place of the copy.
+// 128 random bits in hexadecimal: a name nobody can make first, in a folder where anyone may
+// make names (the temporary folder of SYSTEM, say).
+platform::Result<WString> RandomName() {
+  unsigned char bits[16];
+  if (!::RtlGenRandom(bits, sizeof(bits))) {
+    const DWORD error = ::GetLastError();
+    return SystemError(error, "Cannot draw a random name");
+  }
+  WString name;
+  for (const unsigned char bit : bits) {
+    name += L"0123456789abcdef"[bit >> 4];
+    name += L"0123456789abcdef"[bit & 0xF];
+  }
+  return name;
+}
+
+// A new folder in the temporary folder, under a name nobody can guess, made with the protected
+// list in the call that creates it: nobody but an administrator can put another uninstaller in
+// place of the copy, nor block the uninstall by making the name first.
 platform::Result<WString> MakeWorkFolder(const win32::SecurityDescriptor& descriptor) {
   if (!descriptor.valid()) return descriptor.failure();
   WString temp(MAX_PATH + 1, L'\0');
@@ -72,9 +91,9 @@ platform::Result<WString> MakeWorkFolder(const win32::SecurityDescriptor& descri
   }
   temp.resize(length);
   for (int attempt = 0;; ++attempt) {
-    const WString path = temp + L"Tolvarin-uninstall-" +
-                              DecimalText(::GetCurrentProcessId()) + L"-" +
-                              DecimalText(attempt);
+    const platform::Result<WString> name = RandomName();
+    if (!name.ok()) return name.error();
+    const WString path = temp + L"Tolvarin-uninstall-" + *name;
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
     if (::CreateDirectoryW(path.c_str(), &attributes)) return path;
     const DWORD error = ::GetLastError();
@@ -116,6 +135,23 @@ int Uninstall(const Vector<WString>& arguments, const HelperContext& context) {
     Say("Others could have changed what lies in " + WideToUtf8(folder) +
         ", so its uninstaller was not run.");
     return kNotTheInstall;
+  }
+  // The uninstaller deletes the support files by path: a folder someone made in place of one
+  // that an administrator removed, or a link there, would choose what it deletes. (A missing one
+  // holds nothing to remove; the uninstaller judges again what it finds.)
+  const platform::Result<WString> support =
+      platform::win32::Utf8ToWide(javaruntime::SupportSourceDirectory());
+  if (!support.ok()) {
+    Say(support.error().description());
+    return kFailed;
+  }
+  const WString support_folder = win32::WithoutTrailingSeparators(*support);
+  for (const WString& removed : {win32::ParentOf(support_folder), support_folder}) {
+    if (!FolderTrusted(removed, context)) {
+      Say("Nothing was removed: let only administrators change " + WideToUtf8(removed) +
+          ", or remove it if Tolvarin did not make it, then uninstall again.");
+      return kFolderRefused;
+    }
   }
   const WString uninstaller = folder + L"\\Uninstall.exe";
   const win32::SecurityDescriptor descriptor(win32::kProtectedFolderSddl);

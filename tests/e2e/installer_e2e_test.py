@@ -203,8 +203,8 @@ class InstallerTest(harness.EndToEndTest):
         self.assertFalse(os.path.exists(self.unix(r"C:\quarvel")))
 
     def state(self, *also):
-        """What lies where an install writes (and in `also`), links as links, and the Add/Remove
-        Programs entries."""
+        """What lies where an install writes (and in `also`), links as links, folders with their
+        modes (Wine's access lists), and the Add/Remove Programs entries."""
         found = {}
         places = (r"C:\quarvel", r"C:\Apps", ntpath.dirname(DEFAULT_DIR), SHORTCUT)
         for top in [self.unix(p) for p in places] + list(also):
@@ -216,7 +216,7 @@ class InstallerTest(harness.EndToEndTest):
                     with open(path, "rb") as f:
                         found[path] = f.read()
                 elif os.path.isdir(path):
-                    found[path] = "folder"
+                    found[path] = "folder %o" % os.stat(path).st_mode
         return found, self.values(UNINSTALL_KEY)
 
     def test_nothing_changes_where_a_folder_is_not_safe(self):
@@ -282,11 +282,27 @@ class InstallerTest(harness.EndToEndTest):
         self.assertEqual(self.runs(), [])
         shutil.rmtree(theirs)
         # Nor does the recorded one once others could change what lies there.
-        before = self.state()
         os.chmod(self.unix(CUSTOM_DIR), 0o777)
+        before = self.state()
         self.uninstall(CUSTOM_DIR, status=4)
         self.assertEqual(self.state(), before)
         os.chmod(self.unix(CUSTOM_DIR), 0o755)
+        # Nor anything anywhere once a user has made C:\quarvel again, after an administrator
+        # removed it, holding a Comm.jar of their own: through the recorded line, or the
+        # uninstaller run by itself.
+        quarvel = self.unix(r"C:\quarvel")
+        shutil.rmtree(quarvel)
+        os.makedirs(os.path.join(quarvel, "GsmModemJar"))
+        pathlib.Path(quarvel, "GsmModemJar", "Comm.jar").write_bytes(b"theirs")
+        os.chmod(quarvel, 0o777)
+        before = self.state()
+        self.uninstall(CUSTOM_DIR, status=6)
+        self.assertEqual(self.state(), before)
+        direct = '"%s\\Uninstall.exe" /S _?=%s' % (CUSTOM_DIR, CUSTOM_DIR)
+        self.assertEqual(self.target.probe("run", direct), ({"status": 6}, 0))
+        self.assertEqual(self.state(), before)
+        # Missing, it holds nothing to remove.
+        shutil.rmtree(quarvel)
         # A server jar held open goes at the next restart: the status is the uninstaller's, known
         # only once it has ended.
         jar = CUSTOM_DIR + "\\" + SERVER_FILES[0].replace("/", "\\")
@@ -368,8 +384,9 @@ class InstallerTest(harness.EndToEndTest):
             # Wine shows no link to a file as one and opens none that leads nowhere: refused as unopenable.
             ("a link at the log's name", [r"C:\Logs"], log, link(log, os.path.join(elsewhere, "made.log")),
              ["--log", log, "note", "written"], 5, "The log %s " % log),
-            ("the folder above moved away, a link in its place", [r"C:\Apps"], CUSTOM_DIR, move_apps, protect, 0,
-             "Made " + CUSTOM_DIR),
+            # Made in the folder held, whatever its name leads to now; then found to lead elsewhere.
+            ("the folder above moved away, a link in its place", [r"C:\Apps"], CUSTOM_DIR, move_apps, protect, 2,
+             r"C:\Apps became a link to another place"),
         ]
         for description, made, racing, plant, arguments, status, said in cases:
             with self.subTest(description):
@@ -390,6 +407,18 @@ class InstallerTest(harness.EndToEndTest):
         result = self.target.wine(harness.OPTIONS.helper, "check-folder", CUSTOM_DIR, encoding="utf-16")
         self.assertEqual(result.returncode, 2, result.stdout)
         self.assertIn(r"C:\Apps is a link to another place", result.stdout)
+
+    def test_what_lies_in_a_kept_folder_is_judged_before_its_list_is_set(self):
+        # Setup's checks refuse this before protect-folder runs; protect-folder must as well, before the
+        # new list rewrites what lies inside. Wine shows a list it sets as the folder's mode (755 becomes
+        # 775) but passes none on to what lies inside.
+        os.makedirs(self.unix(SUPPORT_DIR + "\\old"))
+        os.chmod(self.unix(SUPPORT_DIR + "\\old"), 0o777)
+        before = self.state()
+        result = self.target.wine(harness.OPTIONS.helper, "protect-folder", SUPPORT_DIR, encoding="utf-16")
+        self.assertEqual(result.returncode, 2, result.stdout)
+        self.assertIn(SUPPORT_DIR + "\\old lets Everyone (S-1-1-0) delete or rename it", result.stdout)
+        self.assertEqual(self.state(), before)
 
     def test_an_owner_or_build_not_to_trust(self):
         # Wine shows one owner for every file: the helper's test build shows C:\quarvel as another's.

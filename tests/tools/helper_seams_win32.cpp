@@ -41,8 +41,10 @@ void BeforeCreatingForTest(const WString& path) {
   if (named.empty() || Upper(named) != Upper(path)) return;
   const WString racing = path + L".racing";
   const WString raced = path + L".raced";
-  const HANDLE signal = ::CreateFileW(racing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  // As the administrator: a new file, never through a link someone put at the name.
+  const HANDLE signal = ::CreateFileW(racing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr);
   if (signal != INVALID_HANDLE_VALUE) ::CloseHandle(signal);
   for (int tries = 0; tries < 1200 && ::GetFileAttributesW(raced.c_str()) ==
                                           INVALID_FILE_ATTRIBUTES; ++tries) {
