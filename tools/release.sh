@@ -203,12 +203,12 @@ fi
 find "$stage/server" "$stage/GsmModemJar" "$stage/TolvarinHelper.exe" "$out" \
   -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
-python3 installer/package.py files "$stage/server" "$stage/server-files.nsh"
+python3 installer/nsis/package.py files "$stage/server" "$stage/server-files.nsh"
 setup="Tolvarin-$version-setup.exe" zip="Tolvarin-$version-win32.zip"
 notices="$stage/THIRD-PARTY-NOTICES.txt" facts="$stage/third-party.json"
 nsis=(-NOCD "-DVERSION=$version" "-DOUTFILE=$out/$setup" "-DEXE=$out/Varnolet.exe"
   "-DHELPER=$stage/TolvarinHelper.exe" "-DSERVER_FILES=$stage/server-files.nsh" "-DSUPPORT_DIR=$stage/GsmModemJar"
-  "-DICON=$root/assets/varnolet.ico" "-DNOTICES=$notices" installer/tolvarin.nsi)
+  "-DICON=$root/assets/varnolet.ico" "-DNOTICES=$notices" installer/nsis/tolvarin.nsi)
 # The third-party code in each program, from its linker map, and in the setup program, from its
 # script as makensis reads it (its compressor's stub, its plug-ins): the notices and the facts
 # the bill of materials is written from.
@@ -235,7 +235,7 @@ if [ -n "$signing" ]; then
   open_password
   sign "$out/$msi"
 fi
-python3 installer/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe" \
+python3 installer/nsis/package.py zip "$out/$zip" "README.txt=installer/README.txt" "Varnolet.exe=$out/Varnolet.exe" \
   "THIRD-PARTY-NOTICES.txt=$notices"
 bom="Tolvarin-$version.cdx.json"
 python3 tools/notices.py bom "$out/$bom" "$facts" "$out" --stage "$stage" --signed "${signing:-no}"

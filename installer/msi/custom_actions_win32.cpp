@@ -12,10 +12,10 @@
 #include <optional>
 #include <utility>
 
-#include "installer/entry_view_win32.h"
-#include "installer/helper_command.h"
-#include "installer/local_folder.h"
-#include "installer/protect_folder.h"
+#include "installer/commands/helper_command.h"
+#include "installer/commands/protect_folder.h"
+#include "installer/rule/local_folder.h"
+#include "installer/windows/entry_view_win32.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"

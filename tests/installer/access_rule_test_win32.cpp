@@ -7,8 +7,8 @@
 
 #include <cstddef>
 
-#include "installer/folder_trust.h"
-#include "installer/security_win32.h"
+#include "installer/rule/folder_trust.h"
+#include "installer/windows/security_win32.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 

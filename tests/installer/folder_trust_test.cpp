@@ -3,7 +3,7 @@
 // first entry that is not, without following a link. Real Windows lists, as SDDL, are in
 // access_rule_test_win32.cpp.
 
-#include "installer/folder_trust.h"
+#include "installer/rule/folder_trust.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Which folder paths Setup and the package take: each row one way a path names another place
 // than it seems to, or none a walk up its folders could stop at.
 
-#include "installer/local_folder.h"
+#include "installer/rule/local_folder.h"
 
 #include <gtest/gtest.h>
 

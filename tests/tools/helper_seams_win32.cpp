@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "installer/entry_view_win32.h"
+#include "installer/windows/entry_view_win32.h"
 #include "platform/text.h"
 
 namespace tolvarin::installer::win32 {

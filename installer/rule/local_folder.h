@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_LOCAL_FOLDER_H_
-#define TOLVARIN_INSTALLER_LOCAL_FOLDER_H_
+#ifndef TOLVARIN_INSTALLER_RULE_LOCAL_FOLDER_H_
+#define TOLVARIN_INSTALLER_RULE_LOCAL_FOLDER_H_
 
 #include "platform/text.h"
 
@@ -18,4 +18,4 @@ String LocalFolderProblem(const String& path);
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_LOCAL_FOLDER_H_
+#endif  // TOLVARIN_INSTALLER_RULE_LOCAL_FOLDER_H_

@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_ENTRY_VIEW_WIN32_H_
-#define TOLVARIN_INSTALLER_ENTRY_VIEW_WIN32_H_
+#ifndef TOLVARIN_INSTALLER_WINDOWS_ENTRY_VIEW_WIN32_H_
+#define TOLVARIN_INSTALLER_WINDOWS_ENTRY_VIEW_WIN32_H_
 
 // The file system as the folder rule sees it on Windows: each entry opened once, without
 // following a link, and judged by what that handle shows.
@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "installer/folder_trust.h"
+#include "installer/rule/folder_trust.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
@@ -74,4 +74,4 @@ class WindowsEntryView : public EntryView {
 
 }  // namespace tolvarin::installer::win32
 
-#endif  // TOLVARIN_INSTALLER_ENTRY_VIEW_WIN32_H_
+#endif  // TOLVARIN_INSTALLER_WINDOWS_ENTRY_VIEW_WIN32_H_

@@ -1,4 +1,4 @@
-#include "installer/local_folder.h"
+#include "installer/rule/local_folder.h"
 
 #include <algorithm>
 #include <cstring>

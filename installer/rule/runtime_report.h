@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_RUNTIME_REPORT_H_
-#define TOLVARIN_INSTALLER_RUNTIME_REPORT_H_
+#ifndef TOLVARIN_INSTALLER_RULE_RUNTIME_REPORT_H_
+#define TOLVARIN_INSTALLER_RULE_RUNTIME_REPORT_H_
 
 #include "javaruntime/prepare_java_runtime.h"
 #include "platform/text.h"
@@ -31,4 +31,4 @@ Vector<String> DescribeRuntimePreparation(
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_RUNTIME_REPORT_H_
+#endif  // TOLVARIN_INSTALLER_RULE_RUNTIME_REPORT_H_

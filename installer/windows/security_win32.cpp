@@ -1,11 +1,11 @@
-#include "installer/security_win32.h"
+#include "installer/windows/security_win32.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 
 #include <utility>
 
-#include "installer/entry_view_win32.h"
+#include "installer/windows/entry_view_win32.h"
 
 namespace tolvarin::installer::win32 {
 namespace {

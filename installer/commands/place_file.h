@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_PLACE_FILE_H_
-#define TOLVARIN_INSTALLER_PLACE_FILE_H_
+#ifndef TOLVARIN_INSTALLER_COMMANDS_PLACE_FILE_H_
+#define TOLVARIN_INSTALLER_COMMANDS_PLACE_FILE_H_
 
 // How Setup's files come to be Setup's own even where someone kept a handle to the folder from
 // before it was protected (an older version made it, or an administrator made it by hand), with
@@ -15,7 +15,7 @@
 
 #include <windows.h>
 
-#include "installer/helper_command.h"
+#include "installer/commands/helper_command.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -39,4 +39,4 @@ extern const HelperCommand kPlaceCommand;
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_PLACE_FILE_H_
+#endif  // TOLVARIN_INSTALLER_COMMANDS_PLACE_FILE_H_

@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_SECURITY_WIN32_H_
-#define TOLVARIN_INSTALLER_SECURITY_WIN32_H_
+#ifndef TOLVARIN_INSTALLER_WINDOWS_SECURITY_WIN32_H_
+#define TOLVARIN_INSTALLER_WINDOWS_SECURITY_WIN32_H_
 
 // The access list Setup gives its folders, and the accounts it trusts to own what it keeps.
 
@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "installer/folder_trust.h"
+#include "installer/rule/folder_trust.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/win32_util.h"
@@ -58,4 +58,4 @@ platform::Result<TrustedAccounts> TrustedAccountsOfSetup();
 
 }  // namespace tolvarin::installer::win32
 
-#endif  // TOLVARIN_INSTALLER_SECURITY_WIN32_H_
+#endif  // TOLVARIN_INSTALLER_WINDOWS_SECURITY_WIN32_H_

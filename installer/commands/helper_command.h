@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_HELPER_COMMAND_H_
-#define TOLVARIN_INSTALLER_HELPER_COMMAND_H_
+#ifndef TOLVARIN_INSTALLER_COMMANDS_HELPER_COMMAND_H_
+#define TOLVARIN_INSTALLER_COMMANDS_HELPER_COMMAND_H_
 
 // TolvarinHelper.exe, the program Setup runs for the decisions that keep its folders and files
 // safe: `TolvarinHelper [--log FILE] <command> <argument>...`; `note TEXT...` only says TEXT,
@@ -12,7 +12,7 @@
 
 #include "platform/function.h"
 
-#include "installer/folder_trust.h"
+#include "installer/rule/folder_trust.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/vector.h"
@@ -68,4 +68,4 @@ void SetSaySink(Function<void(const String& line)> sink);
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_HELPER_COMMAND_H_
+#endif  // TOLVARIN_INSTALLER_COMMANDS_HELPER_COMMAND_H_

@@ -3,8 +3,8 @@
 ;   OUTFILE        the installer to write
 ;   EXE            Varnolet.exe
 ;   HELPER         TolvarinHelper.exe, which makes the security decisions and runs the uninstaller
-;                  for Add/Remove Programs (installer/helper_command.h)
-;   SERVER_FILES   the server's trees as macros (installer/package.py files)
+;                  for Add/Remove Programs (installer/commands/helper_command.h)
+;   SERVER_FILES   the server's trees as macros (installer/nsis/package.py files)
 ;   SUPPORT_DIR    the folder holding the three serial-port support files
 ;   ICON           the application's icon
 ;   NOTICES        THIRD-PARTY-NOTICES.txt, the notices of the code of others in the programs
@@ -229,7 +229,7 @@ FunctionEnd
   !insertmacro HELPER ${STOPPED_UNCHANGED} `check-replaceable ${arguments}`
 !macroend
 
-; Written under a new name, then put in place by PLACE (installer/place_file.h): whatever handle
+; Written under a new name, then put in place by PLACE (installer/commands/place_file.h): whatever handle
 ; anyone kept to the folder, and whatever the name held, the file that ends up there is one Setup
 ; wrote, and nobody else can change it.
 !macro FRESH_FILE name source
@@ -342,7 +342,7 @@ Section "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Varnolet.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   ; Through TolvarinHelper, which ends when the uninstaller has, with its exit status
-  ; (installer/uninstall.h); Uninstall.exe alone starts a copy of itself and ends at once, with 0.
+  ; (installer/commands/uninstall.h); Uninstall.exe alone starts a copy of itself and ends at once, with 0.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\TolvarinHelper.exe" uninstall'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\TolvarinHelper.exe" uninstall /S'
   SectionGetSize 0 $0

@@ -1,17 +1,17 @@
-#include "installer/helper_command.h"
+#include "installer/commands/helper_command.h"
 
 #include <windows.h>
 
 #include <utility>
 
-#include "installer/check_replaceable.h"
-#include "installer/entry_view_win32.h"
-#include "installer/local_folder.h"
-#include "installer/place_file.h"
-#include "installer/prepare_runtime.h"
-#include "installer/protect_folder.h"
-#include "installer/security_win32.h"
-#include "installer/uninstall.h"
+#include "installer/commands/check_replaceable.h"
+#include "installer/commands/place_file.h"
+#include "installer/commands/prepare_runtime.h"
+#include "installer/commands/protect_folder.h"
+#include "installer/commands/uninstall.h"
+#include "installer/rule/local_folder.h"
+#include "installer/windows/entry_view_win32.h"
+#include "installer/windows/security_win32.h"
 #include "platform/win32_util.h"
 
 namespace tolvarin::installer {

@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_PROTECT_FOLDER_H_
-#define TOLVARIN_INSTALLER_PROTECT_FOLDER_H_
+#ifndef TOLVARIN_INSTALLER_COMMANDS_PROTECT_FOLDER_H_
+#define TOLVARIN_INSTALLER_COMMANDS_PROTECT_FOLDER_H_
 
 // The folders Setup writes to, made or kept so that only administrators can put anything there.
 //
@@ -26,7 +26,7 @@
 
 #include <optional>
 
-#include "installer/helper_command.h"
+#include "installer/commands/helper_command.h"
 #include "platform/error.h"
 #include "platform/function.h"
 #include "platform/text.h"
@@ -81,4 +81,4 @@ extern const HelperCommand kProtectFolderCommand;
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_PROTECT_FOLDER_H_
+#endif  // TOLVARIN_INSTALLER_COMMANDS_PROTECT_FOLDER_H_

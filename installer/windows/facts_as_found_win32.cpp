@@ -1,6 +1,6 @@
 // The shipped programs judge every entry as Windows shows it, and nobody races them here.
 
-#include "installer/entry_view_win32.h"
+#include "installer/windows/entry_view_win32.h"
 
 namespace tolvarin::installer::win32 {
 

@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_FOLDER_TRUST_H_
-#define TOLVARIN_INSTALLER_FOLDER_TRUST_H_
+#ifndef TOLVARIN_INSTALLER_RULE_FOLDER_TRUST_H_
+#define TOLVARIN_INSTALLER_RULE_FOLDER_TRUST_H_
 
 // Whether a folder or file that already exists may hold what Setup puts there. Everything in
 // C:\quarvel\GsmModemJar ends up loaded by a Java runtime and everything in the install folder
@@ -108,4 +108,4 @@ String FirstProblemInside(EntryView& view, const String& folder,
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_FOLDER_TRUST_H_
+#endif  // TOLVARIN_INSTALLER_RULE_FOLDER_TRUST_H_

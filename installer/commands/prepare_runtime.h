@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_PREPARE_RUNTIME_H_
-#define TOLVARIN_INSTALLER_PREPARE_RUNTIME_H_
+#ifndef TOLVARIN_INSTALLER_COMMANDS_PREPARE_RUNTIME_H_
+#define TOLVARIN_INSTALLER_COMMANDS_PREPARE_RUNTIME_H_
 
 // The Java runtime that Varnolet.exe will choose, made ready by Setup, which runs elevated: a
 // user who may not write into the runtime then finds the serial-port support files there at the
@@ -12,11 +12,11 @@
 //                         can change them; says what it found and did, which support files
 //                         there differ from Setup's (kept, as the launcher keeps them), and what
 //                         the user must do when the runtime is not ready, and writes the same
-//                         lines to LOG, anew. Exit statuses: installer/runtime_report.h; the
+//                         lines to LOG, anew. Exit statuses: installer/rule/runtime_report.h; the
 //                         install goes on whatever they are. The Start-menu entry "Prepare Java
 //                         for Tolvarin" runs it for a runtime installed later.
 
-#include "installer/helper_command.h"
+#include "installer/commands/helper_command.h"
 
 namespace tolvarin::installer {
 
@@ -24,4 +24,4 @@ extern const HelperCommand kPrepareRuntimeCommand;
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_PREPARE_RUNTIME_H_
+#endif  // TOLVARIN_INSTALLER_COMMANDS_PREPARE_RUNTIME_H_

@@ -1,4 +1,4 @@
-#include "installer/folder_trust.h"
+#include "installer/rule/folder_trust.h"
 
 #include <algorithm>
 #include <utility>

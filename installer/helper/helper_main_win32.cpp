@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "installer/helper_command.h"
+#include "installer/commands/helper_command.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "platform/win32_util.h"
 
 using tolvarin::WString;
 
-// TolvarinHelper [--log FILE] <command> <argument>... (installer/helper_command.h).
+// TolvarinHelper [--log FILE] <command> <argument>... (installer/commands/helper_command.h).
 int wmain(int argc, wchar_t** argv) {
   // It runs from Setup's temporary folder, with Setup's rights.
   tolvarin::platform::win32::RestrictDllSearch();

@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_UNINSTALL_H_
-#define TOLVARIN_INSTALLER_UNINSTALL_H_
+#ifndef TOLVARIN_INSTALLER_COMMANDS_UNINSTALL_H_
+#define TOLVARIN_INSTALLER_COMMANDS_UNINSTALL_H_
 
 // uninstall [/S]: what Add/Remove Programs and deployment tools run (UninstallString,
 // QuietUninstallString). Runs Setup's uninstaller, Uninstall.exe beside this program, and ends
@@ -26,7 +26,7 @@
 // install or its folder is not safe, 6 when C:\quarvel or its GsmModemJar is not (all three:
 // nothing was removed).
 
-#include "installer/helper_command.h"
+#include "installer/commands/helper_command.h"
 
 namespace tolvarin::installer {
 
@@ -34,4 +34,4 @@ extern const HelperCommand kUninstallCommand;
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_UNINSTALL_H_
+#endif  // TOLVARIN_INSTALLER_COMMANDS_UNINSTALL_H_

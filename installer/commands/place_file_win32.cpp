@@ -1,9 +1,9 @@
-#include "installer/place_file.h"
+#include "installer/commands/place_file.h"
 
 #include <cstring>
 
-#include "installer/entry_view_win32.h"
-#include "installer/security_win32.h"
+#include "installer/windows/entry_view_win32.h"
+#include "installer/windows/security_win32.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "platform/win32_util.h"

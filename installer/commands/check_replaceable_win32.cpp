@@ -1,8 +1,8 @@
-#include "installer/check_replaceable.h"
+#include "installer/commands/check_replaceable.h"
 
 #include <windows.h>
 
-#include "installer/entry_view_win32.h"
+#include "installer/windows/entry_view_win32.h"
 #include "platform/text.h"
 #include "platform/vector.h"
 #include "platform/win32_util.h"

@@ -1,4 +1,4 @@
-#include "installer/entry_view_win32.h"
+#include "installer/windows/entry_view_win32.h"
 
 #include <aclapi.h>
 #include <winternl.h>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "installer/security_win32.h"
+#include "installer/windows/security_win32.h"
 
 namespace tolvarin::installer::win32 {
 namespace {

@@ -1,13 +1,13 @@
-#include "installer/uninstall.h"
+#include "installer/commands/uninstall.h"
 
 #include <windows.h>
 #include <ntsecapi.h>
 
 #include <optional>
 
-#include "installer/entry_view_win32.h"
-#include "installer/protect_folder.h"
-#include "installer/security_win32.h"
+#include "installer/commands/protect_folder.h"
+#include "installer/windows/entry_view_win32.h"
+#include "installer/windows/security_win32.h"
 #include "javaruntime/support_location.h"
 #include "platform/error.h"
 #include "platform/text.h"

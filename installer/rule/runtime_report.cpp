@@ -1,4 +1,4 @@
-#include "installer/runtime_report.h"
+#include "installer/rule/runtime_report.h"
 
 #include "platform/text.h"
 #include "platform/vector.h"

@@ -1,4 +1,4 @@
-#include "installer/prepare_runtime.h"
+#include "installer/commands/prepare_runtime.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <memory>
 #include <utility>
 
-#include "installer/entry_view_win32.h"
-#include "installer/place_file.h"
-#include "installer/runtime_report.h"
+#include "installer/commands/place_file.h"
+#include "installer/rule/runtime_report.h"
+#include "installer/windows/entry_view_win32.h"
 #include "javaruntime/comm_support_files.h"
 #include "javaruntime/prepare_java_runtime.h"
 #include "javaruntime/support_location.h"

@@ -1,4 +1,4 @@
-#include "installer/protect_folder.h"
+#include "installer/commands/protect_folder.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -6,9 +6,9 @@
 #include <optional>
 #include <utility>
 
-#include "installer/entry_view_win32.h"
-#include "installer/local_folder.h"
-#include "installer/security_win32.h"
+#include "installer/rule/local_folder.h"
+#include "installer/windows/entry_view_win32.h"
+#include "installer/windows/security_win32.h"
 #include "platform/function.h"
 #include "platform/text.h"
 #include "platform/vector.h"

@@ -1,5 +1,5 @@
-#ifndef TOLVARIN_INSTALLER_CHECK_REPLACEABLE_H_
-#define TOLVARIN_INSTALLER_CHECK_REPLACEABLE_H_
+#ifndef TOLVARIN_INSTALLER_COMMANDS_CHECK_REPLACEABLE_H_
+#define TOLVARIN_INSTALLER_COMMANDS_CHECK_REPLACEABLE_H_
 
 // check-replaceable FOLDER NAME...: whether Setup can replace each file FOLDER\NAME, before it
 // changes anything: a file that is open anywhere (the running server's jars) can be neither
@@ -8,7 +8,7 @@
 // it shows them Setup's own: nobody holds them open and nobody else can change them. Says which
 // files are not, and exits kInUse when the only trouble is files in use.
 
-#include "installer/helper_command.h"
+#include "installer/commands/helper_command.h"
 
 namespace tolvarin::installer {
 
@@ -16,4 +16,4 @@ extern const HelperCommand kCheckReplaceableCommand;
 
 }  // namespace tolvarin::installer
 
-#endif  // TOLVARIN_INSTALLER_CHECK_REPLACEABLE_H_
+#endif  // TOLVARIN_INSTALLER_COMMANDS_CHECK_REPLACEABLE_H_
