@@ -16,6 +16,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 # One row a target: name (tests/fuzz/<name>_fuzzer.cpp)|sources it tests|libFuzzer options.
 targets=(
   "reg_file|registry/reg_file_store.cpp registry/registry.cpp registry/registry_api_posix.cpp registry/text_codec.cpp|-max_len=4096 -dict=tests/fuzz/reg.dict"
+  "local_folder|installer/local_folder.cpp|-max_len=256"
+  "folder_trust|installer/folder_trust.cpp|-max_len=256"
+  "action_data|installer/action_data.cpp installer/local_folder.cpp|-max_len=512"
 )
 
 status=0
