@@ -13,8 +13,7 @@ namespace {
 using namespace tolvarin::installer;
 using tolvarin::WString;
 
-// The data as wix_files.py and tolvarin.wxs set it, with one server folder (DSERVER), and
-// its shapes.
+// The data as wix_files.py and tolvarin.wxs set it (one server folder: DSERVER), and its shapes.
 const std::pair<const wchar_t*, std::span<const LineShape>> kActions[] = {
     {L"package-folders|[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]\n"
      L"check-folder|[QUARVEL]|[GSMMODEMJAR]|[INSTALLFOLDER]\n"

@@ -10,8 +10,7 @@ namespace {
 using namespace tolvarin::installer;
 using Kind = EntryFacts::Kind;
 
-// Others, the trusted accounts, then those whose entries reach no one else (CREATOR OWNER
-// and GROUP, OWNER RIGHTS).
+// Others, the trusted, then accounts standing for no one else (CREATOR OWNER, GROUP, OWNER RIGHTS).
 constexpr const char* kAccounts[] = {"S-1-1-0", "S-1-5-11", "S-1-5-21-1-2-3-1001", "S-1-5-32-544",
                                      "S-1-5-18", "S-1-3-0", "S-1-3-1", "S-1-3-4"};
 constexpr int kLastOther = 2, kTrusted = 3, kLast = 7;
