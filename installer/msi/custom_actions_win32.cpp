@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "installer/commands/helper_command.h"
 #include "installer/commands/protect_folder.h"
+#include "installer/rule/action_data.h"
 #include "installer/rule/local_folder.h"
 #include "installer/windows/entry_view_win32.h"
 #include "platform/error.h"
@@ -24,6 +26,17 @@
 namespace {
 
 namespace installer = tolvarin::installer;
+using installer::kArgumentSeparator;
+using installer::kCheckLines;
+using installer::kCommandSeparator;
+using installer::kPackageFoldersCommand;
+using installer::kPrepareLines;
+using installer::kWrittenFoldersCommand;
+using installer::kWrittenLines;
+using installer::Line;
+using installer::LineShape;
+using installer::Shown;
+using installer::Split;
 using installer::win32::SameFolder;
 using installer::win32::WindowsEntryView;
 using installer::win32::WithoutTrailingSeparators;
@@ -36,12 +49,6 @@ using tolvarin::platform::win32::UniqueHandle;
 using tolvarin::platform::win32::UniqueKey;
 using tolvarin::platform::win32::Utf8ToWideShown;
 using tolvarin::platform::win32::WideToUtf8;
-
-// The data of a deferred action: commands one per line, arguments separated by '|', which no
-// Windows path holds (so a folder's trailing separator cannot escape a quote, as it would in a
-// command line).
-constexpr wchar_t kCommandSeparator = L'\n';
-constexpr wchar_t kArgumentSeparator = L'|';
 
 // The launcher reads its support files from these, whatever the package's properties say.
 constexpr wchar_t kSupportRoot[] = L"C:\\quarvel";
@@ -59,42 +66,9 @@ constexpr REGSAM kView = KEY_WOW64_32KEY;
 constexpr wchar_t kNotesKey[] = L"Software\\Quarvel\\Tolvarin\\NewFolders";
 constexpr const wchar_t* kKeysAboveNotes[] = {L"Software\\Quarvel", kRecordKey};
 
-// The commands this library runs itself rather than the helper: whether the folders named are
-// the ones this package may write to (PackageFoldersCommand), and whether the folders written
-// to are still the very ones made or kept (WrittenFoldersCommand).
-constexpr wchar_t kPackageFoldersCommand[] = L"package-folders";
-constexpr wchar_t kWrittenFoldersCommand[] = L"written-folders";
-
 // The action whose data is the checks before anything is written: the check before the script
 // runs the very same commands.
 constexpr wchar_t kChecksBeforeWriting[] = L"SetCheckBeforeWriting";
-
-// What a line of an action's data may be: its command, how many arguments it takes, and how
-// many such lines the data holds. The first line of a shape's table is the data's first.
-constexpr size_t kAny = static_cast<size_t>(-1);
-struct LineShape {
-  const wchar_t* command;
-  size_t fewest_arguments;
-  size_t most_arguments;
-  size_t fewest_lines;
-  size_t most_lines;
-};
-// The checks before and after the files are written (wix_files.py composes them).
-constexpr LineShape kCheckLines[] = {
-    {kPackageFoldersCommand, 3, 3, 1, 1},
-    {L"check-folder", 3, 3, 1, 1},
-    {L"check-replaceable", 2, kAny, 0, kAny},
-};
-constexpr LineShape kWrittenLines[] = {
-    {kPackageFoldersCommand, 3, 3, 1, 1},
-    {kWrittenFoldersCommand, 4, 4, 1, 1},
-    {L"check-folder", 3, 3, 1, 1},
-    {L"check-replaceable", 2, kAny, 0, kAny},
-};
-constexpr LineShape kPrepareLines[] = {{L"prepare-runtime", 1, 1, 1, 1}};
-
-// One line of an action's data: the command, then its arguments.
-using Line = Vector<WString>;
 
 void Log(MSIHANDLE install, INSTALLMESSAGE kind, const WString& text) {
   PMSIHANDLE record = ::MsiCreateRecord(0);
@@ -121,70 +95,12 @@ WString Property(MSIHANDLE install, const wchar_t* name) {
   });
 }
 
-Vector<WString> Split(const WString& text, wchar_t separator) {
-  Vector<WString> parts;
-  WString::size_type start = 0;
-  for (WString::size_type end; (end = text.find(separator, start)) != WString::npos;
-       start = end + 1) {
-    parts.push_back(text.substr(start, end - start));
-  }
-  parts.push_back(text.substr(start));
-  return parts;
-}
-
 void SayWide(const WString& line) { installer::Say(WideToUtf8(line)); }
-
-// `text` with its control characters shown as '?': a value's line feed must not start a line
-// of its own in the log.
-WString Shown(WString text) {
-  std::replace_if(text.begin(), text.end(), [](wchar_t c) { return c < L' '; }, L'?');
-  return text;
-}
 
 // Whether `text` names a transaction's notes (NewTransactionName): digits only.
 bool NotesName(const WString& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(),
                                       [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-}
-
-// The lines of `data` when they have the shape `shapes` gives; otherwise none, and why in
-// `problem`. Values were judged before they were composed into the data (CheckBeforeScript):
-// a line too many or an argument too many means the data is not the package's.
-template <size_t kShapes>
-std::optional<Vector<Line>> Lines(const WString& data,
-                                  const LineShape (&shapes)[kShapes],
-                                  WString& problem) {
-  Vector<Line> lines;
-  size_t counts[kShapes] = {};
-  for (const WString& text : Split(data, kCommandSeparator)) {
-    Line line = Split(text, kArgumentSeparator);
-    const auto shape = std::find_if(std::begin(shapes), std::end(shapes), [&](const LineShape& s) {
-      return line[0] == s.command;
-    });
-    if (shape == std::end(shapes)) {
-      problem = L"a line that is none of its commands: " + Shown(text);
-      return std::nullopt;
-    }
-    const size_t arguments = line.size() - 1;
-    if (arguments < shape->fewest_arguments || arguments > shape->most_arguments) {
-      problem = Shown(line[0]) + L" with " + DecimalText(arguments) + L" arguments";
-      return std::nullopt;
-    }
-    if (lines.empty() && shape != std::begin(shapes)) {
-      problem = L"a first line that is not " + WString(shapes[0].command);
-      return std::nullopt;
-    }
-    ++counts[shape - std::begin(shapes)];
-    std::transform(line.begin(), line.end(), line.begin(), WithoutTrailingSeparators);
-    lines.push_back(std::move(line));
-  }
-  for (size_t i = 0; i < kShapes; ++i) {
-    if (counts[i] < shapes[i].fewest_lines || counts[i] > shapes[i].most_lines) {
-      problem = DecimalText(counts[i]) + L" lines of " + shapes[i].command;
-      return std::nullopt;
-    }
-  }
-  return lines;
 }
 
 // The install folder the package recorded, read by this process itself; none when Tolvarin is
@@ -537,17 +453,18 @@ UINT RunLines(MSIHANDLE install, const Vector<Line>& lines, OnRefusal on_refusal
 
 // Runs the commands in `data` when it has the shape `shapes` gives; data of another shape is
 // not the package's and fails the action, kGoOn or not.
-template <size_t kShapes>
 UINT RunCommands(MSIHANDLE install, const WString& action, const WString& data,
-                 const LineShape (&shapes)[kShapes], OnRefusal on_refusal,
-                 bool written = false) {
+                 std::span<const LineShape> shapes, OnRefusal on_refusal, bool written = false) {
   WString problem;
-  const std::optional<Vector<Line>> lines = Lines(data, shapes, problem);
+  std::optional<Vector<Line>> lines = installer::Lines(data, shapes, problem);
   if (!lines) {
     Log(install, INSTALLMESSAGE_ERROR,
         action + L" was given data that is not the package's (" + problem +
             L"), so it does nothing: Tolvarin is not installed, repaired or removed.");
     return ERROR_INSTALL_FAILURE;
+  }
+  for (Line& line : *lines) {
+    std::transform(line.begin(), line.end(), line.begin(), WithoutTrailingSeparators);
   }
   return RunLines(install, *lines, on_refusal, written);
 }
@@ -650,7 +567,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckBeforeScript(MSIHANDLE inst
     for (const WString& name : PropertiesIn(target)) {
       if (name == L"FolderNotes") continue;  // this action's own, below
       const WString value = Property(install, name.c_str());
-      const String problem = installer::LocalFolderProblem(WideToUtf8(value));
+      const String problem = installer::ValueProblem(value);
       if (problem.empty()) continue;
       Log(install, INSTALLMESSAGE_ERROR,
           name + L" " + Shown(WithoutTrailingSeparators(value)) + L" " +

@@ -115,7 +115,9 @@ String OthersWhoCanChange(const EntryFacts& facts, Role role, const TrustedAccou
   for (const String& sid : change_inside) others.emplace_back(sid, 0);
   Vector<std::pair<String, String>> said;  // account, what it can do
   for (size_t i = 0; i < others.size(); ++i) {
-    const auto& [sid, mask] = others[i];
+    // Not a structured binding: clang before 16 cannot capture one (the fuzz build).
+    const String& sid = others[i].first;
+    const std::uint32_t mask = others[i].second;
     String can = i < on_itself ? "" : "change what is made in it";
     if (mask & rights::kDelete) Append(can, "delete or rename it", ", ");
     if (mask & rights::kWriteDac) Append(can, "change its access list", ", ");

@@ -1,28 +1,37 @@
 #!/usr/bin/env bash
-# Builds the export-file parser's fuzz target with clang's libFuzzer and the address and
-# undefined-behaviour sanitizers, then runs it for <seconds> from the committed seed
-# corpus. Exits non-zero on a crash, leak, timeout or sanitizer report; the input that
-# caused it is left in <build-dir> as crash-*, leak-* or timeout-*.
+# Builds each fuzz target with libFuzzer and the address and undefined-behaviour sanitizers and
+# runs it for <seconds> from its seeds in corpus/<target>/. Fails when any target crashed, leaked,
+# timed out or had a sanitizer report, the input left in <build-dir> as <target>-crash-* etc.
 #   usage: tests/fuzz/run_fuzz.sh <build-dir> <seconds>
 set -euo pipefail
 if [ $# -ne 2 ]; then
   echo "usage: $0 <build-dir> <seconds>" >&2
   exit 2
 fi
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-mkdir -p "$1/corpus"
+mkdir -p "$1"
 build="$(cd "$1" && pwd)"
 seconds="$2"
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 
-sources=(tests/fuzz/reg_file_fuzzer.cpp registry/reg_file_store.cpp registry/registry.cpp
-         registry/registry_api_posix.cpp registry/text_codec.cpp)
-echo "== building $build/reg_file_fuzzer" >&2
-clang++ -std=c++20 -g -O1 -Wall -Wextra -Werror -fno-omit-frame-pointer \
-  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root" "${sources[@]/#/$root/}" -o "$build/reg_file_fuzzer"
+# One row a target: name (tests/fuzz/<name>_fuzzer.cpp)|sources it tests|libFuzzer options.
+targets=(
+  "reg_file|registry/reg_file_store.cpp registry/registry.cpp registry/registry_api_posix.cpp registry/text_codec.cpp|-max_len=4096 -dict=tests/fuzz/reg.dict"
+  "local_folder|installer/rule/local_folder.cpp|-max_len=256"
+  "folder_trust|installer/rule/folder_trust.cpp|-max_len=256"
+  "action_data|installer/rule/action_data.cpp installer/rule/local_folder.cpp|-max_len=512"
+)
 
-echo "== fuzzing for $seconds s" >&2
-# New inputs go to the build directory's corpus; the committed seeds are only read.
-exec "$build/reg_file_fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-  -rss_limit_mb=2048 -dict="$root/tests/fuzz/reg.dict" -artifact_prefix="$build/" \
-  -print_final_stats=1 "$build/corpus" "$root/tests/fuzz/corpus"
+status=0
+for row in "${targets[@]}"; do
+  IFS='|' read -r name sources options <<<"$row"
+  echo "== building $build/${name}_fuzzer, then fuzzing it for $seconds s" >&2
+  clang++ -std=c++20 -g -O1 -Wall -Wextra -Werror -fno-omit-frame-pointer \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I. \
+    "tests/fuzz/${name}_fuzzer.cpp" $sources -o "$build/${name}_fuzzer"
+  # New inputs go to the build directory's corpus; the committed seeds are only read.
+  mkdir -p "$build/corpus/$name"
+  "$build/${name}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 $options \
+    -artifact_prefix="$build/$name-" -print_final_stats=1 \
+    "$build/corpus/$name" "tests/fuzz/corpus/$name" || status=1
+done
+exit "$status"
