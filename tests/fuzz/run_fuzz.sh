@@ -1,28 +1,35 @@
 #!/usr/bin/env bash
-# Builds the export-file parser's fuzz target with clang's libFuzzer and the address and
-# undefined-behaviour sanitizers, then runs it for <seconds> from the committed seed
-# corpus. Exits non-zero on a crash, leak, timeout or sanitizer report; the input that
-# caused it is left in <build-dir> as crash-*, leak-* or timeout-*.
+# Builds each fuzz target below with clang's libFuzzer and the address and undefined-behaviour
+# sanitizers, then runs it for <seconds> from its committed corpus, tests/fuzz/corpus/<name>/:
+# seeds, and each input that once found a fault, kept as a regression case. Exits non-zero if a
+# target met a crash, leak, timeout, sanitizer report or (differential targets) a difference;
+# the input is left as <build-dir>/<name>/crash-* (leak-*, timeout-*), for that corpus.
 #   usage: tests/fuzz/run_fuzz.sh <build-dir> <seconds>
 set -euo pipefail
-if [ $# -ne 2 ]; then
-  echo "usage: $0 <build-dir> <seconds>" >&2
-  exit 2
-fi
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-mkdir -p "$1/corpus"
-build="$(cd "$1" && pwd)"
-seconds="$2"
+[ $# -eq 2 ] || { echo "usage: $0 <build-dir> <seconds>" >&2; exit 2; }
+mkdir -p "$1"
+build="$(cd "$1" && pwd)" seconds="$2"
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 
-sources=(tests/fuzz/reg_file_fuzzer.cpp registry/reg_file_store.cpp registry/registry.cpp
-         registry/registry_api_posix.cpp registry/text_codec.cpp)
-echo "== building $build/reg_file_fuzzer" >&2
-clang++ -std=c++20 -g -O1 -Wall -Wextra -Werror -fno-omit-frame-pointer \
-  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root" "${sources[@]/#/$root/}" -o "$build/reg_file_fuzzer"
+# One target a row: name | sources, the target's first | libFuzzer's options.
+targets=(
+  "reg_file | tests/fuzz/reg_file_fuzzer.cpp registry/reg_file_store.cpp registry/registry.cpp
+     registry/registry_api_posix.cpp registry/text_codec.cpp | -max_len=4096 -dict=tests/fuzz/reg.dict"
+  "containers | tests/fuzz/containers_fuzzer.cpp | -max_len=4096"
+)
 
-echo "== fuzzing for $seconds s" >&2
-# New inputs go to the build directory's corpus; the committed seeds are only read.
-exec "$build/reg_file_fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-  -rss_limit_mb=2048 -dict="$root/tests/fuzz/reg.dict" -artifact_prefix="$build/" \
-  -print_final_stats=1 "$build/corpus" "$root/tests/fuzz/corpus"
+status=0
+for row in "${targets[@]}"; do
+  IFS='|' read -r name sources options <<<"$(echo $row)"
+  name="$(echo $name)"
+  out="$build/$name"
+  mkdir -p "$out/corpus"
+  echo "== building $out/fuzzer" >&2
+  clang++ -std=c++20 -g -O1 -Wall -Wextra -Werror -fno-omit-frame-pointer \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I. $sources -o "$out/fuzzer"
+  echo "== fuzzing $name for $seconds s" >&2
+  # New inputs go to the build directory's corpus; the committed one is only read.
+  "$out/fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 $options \
+    -artifact_prefix="$out/" -print_final_stats=1 "$out/corpus" "tests/fuzz/corpus/$name" || status=1
+done
+exit "$status"
