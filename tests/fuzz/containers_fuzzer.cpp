@@ -27,7 +27,7 @@ using tolvarin::Vector;
 constexpr std::size_t kMaxSize = 300;  // past it an object is cleared
 
 struct Args {
-  unsigned target, op, x;  // x: which objects (2 bits), then a letter or an element's value
+  unsigned op, x;  // x: which objects (2 bits), then a letter or an element's value
   std::size_t i, j, k;
 };
 // A position within [0, size]; one also past the end; a count, perhaps past the end or npos.
@@ -61,12 +61,6 @@ struct Box {
 };
 int Twice(const Box& box, int x) { return 2 * x - box.base; }
 using Signature = int(const Box&, int);
-
-template <typename Ours, typename Theirs>
-struct Pair {
-  Ours ours[2];
-  Theirs theirs[2];
-};
 
 // C++20's strings cannot be joined with a view, as ours can; the reference joins as C++26's do.
 template <typename C>
@@ -155,42 +149,51 @@ constexpr auto kEditFunction = []<template <typename> class Fn>(Fn<Signature>& s
   }
 };
 
-// Makes the edit on ours and on std's objects; then each must be as std's is, and the two of a
-// kind compare alike.
-template <typename P, typename Edit>
-void Step(P& pair, const Args& a, Edit edit) {
-  const unsigned one = a.x & 1, other = a.x >> 1 & 1;
-  CHECK(edit(pair.ours[one], pair.ours[other], a) == edit(pair.theirs[one], pair.theirs[other], a));
-  for (int i : {0, 1}) {
-    auto& o = pair.ours[i];
-    const auto& c = o;
-    const auto& t = pair.theirs[i];
-    if constexpr (requires { c.size(); }) {
-      CHECK(o.size() == t.size() && o.empty() == t.empty() && o.data() == o.begin() &&
-            c.data() == c.begin() && o.end() == o.begin() + t.size() && c.end() == o.end() &&
-            std::equal(c.begin(), c.end(), t.begin(), t.end()));
-      if (!t.empty()) CHECK(o.front() == t.front() && c.front() == t.front() && o[0] == c[0] &&
-                            o.back() == t.back() && c.back() == t.back());
-      if (t.size() > kMaxSize) o.clear(), pair.theirs[i].clear();  // self-appends double it
-    } else {
-      CHECK(!o == !t && (!t || o(Box{3}, 5) == t(Box{3}, 5)));  // empty: ours aborts, std throws
+// Makes each edit of the input on ours and on std's objects of one kind; after each, every
+// object must be as std's is, and the two of a kind compare alike.
+template <typename Ours, typename Theirs, typename Edit>
+void Run(FuzzedDataProvider& in, Edit edit) {
+  Ours ours[2];
+  Theirs theirs[2];
+  const auto byte = [&in] { return in.ConsumeIntegral<std::uint8_t>(); };
+  const auto word = [&in] { return in.ConsumeIntegral<std::uint16_t>(); };
+  while (in.remaining_bytes() != 0) {
+    const Args a{byte(), byte(), word(), word(), word()};
+    const unsigned one = a.x & 1, other = a.x >> 1 & 1;
+    CHECK(edit(ours[one], ours[other], a) == edit(theirs[one], theirs[other], a));
+    for (int i : {0, 1}) {
+      auto& o = ours[i];
+      const auto& c = o;
+      const auto& t = theirs[i];
+      if constexpr (requires { c.size(); }) {
+        CHECK(o.size() == t.size() && o.empty() == t.empty() && o.data() == o.begin() &&
+              c.data() == c.begin() && o.end() == o.begin() + t.size() && c.end() == o.end() &&
+              std::equal(c.begin(), c.end(), t.begin(), t.end()));
+        if (!t.empty()) CHECK(o.front() == t.front() && c.front() == t.front() && o[0] == c[0] &&
+                              o.back() == t.back() && c.back() == t.back());
+        if (t.size() > kMaxSize) o.clear(), theirs[i].clear();  // self-appends double it
+      } else {
+        CHECK(!o == !t && (!t || o(Box{3}, 5) == t(Box{3}, 5)));  // an empty one aborts
+      }
+      if constexpr (requires { o.rbegin(); }) {
+        CHECK(std::equal(o.rbegin(), o.rend(), t.rbegin(), t.rend()) && c.rbegin() == o.rbegin() &&
+              c.rend() == o.rend());
+      }
+      if constexpr (requires { c.c_str(); }) {
+        std::ostringstream shown;
+        PrintTo(c, &(shown << c));
+        CHECK(c.c_str() == c.data() && c.c_str()[t.size()] == 0);
+        if constexpr (sizeof(t[0]) == 1) CHECK(shown.str() == t + '"' + t + '"');
+      }
     }
-    if constexpr (requires { o.rbegin(); }) CHECK(std::equal(o.rbegin(), o.rend(), t.rbegin(),
-                                                            t.rend()) && c.rbegin() == o.rbegin());
-    if constexpr (requires { c.c_str(); }) {
-      std::ostringstream shown;
-      PrintTo(c, &(shown << c));
-      CHECK(c.c_str() == c.data() && c.c_str()[t.size()] == 0);
-      if constexpr (sizeof(t[0]) == 1) CHECK(shown.str() == t + '"' + t + '"');
+    if constexpr (requires { ours[0].c_str(); }) {
+      const auto& [u, v] = ours;
+      const auto& [x, y] = theirs;
+      const std::basic_string_view view(y.data(), y.size());
+      CHECK((u == v) == (x == y) && (u == view) == (x == y) && (u == v.c_str()) == (x == y.c_str())
+            && ((u <=> v) < 0) == (x < y) && ((u <=> view) > 0) == (x > y) &&
+            ((u <=> v.c_str()) == 0) == (x == y.c_str()));
     }
-  }
-  if constexpr (requires { pair.ours[0].c_str(); }) {
-    const auto& [u, v] = pair.ours;
-    const auto& [x, y] = pair.theirs;
-    const std::basic_string_view view(y.data(), y.size());
-    CHECK((u == v) == (x == y) && (u == view) == (x == y) && (u == v.c_str()) == (x == y.c_str()) &&
-          ((u <=> v) < 0) == (x < y) && ((u <=> view) > 0) == (x > y) &&
-          ((u <=> v.c_str()) == 0) == (x == y.c_str()));
   }
 }
 
@@ -200,26 +203,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider in(data, size);
   const long long number = in.ConsumeIntegral<long long>();
   CHECK(std::string_view(tolvarin::DecimalString(number)) == std::to_string(number));
-  {
-    Pair<tolvarin::String, std::string> text;
-    Pair<tolvarin::WString, std::wstring> wide;
-    Pair<tolvarin::U16String, std::u16string> utf16;
-    Pair<Vector<Item<true>>, std::vector<Item<true>>> items;
-    Pair<Vector<Item<false>>, std::vector<Item<false>>> owned;
-    Pair<Function<Signature>, std::function<Signature>> functions;
-    while (in.remaining_bytes() != 0) {
-      const auto byte = [&in] { return in.ConsumeIntegral<std::uint8_t>(); };
-      const auto word = [&in] { return in.ConsumeIntegral<std::uint16_t>(); };
-      const Args a{byte(), byte(), byte(), word(), word(), word()};
-      switch (a.target % 6) {
-        case 0: Step(text, a, kEditText); break;
-        case 1: Step(wide, a, kEditText); break;
-        case 2: Step(utf16, a, kEditText); break;
-        case 3: Step(items, a, kEditVector); break;
-        case 4: Step(owned, a, kEditVector); break;
-        default: Step(functions, a, kEditFunction);
-      }
-    }
+  switch (in.ConsumeIntegral<std::uint8_t>() % 6) {
+    case 0: Run<tolvarin::String, std::string>(in, kEditText); break;
+    case 1: Run<tolvarin::WString, std::wstring>(in, kEditText); break;
+    case 2: Run<tolvarin::U16String, std::u16string>(in, kEditText); break;
+    case 3: Run<Vector<Item<true>>, std::vector<Item<true>>>(in, kEditVector); break;
+    case 4: Run<Vector<Item<false>>, std::vector<Item<false>>>(in, kEditVector); break;
+    default: Run<Function<Signature>, std::function<Signature>>(in, kEditFunction);
   }
   CHECK(Item<true>::lives == 0 && Item<false>::lives == 0);
   return 0;

@@ -35,14 +35,12 @@ TEST(Containers, DoAsStdDoes) {
     const char* description;
     bool (*holds)();
   } kCases[] = {
-      {"an empty range erased in the middle keeps every element",
-       [] {
+      {"an empty range erased in the middle keeps every element", [] {
          Vector<std::string> v = {"alpha", "beta"};  // whose move onto itself empties it
          return v.erase(v.begin() + 1, v.begin() + 1) == v.begin() + 1 &&
                 v == Vector<std::string>{"alpha", "beta"};
        }},
-      {"an empty string's terminator takes the null character",
-       [] {
+      {"an empty string's terminator takes the null character", [] {
          String s;
          *static_cast<volatile char*>(s.data() + s.size()) = '\0';  // a store kept, even if idle
          s[s.size()] = '\0';
@@ -56,14 +54,12 @@ TEST(Containers, DoAsStdDoes) {
        [] { return !Function<long()>(Function<int()>()); }},
       {"a member pointer is called on the object passed",
        [] { return Function<int(const Box&)>(&Box::base)(Box{42}) == 42; }},
-      {"a void function drops what its callable returns",
-       [] {
+      {"a void function drops what its callable returns", [] {
          int calls = 0;
          Function<void()>([&calls] { return ++calls; })();
          return calls == 1;
        }},
-      {"a move-only callable, moved",
-       [] {
+      {"a move-only callable, moved", [] {
          Function<int(int)> add = [base = std::make_unique<int>(40)](int n) { return *base + n; };
          const Function<int(int)> moved = std::move(add);
          return moved && moved(2) == 42 && !Function<int(int)>();
