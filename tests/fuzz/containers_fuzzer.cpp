@@ -33,9 +33,7 @@ struct Args {
 // A position within [0, size]; one also past the end; a count, perhaps past the end or npos.
 std::size_t In(std::size_t raw, std::size_t size) { return raw % (size + 1); }
 std::size_t Past(std::size_t raw, std::size_t size) { return raw % (size + 3); }
-std::size_t Count(std::size_t raw, std::size_t size) {
-  return raw % 7 ? raw % (size + 3) : std::string_view::npos;
-}
+std::size_t Count(std::size_t raw, std::size_t size) { return raw % 7 ? raw % (size + 3) : -1; }
 
 // Owns heap memory; its lives are counted, to show an element leaked or destroyed twice.
 template <bool kCopyable>
@@ -47,11 +45,8 @@ struct Item {
   Item(Item&& other) noexcept : held(std::move(other.held)) { ++lives; }
   ~Item() { --lives; }
   Item& operator=(const Item& other) requires kCopyable { return *this = Item(other); }
-  Item& operator=(Item&& other) noexcept {  // std never moves an element onto itself
-    CHECK(this != &other);
-    held = std::move(other.held);
-    return *this;
-  }
+  // std's containers never move an element onto itself, which would empty a std::string.
+  Item& operator=(Item&& o) noexcept { CHECK(this != &o); held = std::move(o.held); return *this; }
   bool operator==(const Item& other) const { return *held == *other.held; }
 };
 
@@ -105,10 +100,8 @@ constexpr auto kEditText = []<typename S>(S& s, S& t, const Args& a) -> std::siz
   }
 };
 
-template <typename E>
-const Vector<E>& Range(const Vector<E>& v) { return v; }
-template <typename E>
-std::vector<E> Range(const std::vector<E>& v) { return v; }
+template <typename E> const Vector<E>& Range(const Vector<E>& v) { return v; }
+template <typename E> std::vector<E> Range(const std::vector<E>& v) { return v; }
 
 constexpr auto kEditVector = []<typename V>(V& s, V& t, const Args& a) -> std::size_t {
   using E = typename V::value_type;
