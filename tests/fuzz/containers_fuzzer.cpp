@@ -4,10 +4,8 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,15 +19,10 @@
 
 namespace {
 
-using tolvarin::Function;
-using tolvarin::Vector;
-
 constexpr std::size_t kMaxSize = 300;  // past it an object is cleared
 
-struct Args {
-  unsigned op, x;  // x: which objects (2 bits), then a letter or an element's value
-  std::size_t i, j, k;
-};
+// x: which objects (2 bits), then a letter or an element's value.
+struct Args { unsigned op, x; std::size_t i, j, k; };
 // A position within [0, size]; one also past the end; a count, perhaps past the end or npos.
 std::size_t In(std::size_t raw, std::size_t size) { return raw % (size + 1); }
 std::size_t Past(std::size_t raw, std::size_t size) { return raw % (size + 3); }
@@ -50,10 +43,7 @@ struct Item {
   bool operator==(const Item& other) const { return *held == *other.held; }
 };
 
-struct Box {
-  int base;
-  int Plus(int x) const { return base + x; }
-};
+struct Box { int base; int Plus(int x) const { return base + x; } };
 int Twice(const Box& box, int x) { return 2 * x - box.base; }
 using Signature = int(const Box&, int);
 
@@ -100,7 +90,7 @@ constexpr auto kEditText = []<typename S>(S& s, S& t, const Args& a) -> std::siz
   }
 };
 
-template <typename E> const Vector<E>& Range(const Vector<E>& v) { return v; }
+template <typename E> const tolvarin::Vector<E>& Range(const tolvarin::Vector<E>& v) { return v; }
 template <typename E> std::vector<E> Range(const std::vector<E>& v) { return v; }
 
 constexpr auto kEditVector = []<typename V>(V& s, V& t, const Args& a) -> std::size_t {
@@ -200,9 +190,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 0: Run<tolvarin::String, std::string>(in, kEditText); break;
     case 1: Run<tolvarin::WString, std::wstring>(in, kEditText); break;
     case 2: Run<tolvarin::U16String, std::u16string>(in, kEditText); break;
-    case 3: Run<Vector<Item<true>>, std::vector<Item<true>>>(in, kEditVector); break;
-    case 4: Run<Vector<Item<false>>, std::vector<Item<false>>>(in, kEditVector); break;
-    default: Run<Function<Signature>, std::function<Signature>>(in, kEditFunction);
+    case 3: Run<tolvarin::Vector<Item<true>>, std::vector<Item<true>>>(in, kEditVector); break;
+    case 4: Run<tolvarin::Vector<Item<false>>, std::vector<Item<false>>>(in, kEditVector); break;
+    default: Run<tolvarin::Function<Signature>, std::function<Signature>>(in, kEditFunction);
   }
   CHECK(Item<true>::lives == 0 && Item<false>::lives == 0);
   return 0;

@@ -18,16 +18,12 @@ using platform::Error;
 using platform::Outcome;
 using platform::Result;
 
-struct Box {
-  int base;
-};
+struct Box { int base; };
 
 // ::operator new would misplace an over-aligned element: Vector refuses the type.
 template <typename T>
 concept Storable = requires { typename Vector<T>; };
-struct alignas(64) OverAligned {
-  char byte;
-};
+struct alignas(64) OverAligned { char byte; };
 static_assert(Storable<String> && Storable<std::unique_ptr<int>> && !Storable<OverAligned>);
 
 TEST(Containers, DoAsStdDoes) {
