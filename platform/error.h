@@ -1,6 +1,7 @@
 #ifndef TOLVARIN_PLATFORM_ERROR_H_
 #define TOLVARIN_PLATFORM_ERROR_H_
 
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -41,14 +42,19 @@ class [[nodiscard]] Outcome {
   Outcome(Error error) : error_(std::move(error)) {}  // NOLINT: `return Error(...)` reads best
 
   bool ok() const noexcept { return !error_.has_value(); }
-  // Only when !ok().
-  const Error& error() const noexcept { return *error_; }
+  // Only when !ok(); aborts otherwise.
+  const Error& error() const noexcept {
+    if (!error_.has_value()) std::abort();
+    return *error_;
+  }
 
  private:
   std::optional<Error> error_;
 };
 
-// A value, or the failure that stands in its place.
+// A value, or the failure that stands in its place. Reading the side that is absent is a broken
+// contract and aborts, in every build: what it would read is garbage that a program running as
+// administrator would act on.
 template <typename T>
 class [[nodiscard]] Result {
  public:
@@ -57,17 +63,28 @@ class [[nodiscard]] Result {
 
   bool ok() const noexcept { return value_.has_value(); }
   // Only when ok().
-  T& value() & noexcept { return *value_; }
-  const T& value() const& noexcept { return *value_; }
-  T&& value() && noexcept { return std::move(*value_); }
-  T& operator*() & noexcept { return *value_; }
-  const T& operator*() const& noexcept { return *value_; }
-  T* operator->() noexcept { return &*value_; }
-  const T* operator->() const noexcept { return &*value_; }
+  T& value() & noexcept { return Checked(value_); }
+  const T& value() const& noexcept { return Checked(value_); }
+  T&& value() && noexcept { return std::move(Checked(value_)); }
+  T& operator*() & noexcept { return Checked(value_); }
+  const T& operator*() const& noexcept { return Checked(value_); }
+  T* operator->() noexcept { return &Checked(value_); }
+  const T* operator->() const noexcept { return &Checked(value_); }
   // Only when !ok().
-  const Error& error() const noexcept { return *error_; }
+  const Error& error() const noexcept { return Checked(error_); }
 
  private:
+  template <typename Side>
+  static Side& Checked(std::optional<Side>& side) noexcept {
+    if (!side.has_value()) std::abort();
+    return *side;
+  }
+  template <typename Side>
+  static const Side& Checked(const std::optional<Side>& side) noexcept {
+    if (!side.has_value()) std::abort();
+    return *side;
+  }
+
   std::optional<T> value_;
   std::optional<Error> error_;
 };

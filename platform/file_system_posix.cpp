@@ -156,7 +156,10 @@ class PosixFileSystem final : public FileSystem {
       if (::link(temporary.path().c_str(), destination.c_str()) != 0) {
         const int error = errno;
         // A file there is present, left as it is; a directory there is no support file.
-        if (error == EEXIST && *FileExists(destination)) return {};
+        if (error == EEXIST) {
+          const Result<bool> present = FileExists(destination);
+          if (present.ok() && *present) return {};
+        }
         return SystemError(error, "Cannot create " + destination);
       }
     }

@@ -75,8 +75,8 @@ class BasicString {
 
   operator View() const noexcept { return View(data(), size_); }  // NOLINT: as std's
 
-  const Char* data() const noexcept { return data_ != nullptr ? data_ : &kEmpty; }
-  Char* data() noexcept { return data_ != nullptr ? data_ : const_cast<Char*>(&kEmpty); }
+  const Char* data() const noexcept { return data_ != nullptr ? data_ : &terminator_; }
+  Char* data() noexcept { return data_ != nullptr ? data_ : &terminator_; }
   const Char* c_str() const noexcept { return data(); }
   std::size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
@@ -236,8 +236,6 @@ class BasicString {
   friend BasicString operator+(Char a, const BasicString& b) { return Joined(View(&a, 1), b); }
 
  private:
-  static constexpr Char kEmpty = Char();
-
   static BasicString Joined(View a, View b) {
     BasicString joined;
     joined.reserve(a.size() + b.size());
@@ -277,6 +275,10 @@ class BasicString {
   static constexpr std::size_t kMaxSize = static_cast<std::size_t>(-1) / sizeof(Char) / 2 - 1;
 
   Char* data_ = nullptr;  // with room for capacity_ + 1; none while nothing was stored
+  // What data() shows while nothing was stored. std lets a caller write Char() over the
+  // terminator; a shared static would make two threads' writes a data race, and a read-only
+  // one a crash, so each string carries its own.
+  Char terminator_ = Char();
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
 };

@@ -13,8 +13,11 @@
 namespace tolvarin {
 
 // A growable array with the part of std::vector the programs use and the same meaning for each
-// member; for the reason it is not std::vector, see text.h. Memory comes from ::operator new.
+// member; for the reason it is not std::vector, see text.h. Memory comes from ::operator new,
+// whose alignment is all an element may ask: the aligned forms are libstdc++'s throwing ones, so
+// an over-aligned element type is refused here rather than silently misplaced.
 template <typename T>
+  requires(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__)
 class Vector {
  public:
   using value_type = T;
@@ -124,7 +127,7 @@ class Vector {
   T* insert(const T* position, It first, It last) {
     const std::size_t index = position - data_;
     const std::size_t count = static_cast<std::size_t>(last - first);
-    Vector<T> items;
+    Vector items;
     items.reserve(count);
     for (; first != last; ++first) items.emplace_back(*first);  // may lie in this vector
     reserve(size_ + count);
@@ -136,6 +139,7 @@ class Vector {
   T* erase(const T* first, const T* last) {
     const std::size_t index = first - data_;
     const std::size_t count = last - first;
+    if (count == 0) return data_ + index;  // else each later element is moved onto itself
     for (std::size_t i = index; i + count < size_; ++i) data_[i] = std::move(data_[i + count]);
     for (std::size_t i = 0; i < count; ++i) pop_back();
     return data_ + index;
