@@ -6,7 +6,8 @@ cannot write about them, the same on every build:
 One component per file (its key path), identifiers and component codes derived from the file's
 path in the install folder, so that a file keeps its component code from release to release and
 an upgrade replaces it rather than orphaning it. Also the data of the custom actions that check
-the files can be replaced, before and after they are written (custom_actions_win32.cpp).
+the files can be replaced, before and after they are written (installer/rule/action_data.h
+holds its shapes).
 """
 
 import hashlib
