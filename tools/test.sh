@@ -36,9 +36,9 @@ trap cleanup EXIT
     ctest --preset "$preset"
   done'
 
-# The fuzz targets (the registry export parser, the installer's rules) under libFuzzer with
-# the sanitizers, each for a bounded time.
-echo "== fuzz the parser and the installer's rules" >&2
+# The fuzz targets (the registry export parser, the own containers against std's, the installer's
+# rules) under libFuzzer with the sanitizers, each for a bounded time.
+echo "== fuzz the parser, the containers and the installer's rules" >&2
 bash tests/fuzz/run_fuzz.sh build/fuzz 60
 
 # The release, built twice, in the checkout and in a copy of it, seconds apart: byte for byte
