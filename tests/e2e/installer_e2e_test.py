@@ -227,22 +227,22 @@ class InstallerTest(harness.EndToEndTest):
                     found[path] = "folder %o" % os.stat(path).st_mode
         return found, self.values(UNINSTALL_KEY)
 
+    def place(self, windows_path, what, elsewhere):
+        """A "link" to `elsewhere`, an empty "file" or a "folder" at the path, "open" ones to Everyone."""
+        path = self.unix(windows_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if what == "link":
+            os.symlink(elsewhere, path)
+        elif what.endswith("file"):
+            open(path, "w").close()
+        else:
+            os.makedirs(path)
+        # Wine lists a mode 0777 entry as Everyone: DELETE, add and delete-child (0x1301ff).
+        os.chmod(path, 0o777 if what.startswith("open ") else 0o755)
+
     def test_nothing_changes_where_a_folder_is_not_safe(self):
         elsewhere = self.make_dir("elsewhere")
         pathlib.Path(elsewhere, "theirs.txt").write_text("theirs")
-
-        def place(windows_path, what):
-            path = self.unix(windows_path)
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            if what == "link":
-                os.symlink(elsewhere, path)
-            elif what.endswith("file"):
-                open(path, "w").close()
-            else:
-                os.makedirs(path)
-            # Wine lists a mode 0777 entry as Everyone: DELETE, add and delete-child (0x1301ff).
-            os.chmod(path, 0o777 if what.startswith("open ") else 0o755)
-
         cases = [  # description, what is where, /D=, what the log must say
             ("a file where C:\\quarvel belongs", [(r"C:\quarvel", "file")], "",
              r"C:\quarvel is a file where a folder belongs"),
@@ -266,7 +266,7 @@ class InstallerTest(harness.EndToEndTest):
             with self.subTest(description):
                 self.forget_install()
                 for windows_path, what in entries:
-                    place(windows_path, what)
+                    self.place(windows_path, what, elsewhere)
                 before = self.state(elsewhere)
                 self.assertIn(said, self.install(directory, status=2))
                 self.assertEqual(self.state(elsewhere), before)

@@ -223,34 +223,28 @@ class PackageTest(harness.EndToEndTest):
                              "'SetCheckWritten'" % (FOLDERS, FOLDERS, checked, more))
         refusing = written_as("refusing.msi", "[QUARVEL]|[GSMMODEMJAR]|[GSMMODEMJAR]Comm.jar")  # a file as a folder
         status_line = "TolvarinHelper check-folder ended with status"
-        cases = [  # a link placed (a folder, ending in a separator); the package; the folder given; the log (ANSI)
-            (r"C:\quarvel", self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
-            (CUSTOM_DIR, self.msi, CUSTOM_DIR, r"TolvarinHelper: C:\\Apps\\SMS Zentrale .* is a link"),
-            (CUSTOM_DIR + "\\theirs\\", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
+        cases = [  # what is placed where (as InstallerTest.place); the package; the folder given; the log (ANSI)
+            ([(r"C:\quarvel", "link")], self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
+            ([(CUSTOM_DIR, "link")], self.msi, CUSTOM_DIR, r"TolvarinHelper: C:\\Apps\\SMS Zentrale .* is a link"),
+            ([(CUSTOM_DIR + "\\theirs", "folder")], self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
             # A file's name says nothing of an install: no install is recorded.
-            (CUSTOM_DIR + "\\Varnolet.exe", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
-            (None, refusing, CUSTOM_DIR, r"TolvarinHelper: Made C:\\quarvel, (.|\n)*" + status_line),
+            ([(CUSTOM_DIR + "\\Varnolet.exe", "file")], self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
+            ([], refusing, CUSTOM_DIR, r"TolvarinHelper: Made C:\\quarvel, (.|\n)*" + status_line),
             # Support files an administrator put there stay: nothing is scheduled for Wine to undo.
-            (SUPPORT_DIR + "\\theirs", self.msi, CUSTOM_DIR, r"GsmModemJar\\theirs is a link"),
-            (None, self.msi, "Apps\\Tolvarin", r"INSTALLFOLDER Apps\\Tolvarin is not an absolute path"),  # once never ended
+            ([(SUPPORT_DIR + "\\theirs", "link")] + [(SUPPORT_DIR + "\\" + name, "file") for name in rs.SOURCE_FILES],
+             self.msi, CUSTOM_DIR, r"GsmModemJar\\theirs is a link"),
+            ([], self.msi, "Apps\\Tolvarin", r"INSTALLFOLDER Apps\\Tolvarin is not an absolute path"),  # once never ended
             # Values judged before they are composed into data; data the package never composes.
-            (None, self.msi, "C:\\Apps\\T\nnote|INJECTED-7f3", r"INSTALLFOLDER C:\\Apps\\T\?note\|INJECTED-7f3 has a char"),
-            (None, written_as("more.msi", FOLDERS, "\nnote|INJECTED-7f3"), CUSTOM_DIR,
+            ([], self.msi, "C:\\Apps\\T\nnote|INJECTED-7f3", r"INSTALLFOLDER C:\\Apps\\T\?note\|INJECTED-7f3 has a char"),
+            ([], written_as("more.msi", FOLDERS, "\nnote|INJECTED-7f3"), CUSTOM_DIR,
              r"CheckWritten was given data that is not the package's \(a line that is none of its commands"),
-            (None, written_as("wider.msi", FOLDERS + "|C:\\INJECTED-7f3"), CUSTOM_DIR, r"\(check-folder with 4 arguments\)"),
+            ([], written_as("wider.msi", FOLDERS + "|C:\\INJECTED-7f3"), CUSTOM_DIR, r"\(check-folder with 4 arguments\)"),
         ]
         for placed, package, folder, said in cases:
             with self.subTest(placed=placed, package=package):
                 self.forget_install()
-                if placed:
-                    os.makedirs(os.path.dirname(self.unix(placed)), exist_ok=True)
-                    if placed.endswith(".exe"):
-                        pathlib.Path(self.unix(placed)).write_bytes(b"of no install")
-                    else:
-                        os.path.lexists(self.unix(placed)) or os.symlink(elsewhere, self.unix(placed))
-                if placed and SUPPORT_DIR in placed:
-                    for name in rs.SOURCE_FILES:
-                        pathlib.Path(self.unix(SUPPORT_DIR), name).write_text("an administrator's")
+                for windows_path, what in placed:
+                    self.place(windows_path, what, elsewhere)
                 before = self.state()
                 log = self.install(package, folder, status=1603)
                 self.assertRegex(log, said)
@@ -323,7 +317,7 @@ class PackageTest(harness.EndToEndTest):
 
 # The release, signed, and what the setup program's test knows of the machine.
 for name in ("setUpClass", "tearDownClass", "forget_install", "unix", "values", "files", "runtime_log", "register",
-             "start_from", "verify", "run_ok"):
+             "start_from", "place", "verify", "run_ok"):
     setattr(PackageTest, name, vars(setup_test.InstallerTest)[name])
 
 if __name__ == "__main__":
