@@ -1,8 +1,6 @@
 #ifndef TOLVARIN_TESTS_COMMON_ERROR_OF_H_
 #define TOLVARIN_TESTS_COMMON_ERROR_OF_H_
 
-#include <concepts>
-
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -15,12 +13,6 @@ template <typename R>
 String ErrorOf(const R& result) {
   if (result.ok()) return "no error";
   return DecimalString(result.error().number()) + " " + result.error().description();
-}
-
-// The failure `action` returns, as above.
-template <std::invocable Action>
-String ErrorOf(Action&& action) {
-  return ErrorOf(action());
 }
 
 }  // namespace tolvarin::testing

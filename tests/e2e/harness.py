@@ -1,10 +1,12 @@
 """Shared pieces of the end-to-end tests: the launcher's two targets behind one interface,
 temporary installs, the stub java's record, waiting and X window queries."""
 
+import contextlib
 import ctypes
 import ctypes.util
 import json
 import os
+import pathlib
 import re
 import shutil
 import signal
@@ -125,14 +127,12 @@ class PosixTarget:
         return directory
 
     def place_stub(self, directory):
-        path = os.path.join(directory, "java")
-        with open(path, "w") as f:
-            f.write(POSIX_STUB)
-        os.chmod(path, 0o755)
+        path = pathlib.Path(directory, "java")
+        path.write_text(POSIX_STUB)
+        path.chmod(0o755)
 
     def import_registry(self, data, other_view=False):
-        with open(self.registry, "wb") as f:
-            f.write(data)
+        pathlib.Path(self.registry).write_bytes(data)
 
     def start(self, install_dir, cwd, path_dirs):
         # Only the given directories on the search path: this machine has a java of its own.
@@ -268,6 +268,18 @@ class WineTarget:
         lines = [line.strip("\x00\r") for line in result.stdout.split("\n") if line.strip("\x00\r")]
         return (json.loads(lines[-1]) if lines else None), result.returncode
 
+    @contextlib.contextmanager
+    def held(self, path):
+        """win_probe holds the file open as a running program holds its jars, until the block ends."""
+        holder = subprocess.Popen([OPTIONS.wine, OPTIONS.probe, "hold", path], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE)
+        self.test.addCleanup(lambda: holder.poll() is None and holder.kill())
+        with holder.stdout:
+            self.test.assertEqual(json.loads(holder.stdout.readline()), {"held": True})
+            yield
+            holder.stdin.close()
+            self.test.assertEqual(holder.wait(), 0)
+
     def import_registry(self, data, other_view=False):
         """Imports into the registry view the launcher reads, or with `other_view` into the
         other one; the runtimes key is cleared from both views first and afterwards."""
@@ -278,8 +290,7 @@ class WineTarget:
                 self.wine("reg", "delete", "HKLM\\" + RUNTIMES_KEY, "/f", "/reg:" + view)
         clear()
         path = os.path.join(self.test.tmp, "registry.reg")
-        with open(path, "wb") as f:
-            f.write(data)
+        pathlib.Path(path).write_bytes(data)
         result = self.wine("reg", "import", windows_path(path), "/reg:" + views[other_view])
         self.test.assertEqual(result.returncode, 0, result.stderr)
         self.test.addCleanup(clear)
@@ -383,8 +394,7 @@ class EndToEndTest(unittest.TestCase):
         def recorded():
             if not os.path.exists(self.record):
                 return []
-            with open(self.record, "rb") as f:
-                return self.target.runs(f.read().decode("utf-8").split("\n")[:-1])
+            return self.target.runs(pathlib.Path(self.record).read_bytes().decode("utf-8").split("\n")[:-1])
         wait_until(lambda: len(recorded()) >= expected, 15 if expected else 0)
         return recorded()
 

@@ -3,7 +3,7 @@ with a certificate of a throw-away CA, and its installer and uninstaller run sil
 administrator would run them (arguments as for launcher_e2e_test.py, win32 only)."""
 
 import concurrent.futures
-import json
+import contextlib
 import ntpath
 import os
 import pathlib
@@ -50,14 +50,14 @@ class InstallerTest(harness.EndToEndTest):
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="tolvarin-release-")
-        with open(os.path.join(cls.work, "ext"), "w") as f:
-            f.write("extendedKeyUsage=codeSigning\nkeyUsage=digitalSignature\n")
+        pathlib.Path(cls.work, "ext").write_text("extendedKeyUsage=codeSigning\nkeyUsage=digitalSignature\n")
         for command in OPENSSL:
             subprocess.run(["openssl"] + command.split(), cwd=cls.work, check=True, capture_output=True)
         cls.sign = dict(TOLVARIN_SIGN_PKCS12=os.path.join(cls.work, "Tolvarin.p12"), TOLVARIN_SIGN_PASSWORD="secret")
         result = release(cls.work, **cls.sign)
         assert result.returncode == 0, result.stdout + result.stderr
         cls.dist = os.path.join(cls.work, "dist")
+        cls.setup = harness.windows_path(os.path.join(cls.dist, "Tolvarin-1.0.0-setup.exe"))
         cls.standins = os.path.join(cls.work, "build", "stage", "standins")
 
     @classmethod
@@ -92,13 +92,11 @@ class InstallerTest(harness.EndToEndTest):
     def install(self, directory="", status=0, **kwargs):
         """Runs the installer silently (`directory` as typed after /D=) until every process it
         started has ended; what it logged (/LOG=)."""
-        setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
         log = LOGS + "\\setup-%d.log" % len(os.listdir(self.tmp))
         self.addCleanup(lambda: os.path.exists(self.unix(log)) and os.remove(self.unix(log)))
-        command = '"%s" /S /LOG=%s' % (setup, log) + (" /D=" + directory if directory else "")
+        command = '"%s" /S /LOG=%s' % (self.setup, log) + (" /D=" + directory if directory else "")
         self.assertEqual(self.target.probe("wait", command, **kwargs), ({"status": status}, 0), command)
-        with open(self.unix(log), encoding="utf-16") as f:
-            return f.read()
+        return pathlib.Path(self.unix(log)).read_text(encoding="utf-16")
 
     def uninstall(self, directory, status=0):
         """Runs QuietUninstallString as a deployment tool would: its exit status once its own
@@ -112,8 +110,7 @@ class InstallerTest(harness.EndToEndTest):
         export`, which unlike `reg query` keeps every character."""
         exported = os.path.join(self.tmp, "values.reg")
         self.run_ok("reg", "export", key, harness.windows_path(exported), "/reg:32", "/y")
-        with open(exported, encoding="utf-16") as f:
-            found = re.findall(r'^"((?:[^"\\]|\\.)*)"=(.*)$', f.read(), re.M)
+        found = re.findall(r'^"((?:[^"\\]|\\.)*)"=(.*)$', pathlib.Path(exported).read_text(encoding="utf-16"), re.M)
         return [(name, re.sub(r'^"(.*)"$', r"\1", re.sub(r'\\(.)', r"\1", value))) for name, value in found]
 
     def files(self, windows_dir):
@@ -122,27 +119,46 @@ class InstallerTest(harness.EndToEndTest):
                       for d, _, names in os.walk(root) for f in names)
 
     def runtime_log(self, directory):
-        with open(self.unix(directory + "\\Setup.log"), encoding="utf-16") as f:
-            return f.read()
+        return pathlib.Path(self.unix(directory + "\\Setup.log")).read_text(encoding="utf-16")
 
-    def test_install_launch_uninstall(self):
-        # Registered in the 32-bit view before the install: one too old, the one the launcher
-        # chooses (holding an older Comm.jar of its own) and a later one.
-        runtimes = [rs.runtime("1.4"), rs.runtime("1.5", present={"Comm.jar": rs.OLD_COMM}), rs.runtime("1.6")]
-        homes = {name: directory for name, (_, directory) in rs.lay_out(rs.Scenario("", runtimes, [], ""), self.tmp).items()}
+    def register(self, runtimes):
+        """Lays out `runtimes` (runtime_scenarios.runtime rows), each with the stub java, and
+        registers them; their homes by name."""
+        homes = {name: d for name, (_, d) in rs.lay_out(rs.Scenario("", runtimes, [], ""), self.tmp).items()}
         for directory in homes.values():
             self.target.place_stub(os.path.join(directory, "bin"))
         self.target.import_registry(harness.export_registry(
             [(name, harness.windows_path(homes[home.name])) for name, home in runtimes]))
+        return homes
+
+    def start_from(self, link):
+        """Starts a shortcut's target as the Start menu does (Wine's shell would resolve the
+        shortcut through its ANSI copy of the path); the stub's runs."""
+        self.run_ok(link["target"], cwd=self.unix(link["directory"]),
+                    env=dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record)))
+        return self.runs(1)
+
+    def helper(self, status, said, *arguments, helper=None, **env):
+        """TolvarinHelper (or `helper`, a test build) run with `arguments` and `env`: its status, and
+        `said` among what it says."""
+        result = self.target.wine(helper or harness.OPTIONS.helper, *arguments, encoding="utf-16",
+                                  env=dict(os.environ, **env))
+        self.assertEqual(result.returncode, status, result.stdout)
+        self.assertIn(said, result.stdout)
+
+    def test_install_launch_uninstall(self):
+        # Registered in the 32-bit view before the install: one too old, the one the launcher
+        # chooses (holding an older Comm.jar of its own) and a later one.
+        homes = self.register([rs.runtime("1.4"), rs.runtime("1.5", present={"Comm.jar": rs.OLD_COMM}),
+                               rs.runtime("1.6")])
         home = homes["jre1_5"]
 
         self.install(CUSTOM_DIR)
         self.assertEqual(self.files(CUSTOM_DIR),
                          sorted(SERVER_FILES + ["Setup.log", "THIRD-PARTY-NOTICES.txt", "TolvarinHelper.exe", "Uninstall.exe",
                                                 "Varnolet.exe"]))
-        with open(self.unix(CUSTOM_DIR + "\\THIRD-PARTY-NOTICES.txt"), "rb") as f, \
-                open(os.path.join(self.dist, "THIRD-PARTY-NOTICES.txt"), "rb") as g:
-            self.assertEqual(f.read(), g.read())
+        self.assertEqual(pathlib.Path(self.unix(CUSTOM_DIR + "\\THIRD-PARTY-NOTICES.txt")).read_bytes(),
+                         pathlib.Path(self.dist, "THIRD-PARTY-NOTICES.txt").read_bytes())
         support = os.path.join(self.standins, "GsmModemJar")
         copied = {name: pathlib.Path(support, name).read_bytes() for name in rs.SOURCE_FILES}
         prepared = dict(copied, **{"Comm.jar": rs.OLD_COMM})
@@ -161,23 +177,18 @@ class InstallerTest(harness.EndToEndTest):
             "QuietUninstallString": '"%s\\TolvarinHelper.exe" uninstall /S' % CUSTOM_DIR, "NoModify": "dword:00000001",
             "NoRepair": "dword:00000001"})
         self.assertGreater(int(size[len("dword:"):], 16), os.path.getsize(harness.OPTIONS.launcher) // 1024)
-        link = self.target.probe("link", SHORTCUT)[0]
-        self.assertEqual(link, {
-            "target": CUSTOM_DIR + "\\Varnolet.exe", "arguments": "", "directory": CUSTOM_DIR,
-            "icon": CUSTOM_DIR + "\\Varnolet.exe", "icon_index": 0})
-        self.assertEqual(self.target.probe("link", PREPARE_SHORTCUT)[0], {
-            "target": CUSTOM_DIR + "\\TolvarinHelper.exe", "arguments": 'prepare-runtime "%s\\Setup.log"' % CUSTOM_DIR,
-            "directory": CUSTOM_DIR, "icon": CUSTOM_DIR + "\\Varnolet.exe", "icon_index": 0})
+        for shortcut, program, arguments in ((SHORTCUT, "Varnolet.exe", ""), (PREPARE_SHORTCUT, "TolvarinHelper.exe",
+                                                                            'prepare-runtime "%s\\Setup.log"' % CUSTOM_DIR)):
+            self.assertEqual(self.target.probe("link", shortcut)[0], {
+                "target": CUSTOM_DIR + "\\" + program, "arguments": arguments, "directory": CUSTOM_DIR,
+                "icon": CUSTOM_DIR + "\\Varnolet.exe", "icon_index": 0})
         result = self.verify(self.unix(CUSTOM_DIR + "\\Uninstall.exe"))
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
-        # Started as the Start menu starts it (Wine's shell would resolve the shortcut through its
-        # ANSI copy of the path): it finds the runtime prepared and copies nothing.
-        self.run_ok(link["target"], cwd=self.unix(link["directory"]),
-                    env=dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record)))
+        # Started from the Start menu, it finds the runtime prepared and copies nothing.
         expected = self.target.expected_run(harness.windows_path(home), "/INSTALLED", self.path_dir)
         expected = tuple(part.replace(harness.windows_path("/INSTALLED"), CUSTOM_DIR) for part in expected)
-        self.assertEqual(self.runs(1), [expected])
+        self.assertEqual(self.start_from(self.target.probe("link", SHORTCUT)[0]), [expected])
         self.assertEqual(rs.home_files(home), prepared)
 
         self.uninstall(CUSTOM_DIR)
@@ -195,9 +206,7 @@ class InstallerTest(harness.EndToEndTest):
         self.install()
         entries = self.values(UNINSTALL_KEY)
         self.assertEqual(entries.count(("DisplayName", "Tolvarin")), 1, entries)
-        added = self.unix(DEFAULT_DIR + "\\DOZOZIR\\lib\\notes.txt")
-        with open(added, "w") as f:
-            f.write("mine")
+        pathlib.Path(self.unix(DEFAULT_DIR + "\\DOZOZIR\\lib\\notes.txt")).write_text("mine")
         self.uninstall(DEFAULT_DIR)
         self.assertEqual(self.files(DEFAULT_DIR), ["DOZOZIR/lib/notes.txt"])
         self.assertFalse(os.path.exists(self.unix(r"C:\quarvel")))
@@ -213,29 +222,27 @@ class InstallerTest(harness.EndToEndTest):
                 if os.path.islink(path):
                     found[path] = "link to " + os.readlink(path)
                 elif os.path.isfile(path):
-                    with open(path, "rb") as f:
-                        found[path] = f.read()
+                    found[path] = pathlib.Path(path).read_bytes()
                 elif os.path.isdir(path):
                     found[path] = "folder %o" % os.stat(path).st_mode
         return found, self.values(UNINSTALL_KEY)
 
+    def place(self, windows_path, what, elsewhere):
+        """A "link" to `elsewhere`, an empty "file" or a "folder" at the path, "open" ones to Everyone."""
+        path = self.unix(windows_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if what == "link":
+            os.symlink(elsewhere, path)
+        elif what.endswith("file"):
+            open(path, "w").close()
+        else:
+            os.makedirs(path)
+        # Wine lists a mode 0777 entry as Everyone: DELETE, add and delete-child (0x1301ff).
+        os.chmod(path, 0o777 if what.startswith("open ") else 0o755)
+
     def test_nothing_changes_where_a_folder_is_not_safe(self):
         elsewhere = self.make_dir("elsewhere")
-        with open(os.path.join(elsewhere, "theirs.txt"), "w") as f:
-            f.write("theirs")
-
-        def place(windows_path, what):
-            path = self.unix(windows_path)
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            if what == "link":
-                os.symlink(elsewhere, path)
-            elif what.endswith("file"):
-                open(path, "w").close()
-            else:
-                os.makedirs(path)
-            # Wine lists a mode 0777 entry as Everyone: DELETE, add and delete-child (0x1301ff).
-            os.chmod(path, 0o777 if what.startswith("open ") else 0o755)
-
+        pathlib.Path(elsewhere, "theirs.txt").write_text("theirs")
         cases = [  # description, what is where, /D=, what the log must say
             ("a file where C:\\quarvel belongs", [(r"C:\quarvel", "file")], "",
              r"C:\quarvel is a file where a folder belongs"),
@@ -259,7 +266,7 @@ class InstallerTest(harness.EndToEndTest):
             with self.subTest(description):
                 self.forget_install()
                 for windows_path, what in entries:
-                    place(windows_path, what)
+                    self.place(windows_path, what, elsewhere)
                 before = self.state(elsewhere)
                 self.assertIn(said, self.install(directory, status=2))
                 self.assertEqual(self.state(elsewhere), before)
@@ -305,15 +312,8 @@ class InstallerTest(harness.EndToEndTest):
         shutil.rmtree(quarvel)
         # A server jar held open goes at the next restart: the status is the uninstaller's, known
         # only once it has ended.
-        jar = CUSTOM_DIR + "\\" + SERVER_FILES[0].replace("/", "\\")
-        holder = subprocess.Popen([harness.OPTIONS.wine, harness.OPTIONS.probe, "hold", jar],
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.addCleanup(lambda: holder.poll() is None and holder.kill())
-        self.addCleanup(holder.stdout.close)
-        self.assertEqual(json.loads(holder.stdout.readline()), {"held": True})
-        self.uninstall(CUSTOM_DIR, status=3010)
-        holder.stdin.close()
-        self.assertEqual(holder.wait(), 0)
+        with self.target.held(CUSTOM_DIR + "\\" + SERVER_FILES[0].replace("/", "\\")):
+            self.uninstall(CUSTOM_DIR, status=3010)
         self.assertEqual(self.files(CUSTOM_DIR), [SERVER_FILES[0]])
 
     def test_no_log_is_written_behind_a_link_or_into_a_file_of_another(self):
@@ -323,7 +323,6 @@ class InstallerTest(harness.EndToEndTest):
         def remove_logs():
             os.remove(logs) if os.path.islink(logs) else shutil.rmtree(logs, ignore_errors=True)
         self.addCleanup(remove_logs)
-        setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
         theirs = pathlib.Path(elsewhere, "theirs.log")
         cases = [  # description; C:\Logs: a link to `elsewhere`, or the mode of a folder; what lies at the log
             ("Setup: the log's folder is a link", "link", None),
@@ -352,13 +351,10 @@ class InstallerTest(harness.EndToEndTest):
                     os.chmod(self.unix(log), 0o666 if at_log == "open file" else 0o644)
                 before = self.state(elsewhere, logs)
                 if description.startswith("Setup"):
-                    self.assertEqual(self.target.probe("wait", '"%s" /S /LOG=%s' % (setup, log)), ({"status": 5}, 0))
+                    self.assertEqual(self.target.probe("wait", '"%s" /S /LOG=%s' % (self.setup, log)), ({"status": 5}, 0))
                 else:  # the test build shows the file as another account's
-                    foreign = log if at_log == "another's" else ""
-                    result = self.target.wine(harness.OPTIONS.seam_helper, "--log", log, "note", "written",
-                                              encoding="utf-16", env=dict(os.environ, TOLVARIN_TEST_FOREIGN_OWNER=foreign))
-                    self.assertEqual(result.returncode, 5, result.stdout)
-                    self.assertIn("The log %s " % log, result.stdout)
+                    self.helper(5, "The log %s " % log, "--log", log, "note", "written", helper=harness.OPTIONS.seam_helper,
+                                TOLVARIN_TEST_FOREIGN_OWNER=log if at_log == "another's" else "")
                 self.assertEqual(self.state(elsewhere, logs), before)
 
     def test_a_link_raced_in_after_the_walk_leads_nothing_elsewhere(self):
@@ -394,19 +390,14 @@ class InstallerTest(harness.EndToEndTest):
                 for folder in made:
                     os.makedirs(self.unix(folder), exist_ok=True)
                 helper = concurrent.futures.ThreadPoolExecutor(1).submit(
-                    self.target.wine, harness.OPTIONS.seam_helper, *arguments, encoding="utf-16",
-                    env=dict(os.environ, TOLVARIN_TEST_RACE=racing))
+                    self.helper, status, said, *arguments, helper=harness.OPTIONS.seam_helper, TOLVARIN_TEST_RACE=racing)
                 self.assertTrue(harness.wait_until(lambda: os.path.exists(self.unix(racing + ".racing")), 60))
                 plant()
                 pathlib.Path(self.unix(racing + ".raced")).touch()
-                result = helper.result()
-                self.assertEqual(result.returncode, status, result.stdout)
-                self.assertIn(said, result.stdout)
+                helper.result()
                 self.assertEqual(os.listdir(elsewhere), [])
         self.assertTrue(os.path.isdir(os.path.join(moved, harness.INSTALL_NAME)))
-        result = self.target.wine(harness.OPTIONS.helper, "check-folder", CUSTOM_DIR, encoding="utf-16")
-        self.assertEqual(result.returncode, 2, result.stdout)
-        self.assertIn(r"C:\Apps is a link to another place", result.stdout)
+        self.helper(2, r"C:\Apps is a link to another place", "check-folder", CUSTOM_DIR)
 
     def test_what_lies_in_a_kept_folder_is_judged_before_its_list_is_set(self):
         # Setup's checks refuse this before protect-folder runs; protect-folder must as well, before the
@@ -415,18 +406,14 @@ class InstallerTest(harness.EndToEndTest):
         os.makedirs(self.unix(SUPPORT_DIR + "\\old"))
         os.chmod(self.unix(SUPPORT_DIR + "\\old"), 0o777)
         before = self.state()
-        result = self.target.wine(harness.OPTIONS.helper, "protect-folder", SUPPORT_DIR, encoding="utf-16")
-        self.assertEqual(result.returncode, 2, result.stdout)
-        self.assertIn(SUPPORT_DIR + "\\old lets Everyone (S-1-1-0) delete or rename it", result.stdout)
+        self.helper(2, SUPPORT_DIR + "\\old lets Everyone (S-1-1-0) delete or rename it", "protect-folder", SUPPORT_DIR)
         self.assertEqual(self.state(), before)
 
     def test_an_owner_or_build_not_to_trust(self):
         # Wine shows one owner for every file: the helper's test build shows C:\quarvel as another's.
         os.makedirs(self.unix(SUPPORT_DIR))
-        result = self.target.wine(harness.OPTIONS.seam_helper, "check-folder", r"C:\quarvel",
-                                  encoding="utf-16", env=dict(os.environ, TOLVARIN_TEST_FOREIGN_OWNER=r"C:\quarvel"))
-        self.assertEqual(result.returncode, 2)
-        self.assertIn(r"C:\quarvel belongs to S-1-5-21-1-2-3-1001, not to an administrator", result.stdout)
+        self.helper(2, r"C:\quarvel belongs to S-1-5-21-1-2-3-1001, not to an administrator", "check-folder",
+                    r"C:\quarvel", helper=harness.OPTIONS.seam_helper, TOLVARIN_TEST_FOREIGN_OWNER=r"C:\quarvel")
         # ... which the release refuses to ship.
         work = self.make_dir("test-build")
         result = release(work, helper=harness.OPTIONS.seam_helper)
@@ -447,34 +434,17 @@ class InstallerTest(harness.EndToEndTest):
                 written = pathlib.Path(folder, "Win32com.dll.tolvarin-new")
                 written.write_bytes(b"new")
                 written.chmod(mode)
-                holder = None
-                if held:
-                    holder = subprocess.Popen([harness.OPTIONS.wine, harness.OPTIONS.probe, "hold", harness.windows_path(str(written))],
-                                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-                    self.assertEqual(json.loads(holder.stdout.readline()), {"held": True})
-                result = self.target.wine(harness.OPTIONS.helper, "place", harness.windows_path(folder), "Win32com.dll",
-                                          encoding="utf-16")
-                if holder:
-                    holder.stdin.close()
-                    holder.stdout.close()
-                    self.assertEqual(holder.wait(), 0)
-                self.assertEqual(result.returncode, status, result.stdout)
+                with self.target.held(harness.windows_path(str(written))) if held else contextlib.nullcontext():
+                    self.helper(status, "", "place", harness.windows_path(folder), "Win32com.dll")
                 self.assertEqual((target.read_bytes(), written.exists()), (after, status != 0))
                 written.unlink(missing_ok=True)
 
     def test_a_support_file_in_use_stops_setup_before_it_changes_anything(self):
         os.makedirs(self.unix(SUPPORT_DIR))
-        with open(self.unix(SUPPORT_DIR + "\\Win32com.dll"), "wb") as f:
-            f.write(b"planted, and held open")
+        pathlib.Path(self.unix(SUPPORT_DIR + "\\Win32com.dll")).write_bytes(b"planted, and held open")
         before = self.state()
-        holder = subprocess.Popen([harness.OPTIONS.wine, harness.OPTIONS.probe, "hold", SUPPORT_DIR + "\\Win32com.dll"],
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.addCleanup(lambda: holder.poll() is None and holder.kill())
-        self.addCleanup(holder.stdout.close)
-        self.assertEqual(json.loads(holder.stdout.readline()), {"held": True})
-        self.install(status=32)
-        holder.stdin.close()
-        self.assertEqual(holder.wait(), 0)
+        with self.target.held(SUPPORT_DIR + "\\Win32com.dll"):
+            self.install(status=32)
         self.assertEqual(self.state(), before)
 
     def verify(self, path):
@@ -490,10 +460,8 @@ class InstallerTest(harness.EndToEndTest):
             self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         # Signing adds the signature and changes only the header's checksum and its pointer to
         # the signature: code, resources and version stay as built.
-        with open(harness.OPTIONS.launcher, "rb") as f:
-            built = bytearray(f.read())
-        with open(os.path.join(self.dist, "Varnolet.exe"), "rb") as f:
-            signed = bytearray(f.read())[:len(built)]
+        built = bytearray(pathlib.Path(harness.OPTIONS.launcher).read_bytes())
+        signed = bytearray(pathlib.Path(self.dist, "Varnolet.exe").read_bytes())[:len(built)]
         header = struct.unpack_from("<I", built, 0x3C)[0]
         for image in built, signed:
             image[header + 0x58:header + 0x5C], image[header + 0x98:header + 0xA0] = bytes(4), bytes(8)

@@ -115,12 +115,7 @@ class PackageTest(harness.EndToEndTest):
         return found, ["C:\\" + os.path.relpath(s, self.drive_c).replace("/", "\\") for s in shortcuts], self.entries()
 
     def test_install_launch_uninstall_in_the_default_folder(self):
-        runtimes = [rs.runtime("1.4"), rs.runtime("1.5", present={"Comm.jar": rs.OLD_COMM})]
-        homes = {name: d for name, (_, d) in rs.lay_out(rs.Scenario("", runtimes, [], ""), self.tmp).items()}
-        for directory in homes.values():
-            self.target.place_stub(os.path.join(directory, "bin"))
-        self.target.import_registry(harness.export_registry(
-            [(name, harness.windows_path(homes[home.name])) for name, home in runtimes]))
+        homes = self.register([rs.runtime("1.4"), rs.runtime("1.5", present={"Comm.jar": rs.OLD_COMM})])
         home, before = homes["jre1_5"], self.state()
 
         log = self.install(self.msi)
@@ -140,10 +135,8 @@ class PackageTest(harness.EndToEndTest):
         self.assertEqual((prepare["target"], prepare["arguments"]),
                          (DEFAULT_DIR + "\\TolvarinHelper.exe", 'prepare-runtime "%s\\Setup.log"' % DEFAULT_DIR))
 
-        # Started as the Start menu starts it: the runtime is ready, nothing is copied.
-        self.run_ok(link["target"], cwd=self.unix(link["directory"]),
-                    env=dict(os.environ, TOLVARIN_STUB_RECORD=harness.windows_path(self.record)))
-        self.assertEqual((len(self.runs(1)), rs.home_files(home)), (1, prepared))
+        # Started from the Start menu: the runtime is ready, nothing is copied.
+        self.assertEqual((len(self.start_from(link)), rs.home_files(home)), (1, prepared))
 
         added = pathlib.Path(self.unix(DEFAULT_DIR + "\\DOZOZIR\\lib\\notes.txt"))
         added.write_text("mine")
@@ -230,34 +223,28 @@ class PackageTest(harness.EndToEndTest):
                              "'SetCheckWritten'" % (FOLDERS, FOLDERS, checked, more))
         refusing = written_as("refusing.msi", "[QUARVEL]|[GSMMODEMJAR]|[GSMMODEMJAR]Comm.jar")  # a file as a folder
         status_line = "TolvarinHelper check-folder ended with status"
-        cases = [  # a link placed (a folder, ending in a separator); the package; the folder given; the log (ANSI)
-            (r"C:\quarvel", self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
-            (CUSTOM_DIR, self.msi, CUSTOM_DIR, r"TolvarinHelper: C:\\Apps\\SMS Zentrale .* is a link"),
-            (CUSTOM_DIR + "\\theirs\\", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
+        cases = [  # what is placed where (as InstallerTest.place); the package; the folder given; the log (ANSI)
+            ([(r"C:\quarvel", "link")], self.msi, None, r"TolvarinHelper: C:\\quarvel is a link(.|\n)*" + status_line),
+            ([(CUSTOM_DIR, "link")], self.msi, CUSTOM_DIR, r"TolvarinHelper: C:\\Apps\\SMS Zentrale .* is a link"),
+            ([(CUSTOM_DIR + "\\theirs", "folder")], self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
             # A file's name says nothing of an install: no install is recorded.
-            (CUSTOM_DIR + "\\Varnolet.exe", self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
-            (None, refusing, CUSTOM_DIR, r"TolvarinHelper: Made C:\\quarvel, (.|\n)*" + status_line),
+            ([(CUSTOM_DIR + "\\Varnolet.exe", "file")], self.msi, CUSTOM_DIR, r"SMS Zentrale .* already holds other files"),
+            ([], refusing, CUSTOM_DIR, r"TolvarinHelper: Made C:\\quarvel, (.|\n)*" + status_line),
             # Support files an administrator put there stay: nothing is scheduled for Wine to undo.
-            (SUPPORT_DIR + "\\theirs", self.msi, CUSTOM_DIR, r"GsmModemJar\\theirs is a link"),
-            (None, self.msi, "Apps\\Tolvarin", r"INSTALLFOLDER Apps\\Tolvarin is not an absolute path"),  # once never ended
+            ([(SUPPORT_DIR + "\\theirs", "link")] + [(SUPPORT_DIR + "\\" + name, "file") for name in rs.SOURCE_FILES],
+             self.msi, CUSTOM_DIR, r"GsmModemJar\\theirs is a link"),
+            ([], self.msi, "Apps\\Tolvarin", r"INSTALLFOLDER Apps\\Tolvarin is not an absolute path"),  # once never ended
             # Values judged before they are composed into data; data the package never composes.
-            (None, self.msi, "C:\\Apps\\T\nnote|INJECTED-7f3", r"INSTALLFOLDER C:\\Apps\\T\?note\|INJECTED-7f3 has a char"),
-            (None, written_as("more.msi", FOLDERS, "\nnote|INJECTED-7f3"), CUSTOM_DIR,
+            ([], self.msi, "C:\\Apps\\T\nnote|INJECTED-7f3", r"INSTALLFOLDER C:\\Apps\\T\?note\|INJECTED-7f3 has a char"),
+            ([], written_as("more.msi", FOLDERS, "\nnote|INJECTED-7f3"), CUSTOM_DIR,
              r"CheckWritten was given data that is not the package's \(a line that is none of its commands"),
-            (None, written_as("wider.msi", FOLDERS + "|C:\\INJECTED-7f3"), CUSTOM_DIR, r"\(check-folder with 4 arguments\)"),
+            ([], written_as("wider.msi", FOLDERS + "|C:\\INJECTED-7f3"), CUSTOM_DIR, r"\(check-folder with 4 arguments\)"),
         ]
         for placed, package, folder, said in cases:
             with self.subTest(placed=placed, package=package):
                 self.forget_install()
-                if placed:
-                    os.makedirs(os.path.dirname(self.unix(placed)), exist_ok=True)
-                    if placed.endswith(".exe"):
-                        pathlib.Path(self.unix(placed)).write_bytes(b"of no install")
-                    else:
-                        os.path.lexists(self.unix(placed)) or os.symlink(elsewhere, self.unix(placed))
-                if placed and SUPPORT_DIR in placed:
-                    for name in rs.SOURCE_FILES:
-                        pathlib.Path(self.unix(SUPPORT_DIR), name).write_text("an administrator's")
+                for windows_path, what in placed:
+                    self.place(windows_path, what, elsewhere)
                 before = self.state()
                 log = self.install(package, folder, status=1603)
                 self.assertRegex(log, said)
@@ -300,15 +287,14 @@ class PackageTest(harness.EndToEndTest):
                 self.assertIn(r"Left C:\Apps, made by this install: %s is in its place now." % said, log)
 
     def test_the_setup_program_and_the_package_refuse_each_other(self):
-        setup = harness.windows_path(os.path.join(self.dist, "Tolvarin-1.0.0-setup.exe"))
-        self.assertEqual(self.target.probe("wait", '"%s" /S' % setup), ({"status": 0}, 0))
+        self.assertEqual(self.target.probe("wait", '"%s" /S' % self.setup), ({"status": 0}, 0))
         self.assertIn("Property(S): SETUPINSTALL = " + DEFAULT_DIR, self.install(self.msi, status=1603))
         quiet = dict(self.values(UNINSTALL_KEY + "\\Tolvarin"))["QuietUninstallString"]
         self.assertEqual(self.target.probe("run", quiet), ({"status": 0}, 0))
 
         self.install(self.msi)
         before = self.state()
-        self.assertEqual(self.target.probe("wait", '"%s" /S' % setup), ({"status": 2}, 0))
+        self.assertEqual(self.target.probe("wait", '"%s" /S' % self.setup), ({"status": 2}, 0))
         self.assertEqual(self.state(), before)
 
     def test_the_package(self):
@@ -325,13 +311,13 @@ class PackageTest(harness.EndToEndTest):
                       "DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'CheckWritten'",
                       "UPDATE `InstallExecuteSequence` SET `Sequence` = 4010 WHERE `Action` = 'ProtectFolders'"):
             with self.subTest(query):
-                shutil.copy(built[0], built[1])
-                subprocess.run(["msibuild", built[1], "-q", query], check=True)
-                self.assertEqual(subprocess.run(CHECK_TABLES + [built[1], "1.0.0"], capture_output=True).returncode, 1)
+                changed = with_rows(built[0], built[1], query)
+                self.assertEqual(subprocess.run(CHECK_TABLES + [changed, "1.0.0"], capture_output=True).returncode, 1)
 
 
 # The release, signed, and what the setup program's test knows of the machine.
-for name in ("setUpClass", "tearDownClass", "forget_install", "unix", "values", "files", "runtime_log", "verify", "run_ok"):
+for name in ("setUpClass", "tearDownClass", "forget_install", "unix", "values", "files", "runtime_log", "register",
+             "start_from", "place", "verify", "run_ok"):
     setattr(PackageTest, name, vars(setup_test.InstallerTest)[name])
 
 if __name__ == "__main__":

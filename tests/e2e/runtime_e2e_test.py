@@ -3,6 +3,7 @@ Windows through the installer's entry point too, which chooses and prepares the 
 same code (arguments as for launcher_e2e_test.py)."""
 
 import os
+import pathlib
 
 import harness
 import runtime_scenarios as rs
@@ -50,8 +51,7 @@ class RuntimeScenarios(harness.EndToEndTest):
         """The launcher's prompts said instead, the runtime named, readiness in the status."""
         log = os.path.join(self.tmp, "Setup.log")
         lines, status = self.target.prepare_runtime(log)
-        with open(log, encoding="utf-16") as f:
-            self.assertEqual(f.read().splitlines(), lines)
+        self.assertEqual(pathlib.Path(log).read_text(encoding="utf-16").splitlines(), lines)
         shown = [line for prompt in scenario.expected_prompts
                  for line in (prompt.split("\r\n") if not isinstance(prompt, rs.Contains) else [prompt])]
         ready = bool(home) and not shown

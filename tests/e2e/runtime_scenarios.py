@@ -3,6 +3,7 @@ registry, homes and support files laid out; the prompts, runs, exit status and f
 
 import dataclasses
 import os
+import pathlib
 import typing
 
 from harness import MISSING
@@ -120,9 +121,8 @@ def lay_out(scenario, root):
             path = os.path.join(directory, *DESTINATIONS[file_name], file_name)
             if data is None:
                 os.mkdir(path)
-                continue
-            with open(path, "wb") as f:
-                f.write(data)
+            else:
+                pathlib.Path(path).write_bytes(data)
         homes[home.name] = (home, directory)
     return homes
 
@@ -130,8 +130,7 @@ def lay_out(scenario, root):
 def write_sources(scenario, directory):
     os.makedirs(directory, exist_ok=True)
     for file_name in scenario.sources:
-        with open(os.path.join(directory, file_name), "wb") as f:
-            f.write(SOURCE_FILES[file_name] * scenario.source_scale)
+        pathlib.Path(directory, file_name).write_bytes(SOURCE_FILES[file_name] * scenario.source_scale)
 
 
 def home_files(directory):
@@ -141,6 +140,5 @@ def home_files(directory):
     for parent, _, names in os.walk(directory):
         for name in set(names) - {"java", "java.exe"}:
             path = os.path.relpath(os.path.join(parent, name), directory).split(os.sep)
-            with open(os.path.join(parent, name), "rb") as f:
-                found[name if path[:-1] == DESTINATIONS.get(name) else "/".join(path)] = f.read()
+            found[name if path[:-1] == DESTINATIONS.get(name) else "/".join(path)] = pathlib.Path(parent, name).read_bytes()
     return found

@@ -1,8 +1,8 @@
-// The project's string, vector, function and result types where they once parted from std's,
-// and the reads that must stop the program. That every member does as std's does, under any
-// edits, is tests/fuzz/containers_fuzzer.cpp's to find.
+// The project's vector, function and result types where they once parted from std's in what
+// tests/fuzz/containers_fuzzer.cpp cannot compare with std's (an over-aligned or move-only
+// element, a member data pointer, what a void function's callable returns), and the reads that
+// must stop the program. The target's corpus replays the other partings it found.
 #include <memory>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -31,23 +31,8 @@ TEST(Containers, DoAsStdDoes) {
     const char* description;
     bool (*holds)();
   } kCases[] = {
-      {"an empty range erased in the middle keeps every element", [] {
-         Vector<std::string> v = {"alpha", "beta"};  // whose move onto itself empties it
-         return v.erase(v.begin() + 1, v.begin() + 1) == v.begin() + 1 &&
-                v == Vector<std::string>{"alpha", "beta"};
-       }},
-      {"an empty string's terminator takes the null character", [] {
-         String s;
-         *static_cast<volatile char*>(s.data() + s.size()) = '\0';  // a store kept, even if idle
-         s[s.size()] = '\0';
-         return s.c_str()[0] == '\0';
-       }},
-      {"a null function pointer makes an empty function",
-       [] { return !Function<void()>(static_cast<void (*)()>(nullptr)); }},
       {"a null member pointer makes an empty function",
        [] { return !Function<int(const Box&)>(static_cast<int Box::*>(nullptr)); }},
-      {"an empty function of another type makes an empty function",
-       [] { return !Function<long()>(Function<int()>()); }},
       {"a member pointer is called on the object passed",
        [] { return Function<int(const Box&)>(&Box::base)(Box{42}) == 42; }},
       {"a void function drops what its callable returns", [] {

@@ -19,8 +19,8 @@ import unittest
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake_lists:
-    VERSION = re.search(r"project\(Tolvarin VERSION ([0-9.]+)", cmake_lists.read()).group(1)
+VERSION = re.search(r"project\(Tolvarin VERSION ([0-9.]+)",
+                    pathlib.Path(ROOT, "CMakeLists.txt").read_text(encoding="utf-8")).group(1)
 BOM = f"Tolvarin-{VERSION}.cdx.json"
 RELEASE = ["Varnolet.exe", "SHA256SUMS", f"Tolvarin-{VERSION}-setup.exe", f"Tolvarin-{VERSION}-win32.zip",
            f"Tolvarin-{VERSION}.msi", "THIRD-PARTY-NOTICES.txt", BOM]
@@ -36,8 +36,8 @@ int main(int argc, char **) {
 """
 PROGRAMS = ("Varnolet.exe", "TolvarinHelper.exe", "TolvarinSetupActions.dll")
 PASSWORD = "pä ss-7Rq"
-with open(os.path.join(ROOT, "installer", "msi", "tolvarin.wxs"), encoding="utf-8") as wxs:
-    ACTIONS = sorted(set(re.findall(r'DllEntry="([^"]+)"', wxs.read())))
+ACTIONS = sorted(set(re.findall(r'DllEntry="([^"]+)"',
+                                pathlib.Path(ROOT, "installer", "msi", "tolvarin.wxs").read_text(encoding="utf-8"))))
 TIMESTAMP_URL = "http://tsa.invalid/rfc3161"
 
 # Shell built-ins only, so that checking starts no command of its own.
@@ -75,8 +75,7 @@ def program(machine):
 
 def libraries(map_file):
     """The files outside the build tree a linker map shows bytes of in the program."""
-    with open(map_file, encoding="utf-8") as f:
-        memory = f.read().split("Linker script and memory map", 1)[1]
+    memory = pathlib.Path(map_file).read_text(encoding="utf-8").split("Linker script and memory map", 1)[1]
     return {os.path.normpath(path) for size, path in re.findall(r"^ \S*\s+0x\w+\s+0x(\w+) (/[^\s(]+)", memory, re.M)
             if int(size, 16)}
 
@@ -84,18 +83,16 @@ def libraries(map_file):
 def check_bill(test, dist, programs):
     """The bill of materials in `dist` validates, names every other file there with its hash, and
     gives each of `programs` (name: file with its map) a component for every library in its map."""
-    with open(os.path.join(dist, BOM), "rb") as f:
-        text = f.read()
+    text = pathlib.Path(dist, BOM).read_bytes()
     validator = os.path.join(ROOT, "tools", "cyclonedx", "validate.cjs")
     test.assertEqual(subprocess.run(["node", validator, os.path.join(dist, BOM)]).returncode, 0)
     bom = json.loads(text)
     hashes = {c["name"]: c["hashes"][0]["content"] for c in bom["components"] if c.get("hashes")}
     for name in os.listdir(dist):
         if name not in ("SHA256SUMS", BOM, BOM + ".p7s"):
-            with open(os.path.join(dist, name), "rb") as f:
-                test.assertEqual(hashes.get(name), hashlib.sha256(f.read()).hexdigest(), name)
-    with open(os.path.join(dist, "SHA256SUMS"), encoding="utf-8") as f:
-        test.assertIn("%s  %s" % (hashlib.sha256(text).hexdigest(), BOM), f.read().splitlines())
+            test.assertEqual(hashes.get(name), hashlib.sha256(pathlib.Path(dist, name).read_bytes()).hexdigest(), name)
+    test.assertIn("%s  %s" % (hashlib.sha256(text).hexdigest(), BOM),
+                  pathlib.Path(dist, "SHA256SUMS").read_text(encoding="utf-8").splitlines())
     found = {c["bom-ref"]: {o["location"] for o in c.get("evidence", {}).get("occurrences", [])}
              for c in bom["components"]}
     holds = {d["ref"]: d["dependsOn"] for d in bom["dependencies"]}
@@ -109,14 +106,13 @@ class ReleaseScript(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.linked = tempfile.TemporaryDirectory(prefix="tolvarin-release-program-")
-        with open(os.path.join(cls.linked.name, "program.cpp"), "w", encoding="utf-8") as f:
-            f.write(PROGRAM)
+        pathlib.Path(cls.linked.name, "program.cpp").write_text(PROGRAM, encoding="utf-8")
         # Compiled first: the map names the program's own object as a build tree does, by a relative path.
         # A DLL exporting the package's actions, and one lacking the first.
         for name, actions in (("actions", ACTIONS), ("lacking", ACTIONS[1:])):
-            with open(os.path.join(cls.linked.name, name + ".cpp"), "w", encoding="utf-8") as f:
-                f.writelines('extern "C" __declspec(dllexport) unsigned __stdcall %s(unsigned long) { return 0; }\n'
-                             % action for action in actions)
+            pathlib.Path(cls.linked.name, name + ".cpp").write_text("".join(
+                'extern "C" __declspec(dllexport) unsigned __stdcall %s(unsigned long) { return 0; }\n' % action
+                for action in actions), encoding="utf-8")
         for step in (["-c", "program.cpp"], ["-static", "-s", "program.o", "-o", "program.exe", "-Wl,-Map=program.exe.map", "-lpthread"],
                      ["-c", "actions.cpp", "lacking.cpp"],
                      ["-static", "-shared", "-Wl,--kill-at", "actions.o", "-o", "actions.dll", "-Wl,-Map=actions.dll.map"],
@@ -132,8 +128,7 @@ class ReleaseScript(unittest.TestCase):
         self.root = self.tmp.name
         self.log = os.path.join(self.root, "commands.log")
         self.secret = os.path.join(self.root, "secret")
-        with open(self.secret, "w", encoding="utf-8") as f:
-            f.write(PASSWORD + "\n")
+        pathlib.Path(self.secret).write_text(PASSWORD + "\n", encoding="utf-8")
         wrappers = os.path.join(self.root, "bin")
         os.mkdir(wrappers)
         for directory in os.environ["PATH"].split(os.pathsep):
@@ -168,8 +163,7 @@ class ReleaseScript(unittest.TestCase):
     @staticmethod
     def write(path, text):
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "w", encoding="utf-8") as f:
-            f.write(text)
+        pathlib.Path(path).write_text(text, encoding="utf-8")
         os.chmod(path, 0o755)
 
     def release(self, *arguments, env=None, checkout=ROOT):
@@ -217,10 +211,8 @@ class ReleaseScript(unittest.TestCase):
         for option, content, said in cases:
             with self.subTest(said, option=option):
                 if isinstance(content, str):
-                    with open(os.path.join(self.linked.name, content), "rb") as f:
-                        content = f.read()
-                with open(os.path.join(self.caller, "given"), "wb") as f:
-                    f.write(content)
+                    content = pathlib.Path(self.linked.name, content).read_bytes()
+                pathlib.Path(self.caller, "given").write_bytes(content)
                 status, stderr, commands = self.release(option, "given")
                 self.assertEqual(status, 64)
                 self.assertIn(said, stderr)
@@ -263,9 +255,7 @@ class ReleaseScript(unittest.TestCase):
         dist = os.path.join(self.caller, "caller-dist")
         os.mkdir(dist)
         hook = os.path.join(self.root, "bin", "makensis")
-        with open(hook) as f:
-            wrapper = f.read()
-        self.write(hook, wrapper.replace("exec ", "echo mine >'%s/notes.txt'\nexec " % dist, 1))
+        self.write(hook, pathlib.Path(hook).read_text(encoding="utf-8").replace("exec ", "echo mine >'%s/notes.txt'\nexec " % dist, 1))
         status, stderr, _ = self.release("--dist", "caller-dist", "--build-dir", "caller-build")
         self.assertEqual(status, 64, stderr)
         self.assertIn("changed while the release was built", stderr)
@@ -284,16 +274,15 @@ class ReleaseScript(unittest.TestCase):
         dist = os.path.join(self.caller, "caller-dist")
         self.assertEqual(sorted(os.listdir(dist)), sorted(RELEASE + [BOM + ".p7s"]))
         for name in os.listdir(dist):  # reproducible, signatures included
-            with open(os.path.join(dist, name), "rb") as f, open(os.path.join(self.caller, "again-dist", name), "rb") as g:
-                self.assertEqual(f.read(), g.read(), name)
+            self.assertEqual(pathlib.Path(dist, name).read_bytes(), pathlib.Path(self.caller, "again-dist", name).read_bytes(),
+                             name)
         check_bill(self, dist, {name: os.path.join(self.caller, name) for name in PROGRAMS})
         verified = subprocess.run(["openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in", os.path.join(dist, BOM + ".p7s"),
                                    "-content", os.path.join(dist, BOM), "-CAfile", os.path.join(self.caller, "cert.pem"),
                                    "-purpose", "any", "-out", os.devnull], capture_output=True)
         self.assertEqual(verified.returncode, 0, verified.stderr)
-        with zipfile.ZipFile(os.path.join(dist, f"Tolvarin-{VERSION}-win32.zip")) as archive, \
-                open(os.path.join(dist, "THIRD-PARTY-NOTICES.txt"), "rb") as notices:
-            self.assertEqual(archive.read("THIRD-PARTY-NOTICES.txt"), notices.read())
+        with zipfile.ZipFile(os.path.join(dist, f"Tolvarin-{VERSION}-win32.zip")) as archive:
+            self.assertEqual(archive.read("THIRD-PARTY-NOTICES.txt"), pathlib.Path(dist, "THIRD-PARTY-NOTICES.txt").read_bytes())
 
         # Varnolet.exe, the helper, the custom actions, the uninstaller (from makensis), the
         # installer and the package, twice; each time-stamped.
@@ -316,8 +305,7 @@ class ReleaseScript(unittest.TestCase):
             for name in names:
                 path = os.path.join(directory, name)
                 if path != self.secret and os.path.dirname(path) != os.path.join(self.root, "bin"):
-                    with open(path, "rb") as f:
-                        self.assertNotIn(PASSWORD.encode(), f.read(), path)
+                    self.assertNotIn(PASSWORD.encode(), pathlib.Path(path).read_bytes(), path)
 
 
 if __name__ == "__main__":

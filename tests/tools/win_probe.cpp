@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/win32_util.h"
 
@@ -194,19 +195,23 @@ int Close(int timeout_ms, bool send) {
   return closed && ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0 ? 0 : 1;
 }
 
-// Starts the launcher, suspends its user-interface thread once the splash is drawn (no tick
-// can close it) and prints the splash's facts; ends the launcher at a line on standard input.
-int Freeze(const std::wstring& launcher) {
-  std::wstring command = L"\"" + launcher + L"\"";
+// Both handles invalid when the command could not be started.
+std::pair<UniqueHandle, UniqueHandle> Start(std::wstring command, DWORD flags) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
                         &startup, &started)) {
-    return 1;
+    return {};
   }
-  const UniqueHandle process(started.hProcess);
-  const UniqueHandle thread(started.hThread);
+  return {UniqueHandle(started.hProcess), UniqueHandle(started.hThread)};
+}
+
+// Starts the launcher, suspends its user-interface thread once the splash is drawn (no tick
+// can close it) and prints the splash's facts; ends the launcher at a line on standard input.
+int Freeze(const std::wstring& launcher) {
+  const auto [process, thread] = Start(L"\"" + launcher + L"\"", 0);
+  if (!process.valid()) return 1;
   // Shown, then painted by UpdateWindow before the launcher first waits for a message.
   HWND window = WaitFor(FindSplash, 20000);
   if (!window || ::WaitForInputIdle(process.get(), 5000) != 0) {
@@ -262,16 +267,8 @@ int Wait(std::wstring command, bool tree) {
   // it stays: started now, it stays out of the job.
   ::GetDesktopWindow();
   const UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &started)) {
-    return 2;
-  }
-  const UniqueHandle process(started.hProcess);
-  const UniqueHandle thread(started.hThread);
-  if (!::AssignProcessToJobObject(job.get(), process.get())) return 2;
+  const auto [process, thread] = Start(command, CREATE_SUSPENDED);
+  if (!process.valid() || !::AssignProcessToJobObject(job.get(), process.get())) return 2;
   ::ResumeThread(thread.get());
   const HWND ended = WaitFor(
       [&job, &process, tree] {
