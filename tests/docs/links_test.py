@@ -13,18 +13,21 @@ LINK = re.compile(r"\]\(([^)\s]+)(?:\s+\"[^\"]*\")?\)")
 SCHEME = re.compile(r"[A-Za-z][A-Za-z0-9+.-]*:")  # https:, mailto:
 
 
+def prose(page):
+    """`page` without its code blocks."""
+    return re.sub(r"^```.*?^```", "", page.read_text(encoding="utf-8"), flags=re.S | re.M)
+
+
 def anchors(page):
     """The anchors GitHub gives the headings of `page`."""
-    text = re.sub(r"^```.*?^```", "", page.read_text(encoding="utf-8"), flags=re.S | re.M)
-    headings = re.findall(r"^#{1,6}\s+(.+?)\s*#*$", text, flags=re.M)
+    headings = re.findall(r"^#{1,6}\s+(.+?)\s*#*$", prose(page), flags=re.M)
     return {re.sub(r"[^\w\- ]", "", h.lower()).replace(" ", "-") for h in headings}
 
 
 root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[2]).resolve()
 broken = []
 for page in [root / "README.md", *sorted((root / "docs").glob("*.md"))]:
-    text = re.sub(r"^```.*?^```", "", page.read_text(encoding="utf-8"), flags=re.S | re.M)
-    for link in LINK.findall(re.sub(r"`[^`\n]*`", "", text)):
+    for link in LINK.findall(re.sub(r"`[^`\n]*`", "", prose(page))):
         if SCHEME.match(link):
             continue
         path, _, anchor = link.partition("#")

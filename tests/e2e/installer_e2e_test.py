@@ -294,22 +294,18 @@ class InstallerTest(harness.EndToEndTest):
         self.uninstall(CUSTOM_DIR, status=4)
         self.assertEqual(self.state(), before)
         os.chmod(self.unix(CUSTOM_DIR), 0o755)
-        # Nor anything anywhere once a user has made C:\quarvel again, after an administrator
-        # removed it, holding a Comm.jar of their own: through the recorded line, or the
-        # uninstaller run by itself.
-        quarvel = self.unix(r"C:\quarvel")
-        shutil.rmtree(quarvel)
-        os.makedirs(os.path.join(quarvel, "GsmModemJar"))
-        pathlib.Path(quarvel, "GsmModemJar", "Comm.jar").write_bytes(b"theirs")
-        os.chmod(quarvel, 0o777)
+        # Nor anything once a user has made C:\quarvel again, after an administrator removed it, holding
+        # a Comm.jar of their own: by the recorded line, or by the uninstaller run by itself.
+        shutil.rmtree(self.unix(r"C:\quarvel"))
+        self.place(SUPPORT_DIR + "\\Comm.jar", "file", None)
+        os.chmod(self.unix(r"C:\quarvel"), 0o777)
         before = self.state()
         self.uninstall(CUSTOM_DIR, status=6)
         self.assertEqual(self.state(), before)
         direct = '"%s\\Uninstall.exe" /S _?=%s' % (CUSTOM_DIR, CUSTOM_DIR)
-        self.assertEqual(self.target.probe("run", direct), ({"status": 6}, 0))
-        self.assertEqual(self.state(), before)
+        self.assertEqual((self.target.probe("run", direct), self.state()), (({"status": 6}, 0), before))
         # Missing, it holds nothing to remove.
-        shutil.rmtree(quarvel)
+        shutil.rmtree(self.unix(r"C:\quarvel"))
         # A server jar held open goes at the next restart: the status is the uninstaller's, known
         # only once it has ended.
         with self.target.held(CUSTOM_DIR + "\\" + SERVER_FILES[0].replace("/", "\\")):
@@ -400,11 +396,9 @@ class InstallerTest(harness.EndToEndTest):
         self.helper(2, r"C:\Apps is a link to another place", "check-folder", CUSTOM_DIR)
 
     def test_what_lies_in_a_kept_folder_is_judged_before_its_list_is_set(self):
-        # Setup's checks refuse this before protect-folder runs; protect-folder must as well, before the
-        # new list rewrites what lies inside. Wine shows a list it sets as the folder's mode (755 becomes
-        # 775) but passes none on to what lies inside.
-        os.makedirs(self.unix(SUPPORT_DIR + "\\old"))
-        os.chmod(self.unix(SUPPORT_DIR + "\\old"), 0o777)
+        # Refused before the new list rewrites what lies inside (Setup's checks refuse it earlier still).
+        # Wine shows a list it sets as the folder's mode, 755 becoming 775, and passes none on inside.
+        self.place(SUPPORT_DIR + "\\old", "open folder", None)
         before = self.state()
         self.helper(2, SUPPORT_DIR + "\\old lets Everyone (S-1-1-0) delete or rename it", "protect-folder", SUPPORT_DIR)
         self.assertEqual(self.state(), before)
