@@ -13,11 +13,13 @@
 namespace tolvarin {
 
 // A growable array with the part of std::vector the programs use and the same meaning for each
-// member; for the reason it is not std::vector, see text.h. Memory comes from ::operator new,
-// whose alignment is all an element may ask: the aligned forms are libstdc++'s throwing ones, so
-// an over-aligned element type is refused here rather than silently misplaced.
+// member; for the reason it is not std::vector, see text.h. Memory comes from ::operator new, on
+// malloc in the Windows programs, whose alignment is all an element may ask: two pointers' worth
+// (8 bytes on 32-bit Windows, though the compiler assumes 16 for new). The aligned forms are
+// libstdc++'s throwing ones, so an over-aligned element type is refused here rather than
+// silently misplaced.
 template <typename T>
-  requires(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__)
+  requires(alignof(T) <= 2 * sizeof(void*))
 class Vector {
  public:
   using value_type = T;
