@@ -87,15 +87,14 @@ int OpenLog(const WString& path, const HelperContext& context) {
     constexpr DWORD kAccess = FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES;
     const win32::SecurityDescriptor descriptor(win32::kProtectedFileSddl);
     const HANDLE folder = above.held.back().handle.get();
-    const WString name = path.substr(path.find_last_of(L'\\') + 1);
     win32::BeforeCreatingForTest(path);
     DWORD error = static_cast<DWORD>(descriptor.valid() ? 0 : descriptor.failure().number());
     if (descriptor.valid()) {
-      error = win32::OpenBeneath(folder, name, kAccess, FILE_SHARE_READ, FILE_CREATE,
+      error = win32::OpenBeneath(folder, win32::NameOf(path), kAccess, FILE_SHARE_READ, FILE_CREATE,
                                  FILE_NON_DIRECTORY_FILE, descriptor.get(), log);
     }
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-      error = win32::OpenBeneath(folder, name, kAccess, FILE_SHARE_READ, FILE_OPEN,
+      error = win32::OpenBeneath(folder, win32::NameOf(path), kAccess, FILE_SHARE_READ, FILE_OPEN,
                                  FILE_NON_DIRECTORY_FILE, nullptr, log);
     }
     BY_HANDLE_FILE_INFORMATION information{};
@@ -107,8 +106,8 @@ int OpenLog(const WString& path, const HelperContext& context) {
                                  /*folder=*/false);
                problem.empty() && information.nNumberOfLinks != 1) {
       problem = "is one of several names of one file";
-    } else if (problem.empty() && !StillFolders(above.held)) {
-      problem = "lies in a folder that became a link";
+    } else if (const WString moved = BecameLink(above.held); problem.empty() && !moved.empty()) {
+      problem = "lies in " + WideToUtf8(moved) + ", which became a link to another place";
     }
   }
   if (!problem.empty()) {

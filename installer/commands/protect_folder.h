@@ -51,7 +51,8 @@ struct HeldFolder {
 // through these handles.
 struct FoldersAbove {
   Vector<WString> missing;  // those that do not exist, nearest first
-  Vector<HeldFolder> held;  // those that exist, from the root down, each open with kHeldAccess
+  Vector<HeldFolder> held;  // those that exist, from the root down, each open to be judged,
+                            // protected and made in
   WString unsafe;  // the first, from the root down, that someone else owns or could remove,
                    // rename or re-permission (then put another in its place), or empty
   String problem;  // what is wrong with `unsafe`, as Problem gives it
@@ -62,10 +63,10 @@ struct FoldersAbove {
 };
 FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trusted);
 
-// Whether every folder in `held` is still a real folder, as its handle and its name show now:
-// one that became a link since it was opened leads whatever is opened by its path elsewhere.
-// Says which did not. A folder that holds anything cannot become a link any more.
-bool StillFolders(const Vector<HeldFolder>& held);
+// The first folder in `held` that is no longer a real folder, as its handle and its name show
+// now, or empty: one that became a link since it was opened leads whatever is opened by its path
+// elsewhere. A folder that holds anything cannot become a link any more.
+WString BecameLink(const Vector<HeldFolder>& held);
 
 // Whether the existing folder `path` passes check-folder's rule; says why not.
 bool FolderTrusted(const WString& path, const HelperContext& context);

@@ -59,14 +59,12 @@ constexpr DWORD kHeldAccess = READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_LIST_DI
                               FILE_TRAVERSE | SYNCHRONIZE;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-WString NameOf(const WString& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
 // Whether the existing folder `path`, and everything in it, may be kept, changing nothing. A
 // missing folder is fine: it will be made. `above` is what JudgeFoldersAbove found safe.
 bool KeepExisting(const WString& path, const HelperContext& context, const FoldersAbove& above) {
   if (above.holder() == nullptr) return true;  // a folder above is missing, so this one is too
   UniqueHandle folder;
-  const DWORD error = win32::OpenBeneath(above.held.back().handle.get(), NameOf(path),
+  const DWORD error = win32::OpenBeneath(above.held.back().handle.get(), win32::NameOf(path),
                                          READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll,
                                          FILE_OPEN, 0, nullptr, folder);
   const EntryFacts facts =
@@ -90,7 +88,7 @@ std::optional<HeldFolder> MakeOrKeepBeneath(const HeldFolder& parent, const WStr
                                             const HelperContext& context,
                                             const win32::SecurityDescriptor& descriptor,
                                             bool kept) {
-  const WString name = NameOf(path);
+  const WString name = win32::NameOf(path);
   const String shown = WideToUtf8(path);
   HeldFolder folder{path, {}, {}};
   win32::BeforeCreatingForTest(path);
@@ -168,7 +166,12 @@ bool Protect(const WString& path, const HelperContext& context,
   }
   // Each folder above now holds what was made or kept in it, so none can become a link any
   // more; one that became a link before would lead later writes by path elsewhere.
-  return StillFolders(held);
+  if (const WString moved = BecameLink(held); !moved.empty()) {
+    Say(WideToUtf8(moved) +
+        " became a link to another place while Setup worked in it: nothing more was done.");
+    return false;
+  }
+  return true;
 }
 
 bool CheckFolder(const WString& path, const HelperContext& context) {
@@ -234,7 +237,7 @@ FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trust
     if (above.held.empty()) {
       folder.handle = win32::OpenEntry(folder.path, kHeldAccess, kShareAll, error);
     } else {
-      error = win32::OpenBeneath(above.held.back().handle.get(), NameOf(folder.path),
+      error = win32::OpenBeneath(above.held.back().handle.get(), win32::NameOf(folder.path),
                                  kHeldAccess, kShareAll, FILE_OPEN, 0, nullptr, folder.handle);
     }
     folder.facts = folder.handle.valid() ? win32::FactsOf(folder.handle.get(), folder.path)
@@ -254,15 +257,13 @@ FoldersAbove JudgeFoldersAbove(const WString& path, const TrustedAccounts& trust
   return above;
 }
 
-bool StillFolders(const Vector<HeldFolder>& held) {
+WString BecameLink(const Vector<HeldFolder>& held) {
   for (const HeldFolder& folder : held) {
     if (win32::FactsOf(folder.handle.get(), folder.path).kind == EntryFacts::Kind::kLink) {
-      Say(WideToUtf8(folder.path) +
-          " became a link to another place while Setup worked in it: nothing more was done.");
-      return false;
+      return folder.path;
     }
   }
-  return true;
+  return {};
 }
 
 void SetMadeFolderSink(Function<platform::Outcome(const WString& path, HANDLE folder)> sink) {

@@ -32,8 +32,6 @@ using platform::win32::SystemError;
 using platform::win32::Utf8ToWideShown;
 using win32::WithoutTrailingSeparators;
 
-// Windows Installer calls each action by its plain name: C linkage, whatever the namespace.
-
 // The action whose data is the checks before anything is written: the check before the script
 // runs the very same commands.
 constexpr wchar_t kChecksBeforeWriting[] = L"SetCheckBeforeWriting";
@@ -94,6 +92,8 @@ platform::Result<Vector<std::pair<WString, WString>>> ActionDataRows(
 }
 
 }  // namespace
+
+// Windows Installer calls each action by its plain name: C linkage, whatever the namespace.
 
 // Immediate, before the script, for every install, repair, upgrade and removal. First every
 // property value that reaches a deferred action's data is judged on its own (an absolute local

@@ -229,9 +229,9 @@ FunctionEnd
   !insertmacro HELPER ${STOPPED_UNCHANGED} `check-replaceable ${arguments}`
 !macroend
 
-; Written under a new name, then put in place by PLACE (installer/commands/place_file.h): whatever handle
-; anyone kept to the folder, and whatever the name held, the file that ends up there is one Setup
-; wrote, and nobody else can change it.
+; Written under a new name, then put in place by PLACE (installer/commands/place_file.h):
+; whatever handle anyone kept to the folder, and whatever the name held, the file that ends up
+; there is one Setup wrote, and nobody else can change it.
 !macro FRESH_FILE name source
   File "/oname=${name}.tolvarin-new" "${source}"
 !macroend
@@ -342,7 +342,8 @@ Section "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Varnolet.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   ; Through TolvarinHelper, which ends when the uninstaller has, with its exit status
-  ; (installer/commands/uninstall.h); Uninstall.exe alone starts a copy of itself and ends at once, with 0.
+  ; (installer/commands/uninstall.h); Uninstall.exe alone starts a copy of itself and ends at
+  ; once, with 0.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\TolvarinHelper.exe" uninstall'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\TolvarinHelper.exe" uninstall /S'
   SectionGetSize 0 $0

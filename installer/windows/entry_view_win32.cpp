@@ -92,6 +92,8 @@ DWORD OpenBeneath(HANDLE parent, const WString& name, DWORD access, DWORD share,
   return NT_SUCCESS(status) ? ERROR_SUCCESS : ::RtlNtStatusToDosError(status);
 }
 
+WString NameOf(const WString& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
 EntryFacts FactsOfFailure(DWORD error) {
   EntryFacts facts;
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {

@@ -31,6 +31,9 @@ platform::Result<std::optional<WString>> RecordedText(const wchar_t* key, const 
 // The folder holding `path`: "C:\a\b" gives "C:\a", "C:\a" gives "C:\"; a root gives nothing.
 WString ParentOf(const WString& path);
 
+// The last name of `path`: "C:\a\b" gives "b".
+WString NameOf(const WString& path);
+
 // Opens `path` itself, never what a link there points to; folders open too. Invalid on failure,
 // with the system's reason in `error`.
 platform::win32::UniqueHandle OpenEntry(const WString& path, DWORD access, DWORD share,
